@@ -1,0 +1,212 @@
+#include "FileIO.h"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vorn::fileio {
+namespace {
+
+std::string temporaryPrefix(const std::filesystem::path& target) {
+    return "." + target.filename().string() + ".tmp-";
+}
+
+WriteResult failure(WriteStep step, const std::filesystem::path& path, int error) {
+    return {false, std::string(name(step)) + " " + path.string() + ": " + std::strerror(error)};
+}
+
+bool injected(const FaultInjector& fault, WriteStep step) {
+    return fault && fault(step);
+}
+
+}  // namespace
+
+std::string_view name(WriteStep step) {
+    switch (step) {
+        case WriteStep::createDirectory:
+            return "create directory";
+        case WriteStep::createTemporary:
+            return "create temporary file";
+        case WriteStep::write:
+            return "write";
+        case WriteStep::sync:
+            return "sync";
+        case WriteStep::close:
+            return "close";
+        case WriteStep::rename:
+            return "rename";
+        case WriteStep::syncDirectory:
+            return "sync directory";
+    }
+    return "write";
+}
+
+std::optional<std::string> readFile(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+WriteResult createDirectories(const std::filesystem::path& directory,
+                              mode_t mode,
+                              const FaultInjector& fault) {
+    if (injected(fault, WriteStep::createDirectory)) {
+        return failure(WriteStep::createDirectory, directory, EACCES);
+    }
+    if (directory.empty()) {
+        return {true, {}};
+    }
+    // Walk down from the root, creating what is missing; an existing directory is fine, an
+    // existing file is not.
+    std::filesystem::path current;
+    for (const auto& part : directory) {
+        current /= part;
+        struct stat info {};
+        if (::stat(current.c_str(), &info) == 0) {
+            if (!S_ISDIR(info.st_mode)) {
+                return failure(WriteStep::createDirectory, current, ENOTDIR);
+            }
+            continue;
+        }
+        if (::mkdir(current.c_str(), mode) != 0 && errno != EEXIST) {
+            return failure(WriteStep::createDirectory, current, errno);
+        }
+    }
+    return {true, {}};
+}
+
+WriteResult writeAtomically(const std::filesystem::path& target,
+                            std::string_view bytes,
+                            const FaultInjector& fault) {
+    const std::filesystem::path directory =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string pattern = (directory / (temporaryPrefix(target) + "XXXXXX")).string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+
+    if (injected(fault, WriteStep::createTemporary)) {
+        return failure(WriteStep::createTemporary, directory, EACCES);
+    }
+    // mkstemp opens with O_EXCL and mode 0600.
+    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return failure(WriteStep::createTemporary, directory, errno);
+    }
+    const std::filesystem::path temporary(name.data());
+    const auto abandon = [&](WriteStep step, int error) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        ::unlink(temporary.c_str());
+        return failure(step, step == WriteStep::rename ? target : temporary, error);
+    };
+
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        if (injected(fault, WriteStep::write)) {
+            return abandon(WriteStep::write, EIO);
+        }
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return abandon(WriteStep::write, errno);
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (bytes.empty() && injected(fault, WriteStep::write)) {
+        return abandon(WriteStep::write, EIO);
+    }
+    if (injected(fault, WriteStep::sync)) {
+        return abandon(WriteStep::sync, EIO);
+    }
+    if (::fsync(fd) != 0) {
+        return abandon(WriteStep::sync, errno);
+    }
+    const bool closeInjected = injected(fault, WriteStep::close);
+    const int closeResult = ::close(fd);
+    const int closeError = errno;
+    fd = -1;
+    if (closeInjected || closeResult != 0) {
+        return abandon(WriteStep::close, closeInjected ? EIO : closeError);
+    }
+    if (injected(fault, WriteStep::rename)) {
+        return abandon(WriteStep::rename, EACCES);
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        return abandon(WriteStep::rename, errno);
+    }
+    if (injected(fault, WriteStep::syncDirectory)) {
+        return failure(WriteStep::syncDirectory, directory, EIO);
+    }
+    const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) {
+        return failure(WriteStep::syncDirectory, directory, errno);
+    }
+    const int syncResult = ::fsync(dirFd);
+    const int syncError = errno;
+    ::close(dirFd);
+    if (syncResult != 0) {
+        return failure(WriteStep::syncDirectory, directory, syncError);
+    }
+    return {true, {}};
+}
+
+void removeStaleTemporaries(const std::filesystem::path& target) {
+    const std::filesystem::path directory =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    const std::string prefix = temporaryPrefix(target);
+    DIR* dir = ::opendir(directory.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view entryName(entry->d_name);
+        // The prefix plus mkstemp's six characters, and nothing else.
+        if (entryName.size() == prefix.size() + 6 && entryName.substr(0, prefix.size()) == prefix) {
+            stale.emplace_back(entryName);
+        }
+    }
+    ::closedir(dir);
+    for (const auto& entryName : stale) {
+        ::unlink((directory / entryName).c_str());
+    }
+}
+
+bool exists(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace vorn::fileio

@@ -1,0 +1,357 @@
+#include "JSON.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace vorn::json {
+namespace {
+
+// Rejects documents nested deeper than the limit before the parser sees them, so that hostile
+// input cannot exhaust the stack anywhere downstream.
+bool nestingWithin(std::string_view text, int maxDepth) {
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (char c : text) {
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > maxDepth) {
+                return false;
+            }
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}
+
+// Length of the valid UTF-8 sequence at text[i], or 0 when it is invalid.
+std::size_t validSequenceLength(std::string_view text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    if (c < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        length = 3;
+        if (c == 0xE0) {
+            low = 0xA0;
+        } else if (c == 0xED) {
+            high = 0x9F;  // no UTF-16 surrogates
+        }
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        length = 4;
+        if (c == 0xF0) {
+            low = 0x90;
+        } else if (c == 0xF4) {
+            high = 0x8F;
+        }
+    } else {
+        return 0;
+    }
+    if (i + length > text.size()) {
+        return 0;
+    }
+    if (byte(i + 1) < low || byte(i + 1) > high) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < length; ++k) {
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+void appendString(std::string& out, std::string_view raw) {
+    out += '"';
+    for (std::size_t i = 0; i < raw.size();) {
+        const std::size_t length = validSequenceLength(raw, i);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
+        if (length > 1) {
+            out.append(raw.substr(i, length));
+            i += length;
+            continue;
+        }
+        const char c = raw[i++];
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '/':
+                out += "\\/";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char buffer[8];
+                    std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(c));
+                    out += buffer;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    out += '"';
+}
+
+// Doubles are written in their shortest round-trip form; whole numbers lose the fraction, and
+// very large or small magnitudes use an exponent.
+bool appendDouble(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        return false;
+    }
+    char buffer[64];
+    const double magnitude = std::fabs(value);
+    std::to_chars_result result{};
+    if (value == std::trunc(value) && magnitude < 1e16) {
+        result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 0);
+    } else if (magnitude >= 1e-4 && magnitude < 1e16) {
+        result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    } else {
+        result =
+            std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    }
+    if (result.ec != std::errc()) {
+        return false;
+    }
+    std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    if (text == "-0") {
+        text = "0";
+    }
+    out.append(text);
+    return true;
+}
+
+class Writer {
+public:
+    explicit Writer(bool pretty)
+        : m_pretty(pretty) {}
+
+    bool write(const Value& value, int depth) {
+        switch (value.type()) {
+            case Value::value_t::null:
+                m_out += "null";
+                return true;
+            case Value::value_t::boolean:
+                m_out += value.get<bool>() ? "true" : "false";
+                return true;
+            case Value::value_t::number_integer:
+                m_out += std::to_string(value.get<std::int64_t>());
+                return true;
+            case Value::value_t::number_unsigned:
+                m_out += std::to_string(value.get<std::uint64_t>());
+                return true;
+            case Value::value_t::number_float:
+                return appendDouble(m_out, value.get<double>());
+            case Value::value_t::string:
+                appendString(m_out, value.get_ref<const std::string&>());
+                return true;
+            case Value::value_t::array:
+                return writeContainer(value, depth, '[', ']');
+            case Value::value_t::object:
+                return writeContainer(value, depth, '{', '}');
+            case Value::value_t::binary:
+            case Value::value_t::discarded:
+                return false;
+        }
+        return false;
+    }
+
+    std::string take() { return std::move(m_out); }
+
+private:
+    void newline(int depth) {
+        if (m_pretty) {
+            m_out += '\n';
+            m_out.append(static_cast<std::size_t>(depth) * 2, ' ');
+        }
+    }
+
+    bool writeContainer(const Value& value, int depth, char open, char close) {
+        m_out += open;
+        if (value.empty()) {
+            if (m_pretty) {
+                m_out += '\n';
+                newline(depth);
+            }
+            m_out += close;
+            return true;
+        }
+        bool first = true;
+        // nlohmann keeps object members in a std::map, so iteration is in byte order of keys.
+        for (auto it = value.begin(); it != value.end(); ++it) {
+            if (!first) {
+                m_out += ',';
+            }
+            first = false;
+            newline(depth + 1);
+            if (value.is_object()) {
+                appendString(m_out, it.key());
+                m_out += m_pretty ? " : " : ":";
+            }
+            if (!write(*it, depth + 1)) {
+                return false;
+            }
+        }
+        newline(depth);
+        m_out += close;
+        return true;
+    }
+
+    bool m_pretty;
+    std::string m_out;
+};
+
+}  // namespace
+
+std::optional<Value> parse(std::string_view text, int maxDepth) {
+    if (!nestingWithin(text, maxDepth)) {
+        return std::nullopt;
+    }
+    Value value = Value::parse(text.begin(), text.end(), nullptr, false);
+    if (value.is_discarded()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::string> writePretty(const Value& value) {
+    Writer writer(true);
+    if (!writer.write(value, 0)) {
+        return std::nullopt;
+    }
+    return writer.take();
+}
+
+std::optional<std::string> writeCompact(const Value& value) {
+    Writer writer(false);
+    if (!writer.write(value, 0)) {
+        return std::nullopt;
+    }
+    return writer.take();
+}
+
+std::string sanitizeUTF8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = validSequenceLength(text, i);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
+
+const Value* member(const Value& object, std::string_view key) {
+    if (!object.is_object()) {
+        return nullptr;
+    }
+    const auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+std::optional<std::string> asString(const Value* value) {
+    if (value == nullptr || !value->is_string()) {
+        return std::nullopt;
+    }
+    return value->get<std::string>();
+}
+
+std::optional<bool> asBool(const Value* value) {
+    if (value == nullptr || !value->is_boolean()) {
+        return std::nullopt;
+    }
+    return value->get<bool>();
+}
+
+std::optional<double> asDouble(const Value* value) {
+    if (value == nullptr || !value->is_number()) {
+        return std::nullopt;
+    }
+    const double d = value->get<double>();
+    if (!std::isfinite(d)) {
+        return std::nullopt;
+    }
+    return d;
+}
+
+std::optional<std::int64_t> asInt(const Value* value) {
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    if (value->is_number_integer() && !value->is_number_unsigned()) {
+        return value->get<std::int64_t>();
+    }
+    if (value->is_number_unsigned()) {
+        const auto u = value->get<std::uint64_t>();
+        if (u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+            return std::nullopt;
+        }
+        return static_cast<std::int64_t>(u);
+    }
+    if (value->is_number_float()) {
+        // A whole number written with a fraction (3.0) converts; 3.5 does not.
+        const double d = value->get<double>();
+        if (!std::isfinite(d) || d != std::trunc(d) || d < -9223372036854775808.0
+            || d >= 9223372036854775808.0) {
+            return std::nullopt;
+        }
+        return static_cast<std::int64_t>(d);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint32_t> asUInt32(const Value* value) {
+    const auto n = asInt(value);
+    if (!n || *n < 0 || *n > 4294967295LL) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(*n);
+}
+
+}  // namespace vorn::json

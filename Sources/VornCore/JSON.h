@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+namespace vorn::json {
+
+using Value = nlohmann::json;
+
+// Parses UTF-8 JSON text. Never throws: malformed text, invalid UTF-8 or nesting deeper than
+// maxDepth gives no value.
+std::optional<Value> parse(std::string_view text, int maxDepth = 256);
+
+// The program's file form: two-space indent, `"key" : value`, keys in byte order, "/" written
+// as "\/", non-ASCII characters raw, whole numbers without a fraction, an empty container as
+// its brackets around a blank line, no trailing newline. Invalid UTF-8 in a string is written
+// as U+FFFD. No value when the tree holds a non-finite number, which JSON cannot express.
+std::optional<std::string> writePretty(const Value& value);
+
+// The same text without any white space, for comparing encodings.
+std::optional<std::string> writeCompact(const Value& value);
+
+// Replaces every invalid UTF-8 sequence with U+FFFD.
+std::string sanitizeUTF8(std::string_view text);
+
+// Lenient readers: a value of the wrong type, or a number that does not convert exactly,
+// gives no value. Non-finite numbers never convert.
+const Value* member(const Value& object, std::string_view key);
+std::optional<std::string> asString(const Value* value);
+std::optional<bool> asBool(const Value* value);
+std::optional<double> asDouble(const Value* value);
+std::optional<std::int64_t> asInt(const Value* value);
+std::optional<std::uint32_t> asUInt32(const Value* value);
+
+}  // namespace vorn::json

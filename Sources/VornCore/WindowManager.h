@@ -1,0 +1,87 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Geometry.h"
+#include "Models.h"
+
+namespace vorn {
+
+// The visible frame of the display the sidebar serves, in bottom-left coordinates.
+struct ScreenArea {
+    Rect visibleFrame;
+
+    friend bool operator==(const ScreenArea&, const ScreenArea&) = default;
+};
+
+// What the window layer pushes up: a window that became focused, or a plain change after which
+// everything is read again.
+struct WindowChange {
+    enum class Kind {
+        focused,
+        changed
+    };
+
+    Kind kind = Kind::changed;
+    WindowID window;  // meaningful for focused only
+
+    static WindowChange focused(WindowID id) { return {Kind::focused, id}; }
+    static WindowChange changed() { return {Kind::changed, WindowID()}; }
+
+    friend bool operator==(const WindowChange&, const WindowChange&) = default;
+};
+
+using WindowChangeHandler = std::function<void(WindowChange)>;
+
+// The core's only way to reach windows, applications and the display. Called on the main
+// thread only; implementations report no errors and may block for the times stated.
+class WindowManager {
+public:
+    virtual ~WindowManager() = default;
+
+    // Whether other applications' windows may be read and moved now. Never prompts.
+    virtual bool hasAccessibilityPermission() = 0;
+    // Prompts for the permission; returns whether it is granted at this moment.
+    virtual bool requestAccessibilityPermission() = 0;
+    // Ordinary windows on the sidebar's display, front to back. No value: the list cannot be
+    // trusted now (locked screen, session off the console); an empty list means no windows.
+    virtual std::optional<std::vector<WindowInfo>> listWindows() = 0;
+    // Whether listWindows() would list the window now; false when the list cannot be read.
+    virtual bool isOnCurrentScreen(WindowID window) = 0;
+    // The window's frame; no value when it is gone or unreadable.
+    virtual std::optional<Rect> frame(WindowID window) = 0;
+    // Whether the window still exists anywhere, listed or not.
+    virtual bool isAlive(WindowID window) = 0;
+    // The standard windows of every process of the application (matched by bundle identifier),
+    // minimised ones included. By default none, which makes rebinding open a new window.
+    virtual std::vector<WindowInfo> windows(const AppRef& ofApp);
+    // Whether the window's size can be changed; true when it cannot be told.
+    virtual bool isResizable(WindowID window) = 0;
+    // The visible frame of the sidebar's display (else the display under the pointer, else the
+    // main one; zero with no display).
+    virtual ScreenArea currentScreenArea() = 0;
+    // Brings the window's application forward and focuses the window, un-minimising it.
+    virtual void activate(WindowID window) = 0;
+    // Moves and resizes the window as closely as its application allows.
+    virtual void setFrame(WindowID window, const Rect& frame) = 0;
+    // Makes a new window of the application appear and returns it; no value when none came in
+    // time. May run the main loop while it waits.
+    virtual std::optional<WindowID> launchOrNewWindow(const AppRef& app) = 0;
+    // Opens the document (a "file:" URL or a path) with the application and returns the new
+    // window; no value when the file is missing or no window came in time. May run the main loop.
+    virtual std::optional<WindowID> openDocument(const std::string& path, const AppRef& app) = 0;
+    // Stays the same within one login session and differs between sessions.
+    virtual std::string currentSessionToken() = 0;
+    // Registers the one change handler and starts watching. The handler may be called on any
+    // thread.
+    virtual void observe(WindowChangeHandler handler) = 0;
+};
+
+inline std::vector<WindowInfo> WindowManager::windows(const AppRef& /*ofApp*/) {
+    return {};
+}
+
+}  // namespace vorn
