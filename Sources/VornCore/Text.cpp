@@ -1,10 +1,14 @@
 #include "Text.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "JSON.h"
 
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
 #include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
 namespace vorn::text {
@@ -15,26 +19,110 @@ bool isASCII(std::string_view s) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+icu::UnicodeString fromUTF8(std::string_view utf8) {
+    // Invalid sequences become U+FFFD here.
+    return icu::UnicodeString::fromUTF8(
+        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+}
+
+std::string toUTF8(const icu::UnicodeString& s) {
+    std::string out;
+    s.toUTF8String(out);
+    return out;
+}
+
+// The composed form; the text unchanged when ICU cannot load its normalisation data.
+icu::UnicodeString composed(const icu::UnicodeString& s) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* normalizer = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status) || normalizer == nullptr) {
+        return s;
+    }
+    icu::UnicodeString out = normalizer->normalize(s, status);
+    return U_FAILURE(status) ? s : out;
+}
+
+bool isWhiteSpaceOrNewline(UChar32 c) {
+    return u_isUWhiteSpace(c) != 0;
+}
+
+// Spaces and tabs, but not line breaks.
+bool isSpaceOrTab(UChar32 c) {
+    return c == 0x09 || u_charType(c) == U_SPACE_SEPARATOR;
+}
+
+template <typename Predicate>
+void trim(icu::UnicodeString& s, Predicate drop) {
+    int32_t end = s.length();
+    while (end > 0) {
+        const UChar32 c = s.char32At(end - 1);
+        if (!drop(c)) {
+            break;
+        }
+        end -= U16_LENGTH(c);
+    }
+    int32_t begin = 0;
+    while (begin < end) {
+        const UChar32 c = s.char32At(begin);
+        if (!drop(c)) {
+            break;
+        }
+        begin += U16_LENGTH(c);
+    }
+    s.retainBetween(begin, end);
+}
+
+// Whether a character (extended grapheme cluster) starts at the offset. Titles are compared by
+// whole characters: "●" followed by a combining mark is not the marker.
+bool isCharacterBoundary(const icu::UnicodeString& s, int32_t offset) {
+    thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::BreakIterator> it(
+            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+        return U_FAILURE(status) ? nullptr : std::move(it);
+    }();
+    if (!iterator) {
+        return true;
+    }
+    iterator->setText(s);
+    const bool boundary = iterator->isBoundary(offset) != 0;
+    // Do not keep a reference to the caller's text.
+    iterator->setText(icu::UnicodeString());
+    return boundary;
+}
+
+bool dropCharacterSuffix(icu::UnicodeString& s, const icu::UnicodeString& suffix) {
+    const int32_t start = s.length() - suffix.length();
+    if (start < 0 || !s.endsWith(suffix) || !isCharacterBoundary(s, start)) {
+        return false;
+    }
+    s.truncate(start);
+    return true;
+}
+
+bool startsWithMarker(const icu::UnicodeString& s) {
+    if (s.isEmpty()) {
+        return false;
+    }
+    const char16_t first = s.charAt(0);
+    const bool marker = first == u'\u25CF' || first == u'\u2022' || first == u'*';
+    return marker && isCharacterBoundary(s, 1);
+}
+
+void dropEditedSuffixes(icu::UnicodeString& s) {
+    static const icu::UnicodeString emDashEdited(u" \u2014 Edited");
+    static const icu::UnicodeString hyphenEdited(u" - Edited");
+    dropCharacterSuffix(s, emDashEdited);
+    dropCharacterSuffix(s, hyphenEdited);
+}
+
 }  // namespace
 
 std::string nfc(std::string_view utf8) {
     if (isASCII(utf8)) {
         return std::string(utf8);
     }
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Normalizer2* normalizer = icu::Normalizer2::getNFCInstance(status);
-    const std::string clean = json::sanitizeUTF8(utf8);
-    if (U_FAILURE(status) || normalizer == nullptr) {
-        return clean;
-    }
-    const icu::UnicodeString source = icu::UnicodeString::fromUTF8(clean);
-    const icu::UnicodeString normal = normalizer->normalize(source, status);
-    if (U_FAILURE(status)) {
-        return clean;
-    }
-    std::string out;
-    normal.toUTF8String(out);
-    return out;
+    return toUTF8(composed(icu::UnicodeString::fromUTF8(json::sanitizeUTF8(utf8))));
 }
 
 bool canonicallyEqual(std::string_view a, std::string_view b) {
@@ -45,6 +133,35 @@ bool canonicallyEqual(std::string_view a, std::string_view b) {
         return false;
     }
     return nfc(a) == nfc(b);
+}
+
+std::string trimmed(std::string_view utf8) {
+    icu::UnicodeString s = fromUTF8(utf8);
+    trim(s, isWhiteSpaceOrNewline);
+    return toUTF8(s);
+}
+
+std::string normalizedTitle(std::string_view title, std::string_view appName) {
+    icu::UnicodeString s = composed(fromUTF8(title));
+    trim(s, isWhiteSpaceOrNewline);
+    while (startsWithMarker(s)) {
+        s.remove(0, 1);
+        trim(s, isSpaceOrTab);
+    }
+    dropEditedSuffixes(s);
+
+    const icu::UnicodeString app = fromUTF8(appName);
+    const bool droppedApp = dropCharacterSuffix(s, composed(icu::UnicodeString(u" \u2014 ") + app))
+                            || dropCharacterSuffix(s, composed(icu::UnicodeString(u" - ") + app));
+    // Editors put the edited marker before or after the application's name.
+    if (droppedApp) {
+        dropEditedSuffixes(s);
+    }
+
+    trim(s, isWhiteSpaceOrNewline);
+    s.toLower(icu::Locale::getRoot());
+    // Lower-casing can leave text that is not composed; the key is compared byte for byte.
+    return toUTF8(composed(s));
 }
 
 }  // namespace vorn::text

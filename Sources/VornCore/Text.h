@@ -12,4 +12,14 @@ std::string nfc(std::string_view utf8);
 // the precomposed letter). Case-sensitive.
 bool canonicallyEqual(std::string_view a, std::string_view b);
 
+// The text without white space and line breaks (the Unicode White_Space property: spaces of
+// every width, tabs, line and paragraph separators) at either end. Invalid bytes become U+FFFD.
+std::string trimmed(std::string_view utf8);
+
+// The key under which two window titles of one application are the same document: composed,
+// trimmed, without leading edit markers ("●", "•", "*"), without the " — Edited" / " - Edited"
+// suffixes and one " — <app>" / " - <app>" suffix, in either order, fully lower-cased
+// independent of locale. Suffixes match whole characters (grapheme clusters) only.
+std::string normalizedTitle(std::string_view title, std::string_view appName);
+
 }  // namespace vorn::text
