@@ -1,6 +1,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
 
 namespace vorn {
 
@@ -35,11 +38,35 @@ struct Rect {
     double maxY() const { return std::max(origin.y, origin.y + size.height); }
     double midX() const { return (minX() + maxX()) / 2; }
     double midY() const { return (minY() + maxY()) / 2; }
-    double width() const { return maxX() - minX(); }
-    double height() const { return maxY() - minY(); }
+    // The size's magnitude, exactly as stored (maxX - minX can differ in the last bit).
+    double width() const { return std::fabs(size.width); }
+    double height() const { return std::fabs(size.height); }
 
     // Exact equality of origin and size, as stored.
     friend bool operator==(const Rect&, const Rect&) = default;
 };
+
+// A coordinate as a whole number for a log line: the fraction dropped, values beyond the range
+// saturated, NaN as 0. Frames come from other processes, and casting such values is undefined.
+inline std::int64_t truncatedForLog(double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    if (value >= 9223372036854775808.0) {
+        return INT64_MAX;
+    }
+    if (value <= -9223372036854775808.0) {
+        return INT64_MIN;
+    }
+    return static_cast<std::int64_t>(value);
+}
+
+// "(x,y wxh)" with truncatedForLog values, as log lines write a frame.
+inline std::string logDescription(const Rect& r) {
+    return "(" + std::to_string(truncatedForLog(r.origin.x)) + ","
+           + std::to_string(truncatedForLog(r.origin.y)) + " "
+           + std::to_string(truncatedForLog(r.size.width)) + "x"
+           + std::to_string(truncatedForLog(r.size.height)) + ")";
+}
 
 }  // namespace vorn
