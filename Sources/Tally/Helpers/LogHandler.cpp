@@ -1,0 +1,77 @@
+#include "Helpers/LogHandler.h"
+
+#include <cstdio>
+
+#include <syslog.h>
+#include <systemd/sd-journal.h>
+
+namespace vorn::tally {
+namespace {
+
+using LogLevel = LogHandler::LogLevel;
+
+void printLine(LogLevel level, const std::string& message) {
+    const std::string line =
+        "[Tally: " + std::string(LogHandler::description(level)) + "] " + message + "\n";
+    // One write per line keeps lines from different threads whole.
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
+
+int journalPriority(LogLevel level) {
+    switch (level) {
+        case LogLevel::debug:
+            return LOG_DEBUG;
+        case LogLevel::info:
+            return LOG_INFO;
+        case LogLevel::error:
+            return LOG_ERR;
+    }
+    return LOG_INFO;
+}
+
+void writeToJournal(LogLevel level, const std::string& message) {
+    const int result =
+        sd_journal_send("MESSAGE=%s", message.c_str(), "PRIORITY=%i", journalPriority(level),
+                        "TALLY_SUBSYSTEM=Tally", "TALLY_CATEGORY=LogHandler", nullptr);
+    if (result < 0) {
+        printLine(level, message);
+    }
+}
+
+}  // namespace
+
+std::optional<LogLevel> LogHandler::levelFromRaw(int raw) {
+    if (raw < 0 || raw > 2) {
+        return std::nullopt;
+    }
+    return static_cast<LogLevel>(raw);
+}
+
+std::string_view LogHandler::description(LogLevel level) {
+    switch (level) {
+        case LogLevel::debug:
+            return "DEBUG";
+        case LogLevel::info:
+            return "INFO";
+        case LogLevel::error:
+            return "ERROR";
+    }
+    return "INFO";
+}
+
+LogHandler LogHandler::standard(LogLevel level) {
+    return LogHandler(level, writeToJournal);
+}
+
+void LogHandler::log(LogLevel level, const std::string& message) const {
+    if (static_cast<int>(level) >= static_cast<int>(logLevel) && handler) {
+        handler(level, message);
+    }
+}
+
+LogHandler detail::standardOutputHandler(LogLevel level) {
+    return LogHandler(level, printLine);
+}
+
+}  // namespace vorn::tally

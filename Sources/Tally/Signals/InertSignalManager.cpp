@@ -1,0 +1,21 @@
+#include "Signals/InertSignalManager.h"
+
+#include "System/Crypto.h"
+#include "TallyConfiguration.h"
+
+namespace vorn::tally {
+
+void InertSignalManager::processSignal(const std::string& signalName,
+                                       const Parameters&,
+                                       std::optional<double>,
+                                       const std::optional<std::string>&,
+                                       const std::shared_ptr<TallyConfiguration>& configuration) {
+    configuration->log(LogHandler::LogLevel::debug,
+                       "Dropped signal before initialisation type=" + signalName);
+}
+
+std::string InertSignalManager::defaultUserIdentifier() {
+    return system::randomUuid().string();
+}
+
+}  // namespace vorn::tally

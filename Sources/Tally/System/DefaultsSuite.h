@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "JSON.h"
+
+namespace vorn::tally::system {
+
+// A named settings store: one shared in-memory copy per name, kept in
+// "<config directory>/<name>.json". Every change rewrites the file atomically; reads never
+// touch the disk after the first use. Safe to use from any thread.
+class DefaultsSuite {
+public:
+    // The shared store of the suite; no value for a name that cannot name a file.
+    static std::shared_ptr<DefaultsSuite> named(const std::string& name);
+
+    const std::string& name() const { return m_name; }
+
+    std::optional<json::Value> value(const std::string& key) const;
+    // Typed reads: no value when the key is missing or holds another type.
+    std::optional<std::string> string(const std::string& key) const;
+    std::optional<std::int64_t> integer(const std::string& key) const;
+    std::optional<std::vector<std::string>> stringList(const std::string& key) const;
+
+    void set(const std::string& key, json::Value value);
+    void remove(const std::string& key);
+
+private:
+    DefaultsSuite(std::string name, std::optional<std::filesystem::path> file);
+
+    void loadLocked();
+    void saveLocked();
+
+    const std::string m_name;
+    const std::optional<std::filesystem::path> m_file;
+    mutable std::mutex m_mutex;
+    json::Value m_values = json::Value::object();
+};
+
+}  // namespace vorn::tally::system

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "Helpers/Parameters.h"
+#include "System/DefaultsSuite.h"
+#include "TallyConfiguration.h"
+
+namespace vorn::tally {
+
+// The analytics client's entry points. All may be called from any thread, return at once and
+// never fail: what cannot be done is logged through the configuration's handler and dropped.
+class Tally {
+public:
+    Tally() = delete;
+
+    // Installs a client for the configuration, replacing any installed one.
+    static void initialize(std::shared_ptr<TallyConfiguration> configuration);
+    // Removes the installed client.
+    static void terminate();
+
+    // Queues a signal: the configured signal prefix goes in front of the name and the
+    // parameter prefix in front of every key not starting with "Tally."; reserved names and
+    // keys are reported but sent. Dropped in preview mode and while analytics is disabled.
+    static void signal(const std::string& signalName,
+                       const Parameters& parameters = {},
+                       std::optional<double> floatValue = std::nullopt,
+                       const std::optional<std::string>& customUserID = std::nullopt);
+    // The client's own entry: no prefix for the name or the given keys; the configured default
+    // parameters are laid under the given ones. A non-finite float value counts as absent.
+    static void internalSignal(const std::string& signalName,
+                               const Parameters& parameters = {},
+                               std::optional<double> floatValue = std::nullopt,
+                               const std::optional<std::string>& customUserID = std::nullopt);
+
+    // Starts an extra delivery attempt 50 milliseconds from now, at most once per transmit
+    // interval.
+    static void requestImmediateSync();
+    // Sets (or with no value clears) the user identifier used when a signal names none.
+    static void updateDefaultUserID(std::optional<std::string> user);
+    // Gives the client a new random session identifier, which starts a new session.
+    static void generateNewSession();
+
+    // The client's settings suite: absent until a client is installed, then named by the
+    // client domain and the last 12 characters of the application identifier's SHA-256.
+    static std::shared_ptr<system::DefaultsSuite> customDefaults();
+    // Payload keys the client fills itself, lowercased.
+    static const std::set<std::string>& reservedKeysLowercased();
+};
+
+}  // namespace vorn::tally
