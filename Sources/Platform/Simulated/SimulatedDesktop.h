@@ -23,36 +23,36 @@ using AttributeSet = std::set<std::string, std::less<>>;
 
 struct SimMenuItem {
     // An absent field is an attribute the item does not have.
-    std::optional<std::string> title;
-    std::optional<std::string> cmdChar;
-    std::optional<std::int64_t> cmdModifiers;
-    std::optional<bool> enabled;
+    std::optional<std::string> title{};
+    std::optional<std::string> cmdChar{};
+    std::optional<std::int64_t> cmdModifiers{};
+    std::optional<bool> enabled{};
     // What pressing it does; by default it succeeds and does nothing.
-    std::function<AXStatus()> onPress;
+    std::function<AXStatus()> onPress{};
 };
 
 struct SimMenu {
-    std::string title;
-    std::vector<SimMenuItem> items;
+    std::string title{};
+    std::vector<SimMenuItem> items{};
 };
 
 struct SimApplication {
     std::int32_t pid = 0;
-    std::optional<std::string> bundleId;
-    std::optional<std::string> name;
+    std::optional<std::string> bundleId{};
+    std::optional<std::string> name{};
     // Where the application is installed; registers it for launching by bundle identifier.
-    std::optional<std::string> applicationURL;
+    std::optional<std::string> applicationURL{};
     // An unresponsive application answers every request with cannotComplete after the
     // messaging timeout.
     bool responsive = true;
     // Virtual time each request to the application takes.
     Duration responseTime{};
     // Absent: the application has no such attribute.
-    std::optional<bool> enhancedUserInterface;
+    std::optional<bool> enhancedUserInterface{};
     bool hasMenuBar = true;
-    std::vector<SimMenu> menus;
-    std::optional<std::uint32_t> focusedWindow;
-    AttributeMap attributeOverrides;
+    std::vector<SimMenu> menus{};
+    std::optional<std::uint32_t> focusedWindow{};
+    AttributeMap attributeOverrides{};
 };
 
 // How a window answers writes of its position and size.
@@ -67,10 +67,10 @@ enum class MoveBehaviour {
 struct SimWindow {
     std::uint32_t number = 0;
     std::int32_t owner = 0;
-    std::string title;
-    std::optional<std::string> document;
-    std::optional<Value> url;  // the "AXURL" value, of any kind
-    Rect frame;                // top-left coordinates
+    std::string title{};
+    std::optional<std::string> document{};
+    std::optional<Value> url{};  // the "AXURL" value, of any kind
+    Rect frame{};                // top-left coordinates
     std::int64_t layer = 0;
     std::optional<double> alpha = 1.0;
     bool minimized = false;
@@ -84,41 +84,41 @@ struct SimWindow {
     bool windowNumberFails = false;
     MoveBehaviour move = MoveBehaviour::immediate;
     Duration lateBy{};
-    Rect stopFrame;
-    Size minimumSize;
+    Rect stopFrame{};
+    Size minimumSize{};
     // Attributes answered as given, before anything else.
-    AttributeMap attributeOverrides;
+    AttributeMap attributeOverrides{};
     // Attributes whose reads fail.
-    AttributeSet failingAttributes;
+    AttributeSet failingAttributes{};
 };
 
 struct SimDisplay {
     std::uint32_t id = 0;
-    Rect bounds;  // top-left coordinates; the first display is the primary one
-    std::string name;
-    std::optional<std::string> uuid;
-    std::optional<DisplayIdentity> identity;
+    Rect bounds{};  // top-left coordinates; the first display is the primary one
+    std::string name{};
+    std::optional<std::string> uuid{};
+    std::optional<DisplayIdentity> identity{};
     double menuBarHeight = 0;
     double dockHeight = 0;
     // Replaces the screen's default device description, {"NSScreenNumber": id}.
-    std::optional<Value> deviceDescription;
+    std::optional<Value> deviceDescription{};
     bool hasScreen = true;
 };
 
 // One scripted answer of the active display list.
 struct DisplayListAnswer {
     std::int32_t error = 0;
-    std::vector<std::uint32_t> displays;
+    std::vector<std::uint32_t> displays{};
 };
 
 struct FrontCall {
-    ProcessSerialNumber psn;
+    ProcessSerialNumber psn{};
     std::uint32_t windowID = 0;
     std::uint32_t options = 0;
 };
 
 struct PostedRecord {
-    ProcessSerialNumber psn;
+    ProcessSerialNumber psn{};
     EventRecord record{};
 };
 
