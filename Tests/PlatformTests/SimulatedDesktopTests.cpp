@@ -15,19 +15,7 @@ protected:
         desktop.addApplication({.pid = 10, .bundleId = "org.example.editor", .name = "Editor"});
     }
 
-    Element windowElement(std::uint32_t number) {
-        auto reply = services.accessibility.copyAttributeValue(
-            services.accessibility.applicationElement(10), ax::windows);
-        for (const Value& item : *reply.value->asArray()) {
-            std::uint32_t found = 0;
-            auto getWindow =
-                lookUp<entrypoint::WindowOfElement>(services.loader, entrypoint::windowOfElement);
-            if ((*getWindow)(*item.asElement(), found) == AXStatus::success && found == number) {
-                return *item.asElement();
-            }
-        }
-        return nullptr;
-    }
+    Element windowElement(std::uint32_t number) { return desktop.windowElement(number); }
 
     std::optional<Rect> readFrame(const Element& element) {
         auto position = services.accessibility.copyAttributeValue(element, ax::position);

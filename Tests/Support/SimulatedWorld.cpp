@@ -1,7 +1,5 @@
 #include "SimulatedWorld.h"
 
-#include "PlatformReads.h"
-
 namespace vorn::test {
 
 SimulatedWorld::SimulatedWorld()
@@ -22,23 +20,6 @@ platform::sim::SimWindow& SimulatedWorld::addWindow(std::uint32_t number,
                                                     const Rect& frame,
                                                     const std::string& title) {
     return desktop.addWindow({.number = number, .owner = owner, .title = title, .frame = frame});
-}
-
-platform::Element SimulatedWorld::windowElement(std::int32_t pid, std::uint32_t number) {
-    auto& accessibility = services.accessibility;
-    auto windows =
-        readAttribute(accessibility, accessibility.applicationElement(pid), platform::ax::windows);
-    if (!windows || windows->asArray() == nullptr) {
-        return nullptr;
-    }
-    for (const auto& item : *windows->asArray()) {
-        if (const platform::Element* element = item.asElement()) {
-            if (privateCalls.windowNumber(*element) == number) {
-                return *element;
-            }
-        }
-    }
-    return nullptr;
 }
 
 }  // namespace vorn::test

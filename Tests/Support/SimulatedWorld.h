@@ -32,7 +32,7 @@ public:
                                         const Rect& frame,
                                         const std::string& title = "Window");
     // The accessibility element of the window, as its application lists it.
-    platform::Element windowElement(std::int32_t pid, std::uint32_t number);
+    platform::Element windowElement(std::uint32_t number) { return desktop.windowElement(number); }
     platform::sim::SimulatedRunLoop& runLoop() { return desktop.runLoop(); }
 };
 

@@ -152,6 +152,18 @@ void SimulatedDesktop::raiseWindow(std::uint32_t number) {
     }
 }
 
+Element SimulatedDesktop::windowElement(std::uint32_t number) {
+    const SimWindow* w = window(number);
+    if (w == nullptr) {
+        return nullptr;
+    }
+    auto element = std::make_shared<SimElement>();
+    element->kind = SimElement::Kind::window;
+    element->pid = w->owner;
+    element->window = number;
+    return element;
+}
+
 void SimulatedDesktop::setSession(bool locked, bool onConsole) {
     Value::Dictionary entries;
     if (locked) {

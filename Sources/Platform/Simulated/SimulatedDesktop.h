@@ -165,6 +165,9 @@ public:
     void raiseWindow(std::uint32_t number);
     // Front to back.
     const std::vector<std::uint32_t>& stackingOrder() const { return m_stack; }
+    // The accessibility element of the window as its application lists it, made without a
+    // request; null for an unknown window.
+    Element windowElement(std::uint32_t number);
     std::optional<std::int32_t> frontmostApplication() const { return m_frontmost; }
 
     // --- Scripts ---
