@@ -158,6 +158,21 @@ TEST_F(FrameConvergenceTest, ASlowApplicationRunsOutOfTime) {
                                                         "outcome=keepGoing"});
 }
 
+TEST_F(FrameConvergenceTest, AnUnresponsiveApplicationCostsOneTimeoutPerRequestAndNoPause) {
+    auto& accessibility = world.services.accessibility;
+    ASSERT_EQ(accessibility.setMessagingTimeout(accessibility.systemWideElement(), 1.0),
+              platform::AXStatus::success);
+    world.desktop.application(10)->responsive = false;
+    const auto start = world.runLoop().now();
+    setFrame();
+    // The switch read, the position read and the three writes of one burst.
+    EXPECT_EQ(world.runLoop().now() - start, 5s);
+    EXPECT_TRUE(world.runLoop().sleeps().empty());
+    EXPECT_EQ(setFrameLines(), std::vector<std::string>{"setFrame win=1 enhancedUI=unsupported "
+                                                        "toggled=false attempts=1 "
+                                                        "outcome=keepGoing"});
+}
+
 TEST_F(FrameConvergenceTest, WithoutTheWindowNumberTheLogShowsZero) {
     world.desktop.missingEntryPoints.insert("_AXUIElementGetWindow");
     setFrame();
