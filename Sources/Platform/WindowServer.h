@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "Geometry.h"
+#include "Value.h"
+
+namespace vorn::platform {
+
+// Options of the window list, combined as bits.
+namespace windowlist {
+inline constexpr std::uint32_t onScreenOnly = 0x01;
+inline constexpr std::uint32_t excludeDesktopElements = 0x10;
+}  // namespace windowlist
+
+// Keys of one window-list entry and of its bounds dictionary.
+namespace windowkey {
+inline constexpr std::string_view number = "kCGWindowNumber";
+inline constexpr std::string_view ownerPID = "kCGWindowOwnerPID";
+inline constexpr std::string_view ownerName = "kCGWindowOwnerName";
+inline constexpr std::string_view layer = "kCGWindowLayer";
+inline constexpr std::string_view bounds = "kCGWindowBounds";
+inline constexpr std::string_view alpha = "kCGWindowAlpha";
+
+inline constexpr std::string_view boundsX = "X";
+inline constexpr std::string_view boundsY = "Y";
+inline constexpr std::string_view boundsWidth = "Width";
+inline constexpr std::string_view boundsHeight = "Height";
+}  // namespace windowkey
+
+// Keys of the session dictionary.
+namespace sessionkey {
+inline constexpr std::string_view screenIsLocked = "CGSSessionScreenIsLocked";
+inline constexpr std::string_view onConsole = "kCGSSessionOnConsoleKey";
+}  // namespace sessionkey
+
+struct DisplayListReply {
+    std::int32_t error = 0;  // 0 on success
+    std::uint32_t count = 0;
+};
+
+// A display's vendor, model and serial numbers.
+struct DisplayIdentity {
+    std::uint32_t vendor = 0;
+    std::uint32_t model = 0;
+    std::uint32_t serial = 0;
+
+    friend bool operator==(const DisplayIdentity&, const DisplayIdentity&) = default;
+};
+
+// The window server's view: every window with its owner and bounds, the active displays and the
+// login session. Coordinates are global points with the origin at the top left of the primary
+// display, y growing downwards.
+class WindowServer {
+public:
+    virtual ~WindowServer() = default;
+
+    // The windows front to back, each entry normally a dictionary keyed as in windowkey, filtered
+    // by the windowlist options; relative to no window when relativeToWindow is 0. No value when
+    // the server gives no list; the value is whatever the server sent and need not be an array.
+    virtual std::optional<Value> copyWindowList(std::uint32_t options,
+                                                std::uint32_t relativeToWindow) = 0;
+    // With an empty buffer, the number of active displays; otherwise fills the buffer with up
+    // to its size display numbers, in the server's order, and reports how many it wrote.
+    virtual DisplayListReply getActiveDisplayList(std::span<std::uint32_t> buffer) = 0;
+    virtual std::optional<Rect> displayBounds(std::uint32_t display) = 0;
+    // The display's UUID in canonical upper-case form; no value when it has none.
+    virtual std::optional<std::string> displayUUID(std::uint32_t display) = 0;
+    virtual std::optional<DisplayIdentity> displayIdentity(std::uint32_t display) = 0;
+    // The current login session's dictionary (keys in sessionkey); no value without one.
+    virtual std::optional<Value> copySessionDictionary() = 0;
+};
+
+}  // namespace vorn::platform
