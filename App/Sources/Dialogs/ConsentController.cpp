@@ -1,0 +1,47 @@
+#include "ConsentController.h"
+
+#include "Log.h"
+#include "ModalAlert.h"
+
+namespace vorn::app {
+
+ConsentController::ConsentController(std::shared_ptr<ConsentStore> store,
+                                     std::string appVersion,
+                                     Clock clock)
+    : m_store(std::move(store))
+    , m_appVersion(std::move(appVersion))
+    , m_clock(std::move(clock))
+    , m_state(m_store->load()) {}
+
+ConsentState ConsentController::resolveFirstRunDisclosure() {
+    if (!m_state.needsDisclosure(m_appVersion)) {
+        return m_state;
+    }
+    const bool enabled = showDisclosureAlert();
+    persist(enabled);
+    vornConsentLog().notice("first-run disclosure resolved: telemetryEnabled=", boolText(enabled));
+    return m_state;
+}
+
+void ConsentController::persist(bool enabled) {
+    m_state.telemetryEnabled = enabled;
+    m_state.disclosureShownVersion = m_appVersion;
+    m_state.decidedAt = m_clock();
+    // The store logs a failed save; the answer still holds for this run.
+    (void)m_store->save(m_state);
+}
+
+bool ConsentController::showDisclosureAlert() {
+    AlertSpec spec;
+    spec.message = QStringLiteral("Help improve Vorn");
+    spec.informativeText = QStringLiteral(
+        "Vorn sends anonymous usage statistics and crash reports to help fix bugs and guide "
+        "development. It never collects window titles, other app names, or window contents. You "
+        "can turn this off any time in Settings.");
+    spec.icon = QMessageBox::Information;
+    spec.buttons = {QStringLiteral("OK"), QStringLiteral("Turn Off")};
+    spec.identifier = QString::fromLatin1(disclosureIdentifier);
+    return ModalAlert::run(spec) == 0;
+}
+
+}  // namespace vorn::app

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+namespace vorn::app {
+
+struct AlertSpec {
+    QString message;
+    QString informativeText;  // none when empty
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QStringList buttons;  // the first is the default
+    QString identifier;   // the window's object name and accessible name
+};
+
+// The program's modal alerts. Tests answer them through setNextAnswer() instead of showing
+// them.
+class ModalAlert {
+public:
+    ModalAlert() = delete;
+
+    // Activates the application and runs the alert; the index of the button that ended it, or
+    // -1 when it was closed otherwise.
+    static int run(const AlertSpec& spec);
+
+    // The next run() answers with the button index without showing anything; answers queue up.
+    static void setNextAnswer(int button);
+    static void clearNextAnswers();
+    // Run around every modal run, shown or answered (crash reporting pauses its hang tracking);
+    // safe to leave unset.
+    static void setAroundModalRun(std::function<void()> before, std::function<void()> after);
+};
+
+}  // namespace vorn::app

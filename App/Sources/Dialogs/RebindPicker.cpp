@@ -1,0 +1,175 @@
+#include "RebindPicker.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+#include "SafeNumbers.h"
+
+namespace vorn::app {
+
+// Closing the window through the window manager answers cancel.
+class RebindWindow final : public QWidget {
+public:
+    explicit RebindWindow(std::function<void()> onClose)
+        : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint)
+        , m_onClose(std::move(onClose)) {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        event->accept();
+        if (m_onClose) {
+            m_onClose();
+        }
+    }
+
+private:
+    std::function<void()> m_onClose;
+};
+
+namespace {
+
+// "1280 × 800", after "Minimized · " for a minimised window.
+QString secondaryHint(const WindowInfo& window) {
+    QString hint = QStringLiteral("%1 \u00D7 %2")
+                       .arg(truncatedInt(window.frame.width()))
+                       .arg(truncatedInt(window.frame.height()));
+    if (window.state == WindowState::minimized) {
+        hint.prepend(QStringLiteral("Minimized \u00B7 "));
+    }
+    return hint;
+}
+
+QLabel* plainLabel(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+}  // namespace
+
+RebindPicker::RebindPicker() = default;
+
+RebindPicker::~RebindPicker() {
+    // A deferred delete may never run at exit.
+    RebindWindow* window = m_window.data();
+    finish(RebindChoice::cancel());
+    delete window;
+}
+
+QWidget* RebindPicker::window() const {
+    return m_window.data();
+}
+
+void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
+    if (m_open) {
+        completion(RebindChoice::cancel());
+        return;
+    }
+    m_open = true;
+    m_completion = std::move(completion);
+
+    QPointer<RebindPicker> self(this);
+    auto answer = [self](RebindChoice choice) {
+        if (self) {
+            self->finish(choice);
+        }
+    };
+    auto* window = new RebindWindow([answer] { answer(RebindChoice::cancel()); });
+    window->setWindowTitle(QStringLiteral("Vorn"));
+    window->setObjectName(QStringLiteral("vorn.rebind.window"));
+    window->setAccessibleName(window->objectName());
+    window->setFixedWidth(380);
+
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(12);
+    layout->addWidget(plainLabel(QStringLiteral("Window not found")));
+    auto* message = plainLabel(QStringLiteral("\u201C%1\u201D isn\u2019t open anymore. Choose a %2 "
+                                              "window to use, or open a new one:")
+                                   .arg(QString::fromStdString(request.lastTitle()),
+                                        QString::fromStdString(request.appName())));
+    message->setWordWrap(true);
+    layout->addWidget(message);
+
+    auto* list = new QWidget;
+    list->setObjectName(QStringLiteral("vorn.rebind.list"));
+    auto* rows = new QVBoxLayout(list);
+    rows->setSpacing(8);
+    for (const WindowInfo& candidate : request.candidates()) {
+        const std::string& title = candidate.title.empty() ? candidate.app.name : candidate.title;
+        // Button texts would take "&" as a mnemonic; titles come from other programs.
+        auto* row = new QPushButton;
+        row->setObjectName(QStringLiteral("vorn.rebind.row.%1").arg(candidate.windowID.raw));
+        row->setAccessibleName(QString::fromStdString(title));
+        row->setAccessibleDescription(secondaryHint(candidate));
+        auto* texts = new QVBoxLayout(row);
+        texts->addWidget(plainLabel(QString::fromStdString(title)));
+        texts->addWidget(plainLabel(secondaryHint(candidate)));
+        for (QLabel* label : row->findChildren<QLabel*>()) {
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        }
+        row->setMinimumHeight(texts->sizeHint().height());
+        QObject::connect(row, &QPushButton::clicked, row,
+                         [answer, id = candidate.windowID] { answer(RebindChoice::pick(id)); });
+        rows->addWidget(row);
+    }
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(list);
+    scroll->setWidgetResizable(true);
+    scroll->setMaximumHeight(260);
+    scroll->setFrameShape(QFrame::NoFrame);
+    layout->addWidget(scroll);
+
+    auto* buttons = new QHBoxLayout;
+    auto* openNew = new QPushButton(QStringLiteral("Open New Window"));
+    openNew->setObjectName(QStringLiteral("vorn.rebind.openNew"));
+    QObject::connect(openNew, &QPushButton::clicked, openNew,
+                     [answer] { answer(RebindChoice::openNew()); });
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+    cancel->setObjectName(QStringLiteral("vorn.rebind.cancel"));
+    QObject::connect(cancel, &QPushButton::clicked, cancel,
+                     [answer] { answer(RebindChoice::cancel()); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    QObject::connect(escape, &QShortcut::activated, window,
+                     [answer] { answer(RebindChoice::cancel()); });
+    buttons->addWidget(openNew);
+    buttons->addWidget(cancel);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+
+    window->adjustSize();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+    m_window = window;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void RebindPicker::finish(RebindChoice choice) {
+    if (!m_open) {
+        return;
+    }
+    m_open = false;
+    RebindCompletion completion = std::exchange(m_completion, RebindCompletion());
+    if (RebindWindow* window = m_window.data()) {
+        m_window = nullptr;
+        window->hide();
+        // The answer may arrive inside one of the window's own signals.
+        window->deleteLater();
+    }
+    completion(choice);
+}
+
+}  // namespace vorn::app

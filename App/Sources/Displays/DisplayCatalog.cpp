@@ -1,0 +1,93 @@
+#include "DisplayCatalog.h"
+
+#include "DisplayUtil.h"
+#include "SafeNumbers.h"
+
+namespace vorn::app {
+namespace {
+
+constexpr std::uint32_t unknownNumber = 0xFFFFFFFF;
+
+}  // namespace
+
+DisplayCatalog::DisplayCatalog(platform::Screens& screens, platform::WindowServer& server)
+    : m_screens(screens)
+    , m_server(server) {}
+
+std::vector<NumberedScreen> DisplayCatalog::numberedScreens() const {
+    std::vector<NumberedScreen> out;
+    for (auto& screen : m_screens.screens()) {
+        if (const auto id = DisplayUtil::displayNumber(screen)) {
+            out.push_back({*id, std::move(screen)});
+        }
+    }
+    return out;
+}
+
+std::vector<DisplayOption> DisplayCatalog::options() const {
+    std::optional<std::uint32_t> mainID;
+    if (const auto main = m_screens.mainScreen()) {
+        mainID = DisplayUtil::displayNumber(*main);
+    }
+    std::vector<DisplayOption> out;
+    for (const auto& [id, screen] : numberedScreens()) {
+        out.push_back({id, screen.localizedName, truncatedInt(screen.frame.width()),
+                       truncatedInt(screen.frame.height()), mainID == id});
+    }
+    return out;
+}
+
+std::string DisplayCatalog::stableKey(std::uint32_t displayID) const {
+    return stableKey(m_server.displayUUID(displayID), m_server.displayIdentity(displayID));
+}
+
+std::string DisplayCatalog::stableKey(const std::optional<std::string>& uuid,
+                                      const std::optional<platform::DisplayIdentity>& identity) {
+    if (uuid) {
+        return *uuid;
+    }
+    if (!identity
+        || (identity->vendor == unknownNumber && identity->model == unknownNumber
+            && identity->serial == 0)) {
+        return {};
+    }
+    std::string key = "vms:";
+    key += std::to_string(identity->vendor);
+    key += ':';
+    key += std::to_string(identity->model);
+    key += ':';
+    key += std::to_string(identity->serial);
+    return key;
+}
+
+std::optional<platform::Screen> DisplayCatalog::screen(std::uint32_t displayID) const {
+    for (auto& numbered : numberedScreens()) {
+        if (numbered.id == displayID) {
+            return std::move(numbered.screen);
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<DisplaySnapshot> DisplayCatalog::snapshots() const {
+    std::vector<DisplaySnapshot> out;
+    for (const auto& numbered : numberedScreens()) {
+        out.push_back({numbered.id, stableKey(numbered.id)});
+    }
+    return out;
+}
+
+std::optional<std::uint32_t> DisplayCatalog::mainDisplayID() const {
+    if (const auto main = m_screens.mainScreen()) {
+        if (const auto id = DisplayUtil::displayNumber(*main)) {
+            return id;
+        }
+    }
+    const auto active = DisplayUtil::activeDisplayIDs(m_server);
+    if (!active.empty()) {
+        return active.front();
+    }
+    return std::nullopt;
+}
+
+}  // namespace vorn::app

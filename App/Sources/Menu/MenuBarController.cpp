@@ -1,0 +1,142 @@
+#include "MenuBarController.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPalette>
+#include <QSystemTrayIcon>
+
+#include "Log.h"
+
+namespace vorn::app {
+
+MenuBarController::MenuBarController()
+    : m_menu(std::make_unique<QMenu>()) {
+    m_statusItem = new QSystemTrayIcon(this);
+    m_statusItem->setObjectName(QString::fromLatin1(statusItemIdentifier));
+
+    m_menu->setObjectName(QStringLiteral("vorn.menu"));
+    m_toggleItem = addItem(QStringLiteral("Hide Sidebar"), "vorn.menu.toggleSidebar",
+                           &MenuBarController::toggleSidebar);
+    m_menu->addSeparator();
+    m_settingsItem = addItem(QStringLiteral("Settings\u2026"), "vorn.menu.settings",
+                             &MenuBarController::openSettings);
+    m_settingsItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    m_checkForUpdatesItem =
+        addItem(QStringLiteral("Check for Updates\u2026"), "vorn.menu.checkForUpdates",
+                &MenuBarController::checkForUpdates);
+    m_sendFeedbackItem = addItem(QStringLiteral("Send Feedback\u2026"), "vorn.menu.sendFeedback",
+                                 &MenuBarController::sendFeedback);
+    m_menu->addSeparator();
+    m_quitItem = addItem(QStringLiteral("Quit Vorn"), "vorn.menu.quit", &MenuBarController::quit);
+    m_quitItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_menu->installEventFilter(this);
+    connect(m_menu.get(), &QMenu::aboutToShow, this, &MenuBarController::menuWillOpen);
+
+    m_statusItem->setIcon(sidebarSymbol());
+    m_statusItem->setToolTip(QStringLiteral("Vorn"));
+    m_statusItem->setContextMenu(m_menu.get());
+    // A click opens the menu too, as a status item does.
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger) {
+                    m_menu->popup(QCursor::pos());
+                }
+            });
+    m_statusItem->show();
+    vornMenuBarLog().notice("status item installed");
+}
+
+MenuBarController::~MenuBarController() {
+    m_statusItem->setContextMenu(nullptr);
+}
+
+QAction* MenuBarController::addItem(const QString& title,
+                                    const char* identifier,
+                                    void (MenuBarController::*action)()) {
+    // Titles are fixed texts; "&" would make a mnemonic of them.
+    QAction* item = m_menu->addAction(title);
+    item->setObjectName(QString::fromLatin1(identifier));
+    connect(item, &QAction::triggered, this, action);
+    return item;
+}
+
+void MenuBarController::menuWillOpen() {
+    const bool shown = isSidebarShown();
+    m_toggleItem->setText(shown ? QStringLiteral("Hide Sidebar") : QStringLiteral("Show Sidebar"));
+    vornMenuBarLog().debug("menuWillOpen sidebarShown=", boolText(shown));
+}
+
+void MenuBarController::toggleSidebar() {
+    const bool was = isSidebarShown();
+    const bool shown = onToggleSidebar ? onToggleSidebar() : false;
+    vornMenuBarLog().notice("toggleSidebar was=", boolText(was), " -> shown=", boolText(shown));
+}
+
+void MenuBarController::openSettings() {
+    vornMenuBarLog().notice("openSettings");
+    if (onOpenSettings) {
+        onOpenSettings();
+    }
+}
+
+void MenuBarController::checkForUpdates() {
+    vornMenuBarLog().notice("checkForUpdates");
+    if (onCheckForUpdates) {
+        onCheckForUpdates();
+    }
+}
+
+void MenuBarController::sendFeedback() {
+    vornMenuBarLog().notice("sendFeedback");
+    if (onSendFeedback) {
+        onSendFeedback();
+    }
+}
+
+void MenuBarController::quit() {
+    vornMenuBarLog().notice("quit");
+    QCoreApplication::quit();
+}
+
+bool MenuBarController::eventFilter(QObject* watched, QEvent* event) {
+    // An open menu takes the keyboard, so the items' shortcuts would never reach the shortcut
+    // map.
+    if (watched != m_menu.get() || event->type() != QEvent::KeyPress) {
+        return QObject::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const QKeySequence pressed(key->keyCombination());
+    for (QAction* item : m_menu->actions()) {
+        if (!item->shortcut().isEmpty() && item->shortcut() == pressed) {
+            m_menu->close();
+            item->trigger();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QIcon sidebarSymbol() {
+    const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);
+    QIcon icon;
+    for (const int side : {16, 22, 32, 44}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal unit = side / 22.0;
+        const QRectF frame(2.5 * unit, 4.5 * unit, 17 * unit, 13 * unit);
+        painter.setPen(QPen(ink, 1.5 * unit));
+        painter.drawRoundedRect(frame, 2.5 * unit, 2.5 * unit);
+        painter.fillRect(QRectF(frame.left(), frame.top(), 5.5 * unit, frame.height()), ink);
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+}  // namespace vorn::app

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QObject>
+
+class QAction;
+class QIcon;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace vorn::app {
+
+// The program's one permanent control: the status-bar item and its menu (show or hide the
+// sidebar, settings, updates, feedback, quit). It knows nothing else of the program; the
+// application sets the callbacks once, right after creation. Main thread only.
+class MenuBarController : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr char statusItemIdentifier[] = "vorn.statusItem";
+
+    MenuBarController();
+    ~MenuBarController() override;
+
+    // Returns the sidebar's visibility after the change.
+    std::function<bool()> onToggleSidebar;
+    std::function<void()> onOpenSettings;
+    std::function<void()> onCheckForUpdates;
+    std::function<void()> onSendFeedback;
+    std::function<bool()> isSidebarShown = [] { return true; };
+
+    QMenu* menu() const { return m_menu.get(); }
+    QSystemTrayIcon* statusItem() const { return m_statusItem; }
+
+    // The item actions.
+    void toggleSidebar();
+    void openSettings();
+    void checkForUpdates();
+    void sendFeedback();
+    void quit();
+
+protected:
+    // Chooses the item whose shortcut is pressed while the menu is open.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void menuWillOpen();
+    QAction* addItem(const QString& title, const char* identifier, void (MenuBarController::*)());
+
+    std::unique_ptr<QMenu> m_menu;
+    QSystemTrayIcon* m_statusItem = nullptr;  // child of this
+    QAction* m_toggleItem = nullptr;
+    QAction* m_settingsItem = nullptr;
+    QAction* m_checkForUpdatesItem = nullptr;
+    QAction* m_sendFeedbackItem = nullptr;
+    QAction* m_quitItem = nullptr;
+};
+
+// The status item's symbol: a window with its left pane marked, drawn in the text colour.
+QIcon sidebarSymbol();
+
+}  // namespace vorn::app

@@ -1,0 +1,228 @@
+#include "AppDelegate.h"
+
+#include <QPointer>
+
+#include "AccessibilityAuthorization.h"
+#include "Log.h"
+#include "PlatformBackend.h"
+#include "ScreenEvents.h"
+#include "TranslocationGuard.h"
+
+namespace vorn::app {
+
+AppDelegate::AppDelegate(AppDependencies dependencies)
+    : m_deps(std::move(dependencies))
+    , m_catalog(m_deps.backend->services().screens, m_deps.backend->services().windowServer)
+    , m_panelScreens(m_catalog)
+    , m_chooser(m_catalog, *m_deps.screenEvents) {}
+
+AppDelegate::~AppDelegate() {
+    teardownController();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    m_deps.backend->preloadFocusFrameworks();
+    bootstrap();
+    m_store = std::make_shared<JSONFileStore>(m_deps.dataDirectory / "state.json");
+    connect(m_deps.screenEvents, &ScreenEvents::changed, this, &AppDelegate::screensChanged);
+
+    QPointer<AppDelegate> self(this);
+    m_menuBar = std::make_unique<MenuBarController>();
+    m_menuBar->isSidebarShown = [self] {
+        return self && self->m_controller && self->m_controller->isVisible();
+    };
+    m_menuBar->onToggleSidebar = [self] {
+        if (!self || !self->m_controller) {
+            return false;
+        }
+        SidebarPanelHost& panel = *self->m_controller;
+        if (panel.isVisible()) {
+            panel.orderOut();
+        } else {
+            panel.orderFront();
+        }
+        return panel.isVisible();
+    };
+    m_menuBar->onOpenSettings = [self] {
+        if (self && self->m_settingsController) {
+            self->m_settingsController->show();
+        } else {
+            vornAppLog().notice(
+                "openSettings ignored: settings unavailable (host selection pending)");
+        }
+    };
+    m_menuBar->onCheckForUpdates = [self] {
+        if (!self) {
+            return;
+        }
+        self->send(TelemetryEvent::updateCheckRequested());
+        if (self->m_softwareUpdater) {
+            self->m_softwareUpdater->checkForUpdates();
+        }
+    };
+    m_menuBar->onSendFeedback = [self] {
+        if (self && self->m_feedbackController) {
+            self->m_feedbackController->show();
+        }
+    };
+
+    const std::shared_ptr<Store> store = m_store;
+    m_chooser.choose(std::nullopt, nullptr, [self, store](std::uint32_t displayID) {
+        if (self) {
+            self->start(displayID, store, true);
+        }
+    });
+}
+
+void AppDelegate::bootstrap() {
+    if (m_didBootstrap) {
+        return;
+    }
+    m_didBootstrap = true;
+
+    TranslocationGuard::checkAndWarn(m_deps.bundlePath);
+    m_softwareUpdater = m_deps.makeUpdater();
+    m_consentStore = std::make_shared<JSONFileConsentStore>(m_deps.dataDirectory / "consent.json");
+    m_consentController = std::make_unique<ConsentController>(m_consentStore, m_deps.appVersion);
+    const ConsentState consent = m_consentController->resolveFirstRunDisclosure();
+
+    auto observability = m_deps.makeObservability(consent.telemetryEnabled);
+    observability->start();
+    observability->sink()->send(TelemetryEvent::appLaunched());
+    m_observability = std::move(observability);
+
+    QPointer<AppDelegate> self(this);
+    m_feedbackController = m_deps.makeFeedback([self] {
+        if (self) {
+            self->send(TelemetryEvent::feedbackSent());
+        }
+    });
+
+    platform::Accessibility& accessibility = m_deps.backend->services().accessibility;
+    if (!AccessibilityAuthorization::isTrusted(accessibility)) {
+        send(m_axFunnel.promptShownEvent());
+        (void)AccessibilityAuthorization::prompt(accessibility);
+    }
+    // The first observation only records the state.
+    (void)m_axFunnel.update(AccessibilityAuthorization::isTrusted(accessibility));
+    m_deps.backend->observeTrustChanges([self] {
+        if (self) {
+            self->handleAXTrustChanged();
+        }
+    });
+}
+
+void AppDelegate::handleAXTrustChanged() {
+    const bool trusted =
+        AccessibilityAuthorization::isTrusted(m_deps.backend->services().accessibility);
+    const auto event = m_axFunnel.update(trusted);
+    if (!event) {
+        return;
+    }
+    send(*event);
+    vornAppLog().notice("accessibility trust changed -> ", event->signalName());
+}
+
+void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, bool show) {
+    m_hostDisplayID = displayID;
+    m_hostDisplayKey = m_catalog.stableKey(displayID);
+
+    auto manager = m_deps.backend->makeWindowManager(displayID);
+    QPointer<RebindPicker> picker(&m_rebindPicker);
+    auto presenter = [picker](RebindRequest request, RebindCompletion completion) {
+        if (picker) {
+            picker->present(std::move(request), std::move(completion));
+        }
+    };
+    m_model =
+        SidebarModel::make(std::move(manager), std::move(store), presenter,
+                           m_observability ? m_observability->sink() : nullptr, m_deps.executor);
+
+    send(TelemetryEvent::displayConfig(
+        countBucket(static_cast<long long>(m_catalog.options().size())),
+        countBucket(static_cast<long long>(m_model->spaces().size()))));
+
+    m_settingsController = m_deps.makeSettings(m_model, m_softwareUpdater.get());
+
+    QPointer<AppDelegate> self(this);
+    DisplayHostMenu hostMenu;
+    hostMenu.currentHostID = displayID;
+    hostMenu.displays = [self] {
+        std::vector<DisplayForMove> displays;
+        if (self) {
+            for (const DisplayOption& option : self->m_catalog.options()) {
+                displays.push_back({option.id, option.name, option.isMain});
+            }
+        }
+        return displays;
+    };
+    hostMenu.move = [self](std::uint32_t target) {
+        // The menu that asks belongs to the panel the move replaces: move after it returns.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, target] {
+                if (self) {
+                    self->moveToDisplay(target);
+                }
+            },
+            Qt::QueuedConnection);
+    };
+
+    m_controller = m_deps.makePanel(PanelRequest{m_model, displayID, hostMenu, &m_panelScreens});
+    if (show) {
+        m_controller->orderFront();
+    }
+    vornAppLog().notice("started on display=", displayID, " key=", *m_hostDisplayKey,
+                        " show=", boolText(show));
+}
+
+void AppDelegate::moveToDisplay(std::uint32_t target) {
+    if (m_isMoving) {
+        return;
+    }
+    if (m_hostDisplayID == target || !m_catalog.screen(target) || !m_store) {
+        vornAppLog().notice("moveToDisplay ignored: target=", target,
+                            " is current or no longer connected");
+        return;
+    }
+    m_isMoving = true;
+    vornAppLog().notice("moveToDisplay from=",
+                        m_hostDisplayID ? std::to_string(*m_hostDisplayID) : std::string("?"),
+                        " to=", target);
+    const bool wasShown = !m_controller || m_controller->isVisible();
+    vornAppLog().notice("re-homing sidebar to display=", target, " wasShown=", boolText(wasShown));
+    teardownController();
+    start(target, m_store, wasShown);
+    m_isMoving = false;
+}
+
+void AppDelegate::teardownController() {
+    m_rebindPicker.finish(RebindChoice::cancel());
+    if (m_controller) {
+        m_controller->orderOut();
+        m_controller->close();
+        m_controller.reset();
+    }
+    if (m_settingsController) {
+        m_settingsController->close();
+        m_settingsController.reset();
+    }
+    m_model.reset();
+}
+
+void AppDelegate::screensChanged() {
+    if (!m_hostDisplayID) {
+        return;
+    }
+    if (m_controller && m_catalog.screen(*m_hostDisplayID)) {
+        m_controller->repositionFlushLeft();
+    }
+}
+
+void AppDelegate::send(const TelemetryEvent& event) {
+    if (m_observability) {
+        m_observability->sink()->send(event);
+    }
+}
+
+}  // namespace vorn::app

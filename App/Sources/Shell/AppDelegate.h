@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <QObject>
+
+#include "AXPermissionFunnel.h"
+#include "AppDependencies.h"
+#include "CatalogPanelScreens.h"
+#include "ConsentController.h"
+#include "DisplayCatalog.h"
+#include "MenuBarController.h"
+#include "RebindPicker.h"
+#include "ScreenChooser.h"
+#include "Store.h"
+
+namespace vorn::app {
+
+// The spine of the program: starts the outside services once, creates the long-lived objects,
+// asks for the host display and builds the sidebar there. One per run; main thread only.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(AppDependencies dependencies);
+    ~AppDelegate() override;
+
+    // The launch sequence: focus calls, bootstrap(), the state store, the screen observer, the
+    // status-bar menu, then the host display from the chooser (at once with fewer than two).
+    void applicationDidFinishLaunching();
+    // The one-time start of the outside services; later calls do nothing.
+    void bootstrap();
+    // The Accessibility permission may have changed.
+    void handleAXTrustChanged();
+    // The user's "Move to Display": rebuilds the sidebar on that display.
+    void moveToDisplay(std::uint32_t target);
+
+    // What tests and the program's entry look at.
+    std::optional<std::uint32_t> hostDisplayID() const { return m_hostDisplayID; }
+    const std::shared_ptr<SidebarModel>& model() const { return m_model; }
+    SidebarPanelHost* controller() const { return m_controller.get(); }
+    SettingsWindow* settingsController() const { return m_settingsController.get(); }
+    MenuBarController* menuBar() const { return m_menuBar.get(); }
+    ScreenChooser& chooser() { return m_chooser; }
+    RebindPicker& rebindPicker() { return m_rebindPicker; }
+    ObservabilityService* observability() const { return m_observability.get(); }
+    const DisplayCatalog& catalog() const { return m_catalog; }
+
+private:
+    void start(std::uint32_t displayID, std::shared_ptr<Store> store, bool show);
+    void teardownController();
+    void screensChanged();
+    void send(const TelemetryEvent& event);
+
+    AppDependencies m_deps;
+    DisplayCatalog m_catalog;
+    CatalogPanelScreens m_panelScreens;
+
+    std::unique_ptr<SidebarPanelHost> m_controller;
+    std::shared_ptr<SidebarModel> m_model;
+    ScreenChooser m_chooser;
+    RebindPicker m_rebindPicker;
+    std::shared_ptr<Store> m_store;
+    std::unique_ptr<MenuBarController> m_menuBar;
+    std::shared_ptr<ConsentStore> m_consentStore;
+    std::unique_ptr<ConsentController> m_consentController;
+    std::unique_ptr<ObservabilityService> m_observability;
+    std::unique_ptr<SoftwareUpdater> m_softwareUpdater;
+    std::unique_ptr<FeedbackService> m_feedbackController;
+    AXPermissionFunnel m_axFunnel;
+    bool m_didBootstrap = false;
+    std::unique_ptr<SettingsWindow> m_settingsController;
+    std::optional<std::uint32_t> m_hostDisplayID;
+    std::optional<std::string> m_hostDisplayKey;
+    bool m_isMoving = false;
+};
+
+}  // namespace vorn::app

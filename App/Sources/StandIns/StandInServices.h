@@ -1,0 +1,62 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "FeedbackService.h"
+#include "ObservabilityService.h"
+#include "SettingsWindow.h"
+#include "SoftwareUpdater.h"
+
+namespace vorn::app {
+
+// Minimal services until the real ones are built: each does what the menu and start-up need and
+// logs the rest.
+
+// Usage events go to the log with consent and nowhere without; nothing is reported.
+class LoggingObservability final : public ObservabilityService {
+public:
+    explicit LoggingObservability(bool consented);
+    void start() override;
+    std::shared_ptr<TelemetrySink> sink() const override { return m_sink; }
+
+private:
+    bool m_consented;
+    std::shared_ptr<TelemetrySink> m_sink;
+};
+
+// Writes each usage event to the log.
+class LoggingTelemetrySink final : public TelemetrySink {
+public:
+    void send(const TelemetryEvent& event) override;
+};
+
+// Feedback cannot be sent from this build: says so in an alert.
+class StandInFeedback final : public FeedbackService {
+public:
+    void show() override;
+};
+
+// No update framework: a check finds nothing, and automatic updates are off.
+class StandInUpdater final : public SoftwareUpdater {
+public:
+    StandInUpdater();
+    bool automaticallyChecksForUpdates() const override { return false; }
+    bool automaticallyDownloadsUpdates() const override { return false; }
+    bool allowsAutomaticUpdates() const override { return false; }
+    void setAutomaticallyChecksForUpdates(bool value) override;
+    void setAutomaticallyDownloadsUpdates(bool value) override;
+    void checkForUpdates() override;
+};
+
+// Logs where the settings window would be shown.
+class StandInSettingsWindow final : public SettingsWindow {
+public:
+    void show() override;
+    void close() override;
+
+private:
+    bool m_shown = false;
+};
+
+}  // namespace vorn::app
