@@ -3,35 +3,39 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QKeySequence>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "SafeNumbers.h"
 
 namespace vorn::app {
 
-// Closing the window through the window manager answers cancel.
+// Closing the window through the window manager, or pressing Escape, answers cancel.
 class RebindWindow final : public QWidget {
 public:
-    explicit RebindWindow(std::function<void()> onClose)
+    explicit RebindWindow(std::function<void()> onCancel)
         : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint)
-        , m_onClose(std::move(onClose)) {}
+        , m_onCancel(std::move(onCancel)) {}
 
 protected:
     void closeEvent(QCloseEvent* event) override {
         event->accept();
-        if (m_onClose) {
-            m_onClose();
+        m_onCancel();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            m_onCancel();
+            return;
         }
+        QWidget::keyPressEvent(event);
     }
 
 private:
-    std::function<void()> m_onClose;
+    std::function<void()> m_onCancel;
 };
 
 namespace {
@@ -136,9 +140,6 @@ void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
     auto* cancel = new QPushButton(QStringLiteral("Cancel"));
     cancel->setObjectName(QStringLiteral("vorn.rebind.cancel"));
     QObject::connect(cancel, &QPushButton::clicked, cancel,
-                     [answer] { answer(RebindChoice::cancel()); });
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
-    QObject::connect(escape, &QShortcut::activated, window,
                      [answer] { answer(RebindChoice::cancel()); });
     buttons->addWidget(openNew);
     buttons->addWidget(cancel);

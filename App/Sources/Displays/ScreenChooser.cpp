@@ -62,6 +62,8 @@ void ScreenChooser::showOptions(const std::vector<DisplayOption>& options) {
     }
     m_view = view;
     m_window->layout()->addWidget(view);
+    // A child added to a shown window stays hidden until shown itself.
+    view->show();
     m_window->adjustSize();
 }
 
