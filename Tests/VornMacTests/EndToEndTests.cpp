@@ -91,8 +91,7 @@ TEST_F(EndToEndTest, ReleasingTheModelWhileItWaitsForANewWindowIsClean) {
                                      }}}}};
     // The program lets go of its model while the model waits inside its own call.
     std::weak_ptr<SidebarModel> weakModel = program->modelPointer();
-    std::weak_ptr<MacWindowManager> weakManager =
-        std::static_pointer_cast<MacWindowManager>(program->manager().shared_from_this());
+    std::weak_ptr<MacWindowManager> weakManager = program->manager().weak_from_this();
     desktop.world.desktop.clock().scheduleAfter(
         200ms, [this, &program] { desktop.world.runLoop().post([&program] { program.reset(); }); });
 
