@@ -157,6 +157,8 @@ private:
 
     void place(WindowID id, PlacementKind kind);
     void touchClaimTTL(const Uuid& tabID);
+    // Whether the window is ambient or bound to another tab of the active space.
+    bool isHeldElsewhere(WindowID id, const Uuid& tabID) const;
     void bindReopened(const Uuid& spaceID, const Uuid& tabID, WindowID id, PlacementKind kind);
     std::unordered_set<WindowID> boundIDsInSpace(const Uuid& spaceID,
                                                  const Uuid& excludingTab) const;

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "Log.h"
 #include "SidebarModel.h"
 
@@ -30,13 +32,26 @@ void SidebarModel::place(WindowID id, PlacementKind kind) {
     m_manager->setFrame(id, *target);
 }
 
+bool SidebarModel::isHeldElsewhere(WindowID id, const Uuid& tabID) const {
+    const bool ambient = std::any_of(m_ambient.begin(), m_ambient.end(),
+                                     [&](const WindowInfo& w) { return w.windowID == id; });
+    return ambient || boundIDsInSpace(m_activeSpaceId, tabID).count(id) > 0;
+}
+
 void SidebarModel::activate(SpaceTab tab) {
     // The waits below may release the model's last owner; finish the operation regardless.
     const auto self = shared_from_this();
     const bool claimed = tab.isClaimed();
     const PlacementKind kind = claimed ? PlacementKind::recent : PlacementKind::pinned;
 
-    if (tab.boundWindowID && m_manager->isAlive(*tab.boundWindowID)) {
+    // Window numbers can be reused at once: a number that the last refresh listed as ambient, or
+    // that a sibling tab now holds, belongs to another window even though it is alive.
+    const bool reused = tab.boundWindowID && isHeldElsewhere(*tab.boundWindowID, tab.id);
+    if (reused) {
+        vornModelLog().notice("activate tab (bound) window number now shows another window app=",
+                              tab.app.bundleId, " win=", tab.boundWindowID->raw);
+    }
+    if (tab.boundWindowID && !reused && m_manager->isAlive(*tab.boundWindowID)) {
         const WindowID id = *tab.boundWindowID;
         vornModelLog().notice("activate tab (bound) app=", tab.app.bundleId, " win=", id.raw,
                               " claimed=", boolText(claimed));

@@ -105,6 +105,22 @@ TEST(SidebarModelActivationTests, ABoundLiveTabIsActivatedWithoutRefresh) {
     EXPECT_EQ(h.store->saves[0].spaces[0].tabs[1].claimExpiresAt, h.now.adding(86400));
 }
 
+TEST(SidebarModelActivationTests, AReusedWindowNumberIsNeverBroughtForward) {
+    SidebarModelHarness h;
+    // Window 1 closed and its number went at once to a window of another application.
+    h.wm->onScreen = {makeWindow(1, "z", "Someone else's")};
+    h.storeSpaces({makeSpace("S", 0, {makeTab("a", "Mine", 0, 1)})});
+    auto& model = h.start(true);
+    ASSERT_EQ(model.pinnedTabs()[0].boundWindowID, WindowID(1));  // one miss so far
+    model.activate(model.pinnedTabs()[0]);
+    EXPECT_TRUE(h.wm->activations.empty());
+    EXPECT_TRUE(h.wm->setFrames.empty());
+    EXPECT_EQ(h.modelLog("activate tab"),
+              (std::vector<std::string>{
+                  "activate tab (bound) window number now shows another window app=a win=1",
+                  "activate tab FAILED to open app=a"}));
+}
+
 TEST(SidebarModelActivationTests, AGoneWindowIsReopenedFromTheDocumentOrANewWindow) {
     struct Case {
         const char* name;
