@@ -266,6 +266,24 @@ private Q_SLOTS:
         QVERIFY(contains(launch.calls, "settings.show"));
     }
 
+    void theSidebarRunsOnTheWindowManagerOfItsDisplay() {
+        Launch launch;
+        launch.recordConsent(false);
+        launch.backend.makeManager = nullptr;
+        launch.backend.realManagers = true;
+        auto& world = launch.backend.world;
+        world.addApp(501, "org.example.Editor", "Editor");
+        world.addWindow(71, 501, Rect(300, 100, 800, 600), "Notes");
+        world.addWindow(72, 501, Rect(400, 150, 800, 600), "Draft");
+        AppDelegate& app = launch.launch();
+
+        QCOMPARE(app.model()->ambient().size(), std::size_t(2));
+        app.model()->activate(app.model()->ambient().back());
+        QCOMPARE(app.model()->claimedTabs().size(), std::size_t(1));
+        const AppState saved = JSONFileStore(launch.dir / "state.json").load();
+        QCOMPARE(saved.spaces.front().tabs.front().lastTitle, std::string("Notes"));
+    }
+
     void trustChangesSendOneEventEach() {
         Launch launch;
         launch.recordConsent(true);
