@@ -1,0 +1,44 @@
+#include "Application.h"
+
+#include <memory>
+
+#include <QApplication>
+
+#include "AppDelegate.h"
+#include "Log.h"
+#include "Logging.h"
+#include "QtRunLoop.h"
+#include "ScreenEvents.h"
+#include "X11PlatformBackend.h"
+
+namespace vorn::app {
+
+int runApplication(int argc, char** argv) {
+    // The program draws on X11 only: the window layer talks to the same server.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vorn"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Vorn"));
+    // The chooser and the pickers come and go; only the menu's Quit ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    installLogging();
+
+    auto runLoop = std::make_shared<QtRunLoop>();
+    X11PlatformBackend backend(*runLoop);
+    if (!backend.isConnected()) {
+        vornAppLog().error("no X display to run on");
+        return 1;
+    }
+    ScreenEvents screenEvents;
+    screenEvents.followApplicationScreens();
+    int code = 0;
+    {
+        AppDelegate delegate(standardDependencies(backend, screenEvents, runLoop));
+        delegate.applicationDidFinishLaunching();
+        code = QApplication::exec();
+        vornAppLog().notice("exiting code=", code);
+    }
+    return code;
+}
+
+}  // namespace vorn::app
