@@ -8,6 +8,8 @@
 
 #include <curl/curl.h>
 
+#include "System/Crypto.h"
+
 #include <pthread.h>
 
 namespace vorn::tally::system {
@@ -15,7 +17,10 @@ namespace {
 
 void initialiseCurl() {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    std::call_once(once, [] {
+        initialiseOpenSSL();
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+    });
 }
 
 // A proxy in the environment still applies to every other host.
