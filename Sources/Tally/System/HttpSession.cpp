@@ -113,6 +113,11 @@ std::string describe(CURLcode code, const char* detail) {
 
 }  // namespace
 
+// Milliseconds between looks at running transfers when libcurl names no time of its own, and
+// the longest sleep of an idle worker.
+constexpr long activeWait = 1000;
+constexpr long idleWait = 3600 * 1000;
+
 struct CurlHttpSession::Worker {
     std::mutex mutex;
     std::deque<std::unique_ptr<Transfer>> incoming;
@@ -186,7 +191,13 @@ struct CurlHttpSession::Worker {
                 active.erase(found);
                 finish(std::move(transfer), code);
             }
-            curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+            // Idle, the thread sleeps until a request or the stop wakes it.
+            long timeout = -1;
+            curl_multi_timeout(multi, &timeout);
+            if (timeout < 0 || timeout > idleWait) {
+                timeout = active.empty() ? idleWait : activeWait;
+            }
+            curl_multi_poll(multi, nullptr, 0, static_cast<int>(timeout), nullptr);
         }
         std::deque<std::unique_ptr<Transfer>> abandoned;
         {
