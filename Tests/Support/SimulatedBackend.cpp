@@ -1,7 +1,5 @@
 #include "SimulatedBackend.h"
 
-#include "MacWindowManager.h"
-
 namespace vorn::test {
 
 void SimulatedBackend::preloadFocusFrameworks() {
@@ -12,9 +10,6 @@ void SimulatedBackend::preloadFocusFrameworks() {
 std::shared_ptr<WindowManager> SimulatedBackend::makeWindowManager(std::uint32_t displayID) {
     if (makeManager) {
         return makeManager(displayID);
-    }
-    if (realManagers) {
-        return MacWindowManager::create(world.context, displayID);
     }
     auto manager = std::make_shared<ScriptedWindowManager>();
     managers.emplace_back(displayID, manager);

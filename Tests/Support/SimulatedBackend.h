@@ -13,14 +13,12 @@
 namespace vorn::test {
 
 // The application's backend on the simulated desktop (one 1920x1080 display, number 1). Window
-// managers are scripted ones kept in `managers`, or the real window manager over the simulated
-// desktop with `realManagers`; tests may also make their own.
+// managers are scripted ones, kept in `managers`, unless the test makes its own.
 class SimulatedBackend final : public app::PlatformBackend {
 public:
     SimulatedWorld world;
     std::function<std::shared_ptr<WindowManager>(std::uint32_t displayID)> makeManager;
     std::vector<std::pair<std::uint32_t, std::shared_ptr<ScriptedWindowManager>>> managers;
-    bool realManagers = false;
     int preloads = 0;
     std::function<void()> trustChanged;
 

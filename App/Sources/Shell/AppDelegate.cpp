@@ -157,6 +157,9 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
         return displays;
     };
     hostMenu.move = [self](std::uint32_t target) {
+        if (!self) {
+            return;
+        }
         // The menu that asks belongs to the panel the move replaces: move after it returns.
         QMetaObject::invokeMethod(
             self.data(),

@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "AppDelegate.h"
+#include "ApplicationLife.h"
 #include "Log.h"
 #include "Logging.h"
 #include "QtRunLoop.h"
@@ -14,6 +15,8 @@
 namespace vorn::app {
 
 int runApplication(int argc, char** argv) {
+    // Before the application, whose construction already reports through Qt's messages.
+    installLogging();
     // The program draws on X11 only: the window layer talks to the same server.
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
@@ -21,7 +24,7 @@ int runApplication(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Vorn"));
     // The chooser and the pickers come and go; only the menu's Quit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    installLogging();
+    connectApplicationLife(application);
 
     auto runLoop = std::make_shared<QtRunLoop>();
     X11PlatformBackend backend(*runLoop);

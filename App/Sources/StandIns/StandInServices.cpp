@@ -6,36 +6,6 @@
 
 namespace vorn::app {
 
-LoggingObservability::LoggingObservability(bool consented)
-    : m_consented(consented) {
-    if (consented) {
-        m_sink = std::make_shared<LoggingTelemetrySink>();
-    } else {
-        m_sink = std::make_shared<NoopTelemetrySink>();
-    }
-}
-
-void LoggingObservability::start() {
-    if (!m_consented) {
-        vornObservabilityLog().notice("observability disabled: no telemetry consent");
-        return;
-    }
-    vornObservabilityLog().notice(
-        "crash reporting and analytics are not part of this build; usage events are logged");
-}
-
-void LoggingTelemetrySink::send(const TelemetryEvent& event) {
-    std::string line = "event ";
-    line += event.signalName();
-    for (const auto& [key, value] : event.parameters()) {
-        line += ' ';
-        line += key;
-        line += '=';
-        line += value;
-    }
-    vornObservabilityLog().notice(line);
-}
-
 void StandInFeedback::show() {
     if (bundle::feedbackURL[0] == '\0') {
         vornFeedbackLog().error("no VornFeedbackURL configured");

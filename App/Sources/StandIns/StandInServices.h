@@ -1,10 +1,6 @@
 #pragma once
 
-#include <functional>
-#include <memory>
-
 #include "FeedbackService.h"
-#include "ObservabilityService.h"
 #include "SettingsWindow.h"
 #include "SoftwareUpdater.h"
 
@@ -12,24 +8,6 @@ namespace vorn::app {
 
 // Minimal services until the real ones are built: each does what the menu and start-up need and
 // logs the rest.
-
-// Usage events go to the log with consent and nowhere without; nothing is reported.
-class LoggingObservability final : public ObservabilityService {
-public:
-    explicit LoggingObservability(bool consented);
-    void start() override;
-    std::shared_ptr<TelemetrySink> sink() const override { return m_sink; }
-
-private:
-    bool m_consented;
-    std::shared_ptr<TelemetrySink> m_sink;
-};
-
-// Writes each usage event to the log.
-class LoggingTelemetrySink final : public TelemetrySink {
-public:
-    void send(const TelemetryEvent& event) override;
-};
 
 // Feedback cannot be sent from this build: says so in an alert.
 class StandInFeedback final : public FeedbackService {

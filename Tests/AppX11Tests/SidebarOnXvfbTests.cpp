@@ -1,0 +1,267 @@
+// The whole program on a private Xvfb desktop with openbox, a tray and real xterms: the sidebar
+// runs in this process (so that rows can be found by name), clicks come from xdotool, and the
+// results are read back from the X server and the state file.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <QApplication>
+#include <QtTest>
+#include <xcb/xcb.h>
+
+#include "AppDelegate.h"
+#include "AppDependencies.h"
+#include "PlacementEngine.h"
+#include "QtRunLoop.h"
+#include "ScreenEvents.h"
+#include "SidebarView.h"
+#include "Store.h"
+#include "TempDir.h"
+#include "X11PlatformBackend.h"
+#include "XvfbSession.h"
+
+#include <sys/wait.h>
+
+namespace vorn::app {
+namespace {
+
+test::XvfbSession* theSession = nullptr;
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+void recordConsent(const test::TempDir& dir) {
+    test::writeText(dir / "consent.json",
+                    R"({"disclosureShownVersion":"test","telemetryEnabled":false})");
+}
+
+QWidget* findWidget(const QString& name) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == name) {
+            return top;
+        }
+        if (auto* found = top->findChild<QWidget*>(name)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+// The client window's top-left corner and size in root coordinates.
+QRect clientFrame(xcb_window_t window) {
+    xcb_connection_t* c = theSession->connection();
+    auto geometryCookie = xcb_get_geometry(c, window);
+    auto translateCookie = xcb_translate_coordinates(c, window, theSession->root(), 0, 0);
+    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr),
+                                             &std::free);
+    Reply<xcb_translate_coordinates_reply_t> at(
+        xcb_translate_coordinates_reply(c, translateCookie, nullptr), &std::free);
+    if (!geometry || !at) {
+        return {};
+    }
+    return QRect(at->dst_x, at->dst_y, geometry->width, geometry->height);
+}
+
+// Whether the server shows the widget's window.
+bool mapped(const QWidget* widget) {
+    xcb_connection_t* c = theSession->connection();
+    auto cookie = xcb_get_window_attributes(c, static_cast<xcb_window_t>(widget->winId()));
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, cookie, nullptr), &std::free);
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+}
+
+// The shown windows of a process, the smallest first.
+std::vector<xcb_window_t> shownWindows(pid_t pid) {
+    const auto found =
+        theSession->run({"xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid)});
+    std::vector<xcb_window_t> windows;
+    std::istringstream lines(found.value_or(""));
+    for (unsigned long window = 0; lines >> window;) {
+        windows.push_back(static_cast<xcb_window_t>(window));
+    }
+    std::sort(windows.begin(), windows.end(), [](xcb_window_t a, xcb_window_t b) {
+        return clientFrame(a).width() < clientFrame(b).width();
+    });
+    return windows;
+}
+
+bool click(QPoint at) {
+    return theSession
+        ->run(
+            {"xdotool", "mousemove", std::to_string(at.x()), std::to_string(at.y()), "click", "1"})
+        .has_value();
+}
+
+// Openbox handles what the server sent before a request, so once a change of the number of
+// desktops shows, it has reacted to every earlier click.
+void windowManagerBarrier() {
+    static int desktops = 2;
+    desktops = desktops == 2 ? 3 : 2;
+    theSession->run({"wmctrl", "-n", std::to_string(desktops)});
+    QVERIFY(theSession->waitFor([&] {
+        const auto value =
+            theSession->cardinalProperty(theSession->root(), "_NET_NUMBER_OF_DESKTOPS");
+        return !value.empty() && value.front() == static_cast<std::uint32_t>(desktops);
+    }));
+}
+
+}  // namespace
+
+class SidebarOnXvfbTests : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        for (const char* title : {"Shell One", "Shell Two", "Shell Three"}) {
+            const auto started = theSession->openXterm(title, {"-geometry", "60x20+500+300"});
+            QVERIFY(started && started->windows.size() == 1);
+            m_xterms.push_back(started->windows.front());
+        }
+        recordConsent(m_data);
+        m_runLoop = std::make_shared<QtRunLoop>();
+        m_backend = std::make_unique<X11PlatformBackend>(*m_runLoop);
+        m_events.followApplicationScreens();
+        AppDependencies deps = standardDependencies(*m_backend, m_events, m_runLoop);
+        deps.dataDirectory = m_data.path();
+        m_app = std::make_unique<AppDelegate>(std::move(deps));
+        m_app->applicationDidFinishLaunching();
+        QVERIFY(m_app->controller() != nullptr);
+    }
+
+    void cleanupTestCase() {
+        m_app.reset();
+        m_backend.reset();
+    }
+
+    void theXtermsAreListedAsOtherWindows() {
+        for (xcb_window_t xterm : m_xterms) {
+            QTRY_VERIFY(findWidget(QStringLiteral("vorn.tab.ambient.%1").arg(xterm)) != nullptr);
+        }
+    }
+
+    void showingOrClickingThePanelKeepsTheActiveWindow() {
+        const xcb_window_t active = theSession->activeWindow();
+        QVERIFY(active != XCB_NONE);
+        auto* panel = findWidget(QStringLiteral("vorn.sidebar.window"));
+        QVERIFY(panel != nullptr);
+        QTRY_VERIFY(mapped(panel));
+
+        m_app->menuBar()->toggleSidebar();
+        QTRY_VERIFY(!mapped(panel));
+        m_app->menuBar()->toggleSidebar();
+        QTRY_VERIFY(mapped(panel));
+        windowManagerBarrier();
+        QCOMPARE(theSession->activeWindow(), active);
+
+        // An empty part of the panel, below the rows; then away, so that the view has handled
+        // the click once it sees the pointer leave.
+        auto* view = panel->findChild<SidebarView*>();
+        QVERIFY(view != nullptr);
+        QVERIFY(click(panel->mapToGlobal(QPoint(panel->width() / 2, panel->height() * 2 / 3))));
+        QTRY_VERIFY(view->isSidebarHovered());
+        QVERIFY(theSession->run({"xdotool", "mousemove", "1000", "900"}));
+        QTRY_VERIFY(!view->isSidebarHovered());
+        windowManagerBarrier();
+        QCOMPARE(theSession->activeWindow(), active);
+    }
+
+    void clickingARowActivatesPlacesAndClaimsItsWindow() {
+        const xcb_window_t target = m_xterms[1];
+        QVERIFY(theSession->activeWindow() != target);
+        auto* row = findWidget(QStringLiteral("vorn.tab.ambient.%1").arg(target));
+        QVERIFY(row != nullptr);
+        QVERIFY(click(row->mapToGlobal(row->rect().center())));
+
+        QTRY_COMPARE(theSession->activeWindow(), target);
+        // Fill mode: a Recent window fills the area beside the 160-point sidebar, less its
+        // margins (and the window manager's decorations).
+        const auto filled = [&] {
+            const QRect frame = clientFrame(target);
+            const int inset = static_cast<int>(PlacementEngine::sideInset) + 8;
+            return frame.left() >= 160 && frame.left() <= 160 + inset
+                   && frame.right() >= 1920 - inset;
+        };
+        QTRY_VERIFY(filled());
+
+        const auto claimed = [&] {
+            const AppState state = JSONFileStore(m_data / "state.json").load();
+            for (const SpaceTab& tab : state.spaces.front().tabs) {
+                if (tab.lastTitle == "Shell Two" && tab.claimExpiresAt) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        QTRY_VERIFY(claimed());
+    }
+
+    void quitFromTheMenuEndsTheProgram() {
+        test::TempDir data;
+        recordConsent(data);
+        const std::string log = (data / "vorn.log").string();
+        const auto pid =
+            theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
+                              {{"VORN_DATA_DIR", data.path().string()}});
+        QVERIFY(pid.has_value());
+        // The tray icon is its smallest window; the menu opens as one more.
+        const bool iconShown = theSession->waitFor(
+            [&] {
+                const auto windows = shownWindows(*pid);
+                return !windows.empty() && clientFrame(windows.front()).width() <= 64;
+            },
+            std::chrono::seconds(20));
+        QVERIFY2(iconShown, test::readText(log).c_str());
+        const auto before = shownWindows(*pid);
+        const QRect icon = clientFrame(before.front());
+        QVERIFY(click(icon.center()));
+        QVERIFY(theSession->waitFor([&] { return shownWindows(*pid).size() > before.size(); }));
+        QVERIFY(theSession->run({"xdotool", "key", "ctrl+q"}));
+
+        int status = -1;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (::waitpid(*pid, &status, WNOHANG) == 0
+               && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+    }
+
+private:
+    std::vector<xcb_window_t> m_xterms;
+    test::TempDir m_data;
+    std::shared_ptr<QtRunLoop> m_runLoop;
+    std::unique_ptr<X11PlatformBackend> m_backend;
+    ScreenEvents m_events;
+    std::unique_ptr<AppDelegate> m_app;
+};
+
+}  // namespace vorn::app
+
+int main(int argc, char** argv) {
+    vorn::test::XvfbSession session;
+    if (!session.start()) {
+        std::fprintf(stderr, "SidebarOnXvfbTests: %s\n", session.error().c_str());
+        return 1;
+    }
+    vorn::app::theSession = &session;
+    if (!session.spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                        "--height", "24", "--SetDockType", "true"})) {
+        std::fprintf(stderr, "SidebarOnXvfbTests: trayer did not start\n");
+        return 1;
+    }
+    qputenv("DISPLAY", QByteArray::fromStdString(session.display()));
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    vorn::app::SidebarOnXvfbTests tests;
+    return QTest::qExec(&tests, argc, argv);
+}
+
+#include "SidebarOnXvfbTests.moc"
