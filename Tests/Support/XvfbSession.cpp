@@ -1,0 +1,424 @@
+#include "XvfbSession.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace vorn::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Between two looks at something another process does: short, and always under a deadline.
+constexpr auto pollInterval = std::chrono::milliseconds(5);
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter>;
+
+std::optional<pid_t> spawnWith(const std::vector<std::string>& argv,
+                               const std::vector<std::string>& environment,
+                               posix_spawn_file_actions_t* actions) {
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (auto& a : args) {
+        argp.push_back(a.data());
+    }
+    argp.push_back(nullptr);
+    std::vector<std::string> env = environment;
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, argp.front(), actions, nullptr, argp.data(), envp.data()) != 0) {
+        return std::nullopt;
+    }
+    return pid;
+}
+
+bool waitForExit(pid_t pid, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        int status = 0;
+        const pid_t result = ::waitpid(pid, &status, WNOHANG);
+        if (result == pid || (result < 0 && errno == ECHILD)) {
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(pollInterval);
+    }
+}
+
+const char* const openboxConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>
+  <placement><policy>Smart</policy></placement>
+  <theme><name>Clearlooks</name><animateIconify>no</animateIconify></theme>
+  <desktops><number>DESKTOPS</number></desktops>
+  <margins><top>0</top><bottom>0</bottom><left>0</left><right>0</right></margins>
+</openbox_config>
+)";
+
+}  // namespace
+
+XvfbSession::~XvfbSession() {
+    for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
+        ::kill(*it, SIGTERM);
+    }
+    for (pid_t child : std::vector<pid_t>(m_children)) {
+        stop(child);
+    }
+    if (m_connection != nullptr) {
+        xcb_disconnect(m_connection);
+    }
+    if (m_windowManager != 0) {
+        ::kill(m_windowManager, SIGTERM);
+        if (!waitForExit(m_windowManager, std::chrono::seconds(2))) {
+            ::kill(m_windowManager, SIGKILL);
+            ::waitpid(m_windowManager, nullptr, 0);
+        }
+    }
+    if (m_server != 0) {
+        ::kill(m_server, SIGTERM);
+        if (!waitForExit(m_server, std::chrono::seconds(2))) {
+            ::kill(m_server, SIGKILL);
+            ::waitpid(m_server, nullptr, 0);
+        }
+    }
+}
+
+std::vector<std::string> XvfbSession::environment(
+    const std::map<std::string, std::string>& extra) const {
+    std::vector<std::string> env;
+    for (char** v = environ; v != nullptr && *v != nullptr; ++v) {
+        const std::string variable(*v);
+        const std::string name = variable.substr(0, variable.find('='));
+        if (name != "DISPLAY" && !extra.contains(name)) {
+            env.push_back(variable);
+        }
+    }
+    env.push_back("DISPLAY=" + m_display);
+    for (const auto& [name, value] : extra) {
+        env.push_back(name + "=" + value);
+    }
+    return env;
+}
+
+bool XvfbSession::start(const Options& options) {
+    return startServer(options) && (!options.windowManager || startWindowManager(options));
+}
+
+bool XvfbSession::startServer(const Options& options) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        m_error = "pipe failed";
+        return false;
+    }
+    const std::string log = (m_dir.path() / "Xvfb.log").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::string screen =
+        std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
+    auto pid = spawnWith(
+        {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
+        environment({}), &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (!pid) {
+        ::close(fds[0]);
+        m_error = "Xvfb could not be started";
+        return false;
+    }
+    m_server = *pid;
+    std::string number;
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (number.find('\n') == std::string::npos && Clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) {
+            continue;
+        }
+        char buffer[32];
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        number.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) {
+        number.pop_back();
+    }
+    if (number.empty()) {
+        m_error = "Xvfb did not report its display";
+        return false;
+    }
+    m_display = ":" + number;
+    m_connection = xcb_connect(m_display.c_str(), nullptr);
+    if (xcb_connection_has_error(m_connection) != 0) {
+        m_error = "cannot connect to " + m_display;
+        return false;
+    }
+    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+    return true;
+}
+
+bool XvfbSession::startWindowManager(const Options& options) {
+    std::string config = openboxConfig;
+    config.replace(config.find("DESKTOPS"), 8, std::to_string(options.desktops));
+    const auto configPath = m_dir.path() / "rc.xml";
+    writeText(configPath, config);
+    const std::string log = (m_dir.path() / "openbox.log").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    auto pid = spawnWith({"openbox", "--sm-disable", "--config-file", configPath.string()},
+                         environment({{"XDG_CONFIG_HOME", (m_dir.path() / "config").string()},
+                                      {"XDG_CACHE_HOME", (m_dir.path() / "cache").string()}}),
+                         &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    if (!pid) {
+        m_error = "openbox could not be started";
+        return false;
+    }
+    m_windowManager = *pid;
+    const xcb_atom_t check = atom("_NET_SUPPORTING_WM_CHECK");
+    const xcb_atom_t stackingList = atom("_NET_CLIENT_LIST_STACKING");
+    const bool ready = waitFor([&] {
+        return !cardinalProperty(m_root, "_NET_SUPPORTING_WM_CHECK").empty() && check != 0
+               && stackingList != 0 && [&] {
+                      Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+                          m_connection,
+                          xcb_get_property(m_connection, 0, m_root, stackingList, XCB_ATOM_WINDOW,
+                                           0, 0),
+                          nullptr));
+                      return reply && reply->type == XCB_ATOM_WINDOW;
+                  }();
+    });
+    if (!ready) {
+        m_error = "openbox did not take over the display";
+        return false;
+    }
+    return true;
+}
+
+std::optional<pid_t> XvfbSession::spawn(const std::vector<std::string>& argv,
+                                        const std::map<std::string, std::string>& environment) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    auto pid = spawnWith(argv, this->environment(environment), &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    if (pid) {
+        m_children.push_back(*pid);
+    }
+    return pid;
+}
+
+void XvfbSession::stop(pid_t pid) {
+    ::kill(pid, SIGTERM);
+    if (!waitForExit(pid, std::chrono::seconds(2))) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    std::erase(m_children, pid);
+}
+
+std::optional<std::string> XvfbSession::run(const std::vector<std::string>& argv) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        return std::nullopt;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    auto pid = spawnWith(argv, environment({}), &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (!pid) {
+        ::close(fds[0]);
+        return std::nullopt;
+    }
+    std::string output;
+    bool finished = false;
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < deadline) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) {
+            continue;
+        }
+        char buffer[4096];
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n <= 0) {
+            finished = true;
+            break;
+        }
+        output.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    if (!finished) {
+        ::kill(*pid, SIGKILL);
+    }
+    ::waitpid(*pid, nullptr, 0);
+    if (!finished) {
+        return std::nullopt;
+    }
+    return output;
+}
+
+void XvfbSession::sync() {
+    Reply<xcb_get_input_focus_reply_t> reply(
+        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+}
+
+bool XvfbSession::waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        sync();
+        if (condition()) {
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(pollInterval);
+    }
+}
+
+xcb_atom_t XvfbSession::atom(const std::string& name) {
+    Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+        m_connection,
+        xcb_intern_atom(m_connection, 0, static_cast<std::uint16_t>(name.size()), name.c_str()),
+        nullptr));
+    return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+std::vector<std::uint32_t> XvfbSession::cardinalProperty(xcb_window_t window,
+                                                         const std::string& name) {
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        m_connection,
+        xcb_get_property(m_connection, 0, window, atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 4096),
+        nullptr));
+    if (!reply || reply->format != 32) {
+        return {};
+    }
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return {data, data + xcb_get_property_value_length(reply.get()) / 4};
+}
+
+std::vector<xcb_window_t> XvfbSession::stacking() {
+    auto list = cardinalProperty(m_root, "_NET_CLIENT_LIST_STACKING");
+    std::reverse(list.begin(), list.end());
+    return list;
+}
+
+std::vector<xcb_window_t> XvfbSession::clients() {
+    return cardinalProperty(m_root, "_NET_CLIENT_LIST");
+}
+
+std::optional<std::uint32_t> XvfbSession::windowPID(xcb_window_t window) {
+    const auto values = cardinalProperty(window, "_NET_WM_PID");
+    if (values.empty()) {
+        return std::nullopt;
+    }
+    return values.front();
+}
+
+std::vector<xcb_window_t> XvfbSession::windowsOf(pid_t pid) {
+    std::vector<xcb_window_t> found;
+    for (xcb_window_t window : clients()) {
+        if (windowPID(window) == static_cast<std::uint32_t>(pid)) {
+            found.push_back(window);
+        }
+    }
+    return found;
+}
+
+xcb_window_t XvfbSession::activeWindow() {
+    const auto values = cardinalProperty(m_root, "_NET_ACTIVE_WINDOW");
+    return values.empty() ? XCB_NONE : values.front();
+}
+
+std::optional<std::uint32_t> XvfbSession::currentDesktop() {
+    const auto values = cardinalProperty(m_root, "_NET_CURRENT_DESKTOP");
+    if (values.empty()) {
+        return std::nullopt;
+    }
+    return values.front();
+}
+
+std::string XvfbSession::testWindowProgram() {
+    return VORN_TEST_WINDOW_PROGRAM;
+}
+
+std::optional<XvfbSession::Started> XvfbSession::openTestWindow(
+    const std::vector<std::string>& arguments, std::size_t windows) {
+    std::vector<std::string> argv{testWindowProgram()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const auto before = clients();
+    auto pid = spawn(argv);
+    if (!pid) {
+        return std::nullopt;
+    }
+    Started started{*pid, {}};
+    const bool appeared = waitFor([&] {
+        started.windows.clear();
+        for (xcb_window_t window : clients()) {
+            if (std::find(before.begin(), before.end(), window) == before.end()) {
+                started.windows.push_back(window);
+            }
+        }
+        return started.windows.size() >= windows;
+    });
+    if (!appeared) {
+        return std::nullopt;
+    }
+    return started;
+}
+
+std::optional<XvfbSession::Started> XvfbSession::openXterm(const std::string& title,
+                                                           const std::vector<std::string>& extra) {
+    std::vector<std::string> argv{"xterm", "-T", title};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    const auto before = clients();
+    auto pid = spawn(argv);
+    if (!pid) {
+        return std::nullopt;
+    }
+    Started started{*pid, {}};
+    const bool appeared = waitFor([&] {
+        started.windows.clear();
+        for (xcb_window_t window : clients()) {
+            if (std::find(before.begin(), before.end(), window) == before.end()) {
+                started.windows.push_back(window);
+            }
+        }
+        return !started.windows.empty();
+    });
+    if (!appeared) {
+        return std::nullopt;
+    }
+    return started;
+}
+
+}  // namespace vorn::test
