@@ -13,7 +13,16 @@
 #include "X11Backend.h"
 #include "XvfbSession.h"
 
+#include <unistd.h>
+
 namespace vorn::test {
+
+// "0x800000", as the X tools print window ids.
+inline std::string hexID(std::uint32_t id) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", id);
+    return text;
+}
 
 // A private X server with openbox, the backend on it, and the window layer's context over the
 // backend. Each test gets its own server: ctest runs every test in a process of its own.
@@ -48,6 +57,26 @@ protected:
             runLoop.runUntil(std::min(deadline, runLoop.now() + std::chrono::milliseconds(20)));
         }
         return true;
+    }
+
+    // A round trip on the backend's own connection: the server has handled all it sent.
+    void syncBackend() { (void)services->windowServer.getActiveDisplayList({}); }
+
+    // A window of the test process itself, managed like any other.
+    xcb_window_t openOwnWindow() {
+        xcb_connection_t* c = session.connection();
+        const xcb_window_t window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, session.root(), 0, 0, 200, 200, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        const std::uint32_t pid = static_cast<std::uint32_t>(::getpid());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.atom("_NET_WM_PID"),
+                            XCB_ATOM_CARDINAL, 32, 1, &pid);
+        xcb_map_window(c, window);
+        EXPECT_TRUE(session.waitFor([&] {
+            const auto clients = session.clients();
+            return std::find(clients.begin(), clients.end(), window) != clients.end();
+        }));
+        return window;
     }
 
     XvfbSession session;

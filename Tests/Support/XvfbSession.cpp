@@ -371,20 +371,18 @@ std::string XvfbSession::testWindowProgram() {
     return VORN_TEST_WINDOW_PROGRAM;
 }
 
-std::optional<XvfbSession::Started> XvfbSession::openTestWindow(
-    const std::vector<std::string>& arguments, std::size_t windows) {
-    std::vector<std::string> argv{testWindowProgram()};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const auto before = clients();
-    auto pid = spawn(argv);
-    if (!pid) {
-        return std::nullopt;
-    }
-    Started started{*pid, {}};
+std::optional<XvfbSession::Started> XvfbSession::awaitWindows(
+    pid_t pid, const std::vector<xcb_window_t>& before, std::size_t windows) {
+    Started started{pid, {}};
     const bool appeared = waitFor([&] {
         started.windows.clear();
         for (xcb_window_t window : clients()) {
-            if (std::find(before.begin(), before.end(), window) == before.end()) {
+            // A new window may carry the number of one that is about to go; its process tells.
+            const auto owner = windowPID(window);
+            const bool isNew =
+                owner ? *owner == static_cast<std::uint32_t>(pid)
+                      : std::find(before.begin(), before.end(), window) == before.end();
+            if (isNew) {
                 started.windows.push_back(window);
             }
         }
@@ -396,6 +394,18 @@ std::optional<XvfbSession::Started> XvfbSession::openTestWindow(
     return started;
 }
 
+std::optional<XvfbSession::Started> XvfbSession::openTestWindow(
+    const std::vector<std::string>& arguments, std::size_t windows) {
+    std::vector<std::string> argv{testWindowProgram()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const auto before = clients();
+    auto pid = spawn(argv);
+    if (!pid) {
+        return std::nullopt;
+    }
+    return awaitWindows(*pid, before, windows);
+}
+
 std::optional<XvfbSession::Started> XvfbSession::openXterm(const std::string& title,
                                                            const std::vector<std::string>& extra) {
     std::vector<std::string> argv{"xterm", "-T", title};
@@ -405,20 +415,7 @@ std::optional<XvfbSession::Started> XvfbSession::openXterm(const std::string& ti
     if (!pid) {
         return std::nullopt;
     }
-    Started started{*pid, {}};
-    const bool appeared = waitFor([&] {
-        started.windows.clear();
-        for (xcb_window_t window : clients()) {
-            if (std::find(before.begin(), before.end(), window) == before.end()) {
-                started.windows.push_back(window);
-            }
-        }
-        return !started.windows.empty();
-    });
-    if (!appeared) {
-        return std::nullopt;
-    }
-    return started;
+    return awaitWindows(*pid, before, 1);
 }
 
 }  // namespace vorn::test

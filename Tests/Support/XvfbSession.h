@@ -85,6 +85,9 @@ public:
 private:
     bool startServer(const Options& options);
     bool startWindowManager(const Options& options);
+    std::optional<Started> awaitWindows(pid_t pid,
+                                        const std::vector<xcb_window_t>& before,
+                                        std::size_t windows);
     std::vector<std::string> environment(const std::map<std::string, std::string>& extra) const;
 
     TempDir m_dir;

@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* logindService = "org.freedesktop.login1";
 constexpr const char* sessionInterface = "org.freedesktop.login1.Session";
+constexpr const char* systemBusAddress = "unix:path=/run/dbus/system_bus_socket";
 // A logind that does not answer within this time is taken as absent for this question.
 constexpr std::uint64_t callTimeoutMicroseconds = 500'000;
 
@@ -61,22 +62,21 @@ bool LogindSession::connect() {
         return true;
     }
     disconnect();
-    int result = 0;
-    if (m_busAddress.empty()) {
-        result = sd_bus_open_system(&m_bus);
-    } else {
-        result = sd_bus_new(&m_bus);
-        if (result >= 0) {
-            sd_bus_set_address(m_bus, m_busAddress.c_str());
-            sd_bus_set_bus_client(m_bus, 1);
-            result = sd_bus_start(m_bus);
-        }
+    std::string address = m_busAddress;
+    if (address.empty()) {
+        const char* fromEnvironment = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+        address = fromEnvironment != nullptr && *fromEnvironment != '\0' ? fromEnvironment
+                                                                         : systemBusAddress;
     }
-    if (result < 0) {
+    // The timeout must be in place before the start, which already sends the first call.
+    const bool started = sd_bus_new(&m_bus) >= 0 && sd_bus_set_address(m_bus, address.c_str()) >= 0
+                         && sd_bus_set_bus_client(m_bus, 1) >= 0
+                         && sd_bus_set_method_call_timeout(m_bus, callTimeoutMicroseconds) >= 0
+                         && sd_bus_start(m_bus) >= 0;
+    if (!started) {
         disconnect();
         return false;
     }
-    sd_bus_set_method_call_timeout(m_bus, callTimeoutMicroseconds);
     return true;
 }
 
