@@ -9,10 +9,10 @@
 #include "SessionTrust.h"
 #include "TempDir.h"
 #include "X11Backend.h"
+#include "XvfbSession.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -50,20 +50,19 @@ public:
         if (::pipe2(fds, O_CLOEXEC) != 0) {
             return;
         }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
         const std::string log = (dir / "bus.log").string();
-        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT, 0600);
-        std::string configArgument = "--config-file=" + (dir / "bus.conf").string();
-        char program[] = "dbus-daemon";
-        char nofork[] = "--nofork";
-        char print[] = "--print-address=1";
-        char* argv[] = {program, configArgument.data(), nofork, print, nullptr};
-        if (::posix_spawnp(&m_daemon, program, &actions, nullptr, argv, environ) != 0) {
-            m_daemon = 0;
+        const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        std::vector<std::string> environment;
+        for (char** v = environ; *v != nullptr; ++v) {
+            environment.emplace_back(*v);
         }
-        posix_spawn_file_actions_destroy(&actions);
+        auto pid = test::spawnChild({"dbus-daemon", "--config-file=" + (dir / "bus.conf").string(),
+                                     "--nofork", "--print-address=1"},
+                                    environment, fds[1], logFd);
+        m_daemon = pid.value_or(0);
+        if (logFd >= 0) {
+            ::close(logFd);
+        }
         ::close(fds[1]);
         std::string line;
         char c = 0;

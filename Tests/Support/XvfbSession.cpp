@@ -9,7 +9,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,28 +28,6 @@ struct FreeDeleter {
 };
 template <typename T>
 using Reply = std::unique_ptr<T, FreeDeleter>;
-
-std::optional<pid_t> spawnWith(const std::vector<std::string>& argv,
-                               const std::vector<std::string>& environment,
-                               posix_spawn_file_actions_t* actions) {
-    std::vector<std::string> args = argv;
-    std::vector<char*> argp;
-    for (auto& a : args) {
-        argp.push_back(a.data());
-    }
-    argp.push_back(nullptr);
-    std::vector<std::string> env = environment;
-    std::vector<char*> envp;
-    for (auto& e : env) {
-        envp.push_back(e.data());
-    }
-    envp.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, argp.front(), actions, nullptr, argp.data(), envp.data()) != 0) {
-        return std::nullopt;
-    }
-    return pid;
-}
 
 bool waitForExit(pid_t pid, std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
@@ -77,6 +55,60 @@ const char* const openboxConfig = R"(<?xml version="1.0" encoding="UTF-8"?>
 )";
 
 }  // namespace
+
+std::optional<pid_t> spawnChild(const std::vector<std::string>& argv,
+                                const std::vector<std::string>& environment,
+                                int output,
+                                int error,
+                                const std::vector<std::pair<int, int>>& descriptors) {
+    if (argv.empty()) {
+        return std::nullopt;
+    }
+    // Everything the child needs is made before the fork: after it, only plain system calls.
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (auto& a : args) {
+        argp.push_back(a.data());
+    }
+    argp.push_back(nullptr);
+    std::vector<std::string> env = environment;
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    std::vector<std::pair<int, int>> placed{
+        {devNull, 0}, {output >= 0 ? output : devNull, 1}, {error >= 0 ? error : devNull, 2}};
+    placed.insert(placed.end(), descriptors.begin(), descriptors.end());
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) {
+            ::_exit(127);
+        }
+        for (const auto& [from, to] : placed) {
+            if (from == to) {
+                ::fcntl(to, F_SETFD, 0);
+            } else {
+                ::dup2(from, to);
+            }
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::execvpe(argp.front(), argp.data(), envp.data());
+        ::_exit(127);
+    }
+    if (devNull >= 0) {
+        ::close(devNull);
+    }
+    if (pid < 0) {
+        return std::nullopt;
+    }
+    return pid;
+}
 
 XvfbSession::~XvfbSession() {
     for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
@@ -132,17 +164,16 @@ bool XvfbSession::startServer(const Options& options) {
         return false;
     }
     const std::string log = (m_dir.path() / "Xvfb.log").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const std::string screen =
         std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
-    auto pid = spawnWith(
+    auto pid = spawnChild(
         {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
-        environment({}), &actions);
-    posix_spawn_file_actions_destroy(&actions);
+        environment({}), -1, logFd, {{fds[1], 3}});
     ::close(fds[1]);
+    if (logFd >= 0) {
+        ::close(logFd);
+    }
     if (!pid) {
         ::close(fds[0]);
         m_error = "Xvfb could not be started";
@@ -187,15 +218,14 @@ bool XvfbSession::startWindowManager(const Options& options) {
     const auto configPath = m_dir.path() / "rc.xml";
     writeText(configPath, config);
     const std::string log = (m_dir.path() / "openbox.log").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    auto pid = spawnWith({"openbox", "--sm-disable", "--config-file", configPath.string()},
-                         environment({{"XDG_CONFIG_HOME", (m_dir.path() / "config").string()},
-                                      {"XDG_CACHE_HOME", (m_dir.path() / "cache").string()}}),
-                         &actions);
-    posix_spawn_file_actions_destroy(&actions);
+    const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    auto pid = spawnChild({"openbox", "--sm-disable", "--config-file", configPath.string()},
+                          environment({{"XDG_CONFIG_HOME", (m_dir.path() / "config").string()},
+                                       {"XDG_CACHE_HOME", (m_dir.path() / "cache").string()}}),
+                          -1, logFd);
+    if (logFd >= 0) {
+        ::close(logFd);
+    }
     if (!pid) {
         m_error = "openbox could not be started";
         return false;
@@ -223,11 +253,8 @@ bool XvfbSession::startWindowManager(const Options& options) {
 
 std::optional<pid_t> XvfbSession::spawn(const std::vector<std::string>& argv,
                                         const std::map<std::string, std::string>& environment) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    auto pid = spawnWith(argv, this->environment(environment), &actions);
-    posix_spawn_file_actions_destroy(&actions);
+    // Diagnostics of the programs go where the test's own go.
+    auto pid = spawnChild(argv, this->environment(environment), -1, 2);
     if (pid) {
         m_children.push_back(*pid);
     }
@@ -248,12 +275,7 @@ std::optional<std::string> XvfbSession::run(const std::vector<std::string>& argv
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         return std::nullopt;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    auto pid = spawnWith(argv, environment({}), &actions);
-    posix_spawn_file_actions_destroy(&actions);
+    auto pid = spawnChild(argv, environment({}), fds[1], -1);
     ::close(fds[1]);
     if (!pid) {
         ::close(fds[0]);

@@ -17,6 +17,15 @@
 
 namespace vorn::test {
 
+// Starts a program with the given standard output and error (-1: /dev/null), further
+// descriptors placed as (from, to) pairs, and the environment. The program is killed when this
+// process ends, so a test that crashes leaves no server behind.
+std::optional<pid_t> spawnChild(const std::vector<std::string>& argv,
+                                const std::vector<std::string>& environment,
+                                int output = -1,
+                                int error = -1,
+                                const std::vector<std::pair<int, int>>& descriptors = {});
+
 // A private X server (Xvfb, on a display number it picks itself) with openbox as window
 // manager, for tests and benchmarks of the real desktop. Programs started through it see its
 // display; everything is stopped by process id, never by name. The session's own connection

@@ -44,7 +44,7 @@ PropertyView viewOf(const xcb_get_property_reply_t* reply) {
 }
 
 std::vector<std::uint32_t> cardinals(const PropertyView& property) {
-    if (property.format != 32) {
+    if (property.format != 32 || property.bytes.size() < 4) {
         return {};
     }
     std::vector<std::uint32_t> values(property.bytes.size() / 4);
