@@ -8,14 +8,14 @@
 #include <cstdio>
 #include <vector>
 
-#include <unistd.h>
-
 #include "Accessibility.h"
 #include "PollRunLoop.h"
 #include "WindowEnumerator.h"
 #include "X11Backend.h"
 #include "X11Parts.h"
 #include "XvfbSession.h"
+
+#include <unistd.h>
 
 namespace {
 
@@ -52,14 +52,14 @@ int main() {
     platform::Services services = backend.services();
     const auto ownPID = static_cast<std::int32_t>(::getpid());
 
-    std::printf("%6s %14s %20s %14s %12s %12s %14s\n", "N", "backend (ms)",
-                "with titles (ms)", "wmctrl (ms)", "ratio", "ratio+titles", "us per window");
+    std::printf("%6s %14s %20s %14s %12s %12s %14s\n", "N", "backend (ms)", "with titles (ms)",
+                "wmctrl (ms)", "ratio", "ratio+titles", "us per window");
     std::size_t open = 0;
     for (std::size_t n : {20u, 100u, 300u}) {
         while (open < n) {
-            if (!session.openTestWindow({"--title", "Bench window", "--count",
-                                         std::to_string(windowsPerProcess)},
-                                        windowsPerProcess)) {
+            if (!session.openTestWindow(
+                    {"--title", "Bench window", "--count", std::to_string(windowsPerProcess)},
+                    windowsPerProcess)) {
                 std::fprintf(stderr, "vorn-x11-bench: windows did not open\n");
                 return 1;
             }
@@ -81,8 +81,9 @@ int main() {
                     platform::x11::makeWindowElement(w.ownerPID, w.windowID), "AXTitle");
             }
         });
-        const double wmctrl =
-            medianMilliseconds([&] { (void)session.run({"wmctrl", "-l", "-G", "-p"}); });
+        const double wmctrl = medianMilliseconds([&] {
+            (void)session.run({"wmctrl", "-l", "-G", "-p"});
+        });
         std::printf("%6zu %14.2f %20.2f %14.2f %11.1fx %11.1fx %14.1f\n", n, list, titled, wmctrl,
                     wmctrl / list, wmctrl / titled, 1000.0 * list / static_cast<double>(n));
     }
