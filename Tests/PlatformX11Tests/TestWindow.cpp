@@ -17,6 +17,8 @@
 //     --gtk-app-id ID       _GTK_APPLICATION_ID
 //     --maximized           start maximised
 //     --count N             N windows, titled "TEXT 1" to "TEXT N"
+//     --listen              also read commands from standard input, one a line, and stay until
+//                           it ends: "open TITLE" opens another window with the same options
 
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +30,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
 
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -53,6 +56,7 @@ struct Options {
     std::string gtkAppID;
     bool maximized = false;
     int count = 1;
+    bool listen = false;
     std::vector<std::string> documents;
 };
 
@@ -139,6 +143,8 @@ Options parse(int argc, char** argv) {
             o.gtkAppID = value();
         } else if (arg == "--maximized") {
             o.maximized = true;
+        } else if (arg == "--listen") {
+            o.listen = true;
         } else if (arg == "--count") {
             o.count = std::atoi(value());
         } else if (arg.starts_with("--")) {
@@ -196,54 +202,37 @@ std::string latin1(const std::string& utf8) {
     return out;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const Options o = parse(argc, argv);
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(c) != 0) {
-        std::fprintf(stderr, "vorn-test-window: no display\n");
-        return 1;
+// The connection, the atoms and the options every window is made with.
+class Client {
+public:
+    Client(xcb_connection_t* c, const Options& o)
+        : c(c)
+        , o(o)
+        , screen(xcb_setup_roots_iterator(xcb_get_setup(c)).data)
+        , utf8(intern(c, "UTF8_STRING"))
+        , netWmName(intern(c, "_NET_WM_NAME"))
+        , netWmPid(intern(c, "_NET_WM_PID"))
+        , protocols(intern(c, "WM_PROTOCOLS"))
+        , deleteWindow(intern(c, "WM_DELETE_WINDOW"))
+        , windowType(intern(c, "_NET_WM_WINDOW_TYPE"))
+        , type(intern(c, typeAtomName(o.type).c_str()))
+        , strut(intern(c, "_NET_WM_STRUT"))
+        , strutPartial(intern(c, "_NET_WM_STRUT_PARTIAL"))
+        , opacity(intern(c, "_NET_WM_WINDOW_OPACITY"))
+        , gtkAppID(intern(c, "_GTK_APPLICATION_ID"))
+        , netWmState(intern(c, "_NET_WM_STATE"))
+        , maxVert(intern(c, "_NET_WM_STATE_MAXIMIZED_VERT"))
+        , maxHorz(intern(c, "_NET_WM_STATE_MAXIMIZED_HORZ")) {
+        ::gethostname(host, sizeof host - 1);
     }
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const xcb_atom_t utf8 = intern(c, "UTF8_STRING");
-    const xcb_atom_t netWmName = intern(c, "_NET_WM_NAME");
-    const xcb_atom_t netWmPid = intern(c, "_NET_WM_PID");
-    const xcb_atom_t protocols = intern(c, "WM_PROTOCOLS");
-    xcb_atom_t deleteWindow = intern(c, "WM_DELETE_WINDOW");
-    const xcb_atom_t windowType = intern(c, "_NET_WM_WINDOW_TYPE");
-    const std::string typeName = "_NET_WM_WINDOW_TYPE_" + [&] {
-        std::string upper;
-        for (char ch : o.type) {
-            upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(ch))));
-        }
-        return upper;
-    }();
-    const xcb_atom_t type = intern(c, typeName.c_str());
-    const xcb_atom_t strut = intern(c, "_NET_WM_STRUT");
-    const xcb_atom_t strutPartial = intern(c, "_NET_WM_STRUT_PARTIAL");
-    const xcb_atom_t opacity = intern(c, "_NET_WM_WINDOW_OPACITY");
-    const xcb_atom_t gtkAppID = intern(c, "_GTK_APPLICATION_ID");
-    const xcb_atom_t netWmState = intern(c, "_NET_WM_STATE");
-    const xcb_atom_t maxVert = intern(c, "_NET_WM_STATE_MAXIMIZED_VERT");
-    const xcb_atom_t maxHorz = intern(c, "_NET_WM_STATE_MAXIMIZED_HORZ");
 
-    std::string title = o.title;
-    for (const std::string& document : o.documents) {
-        title += " " + document;
-    }
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-
-    std::vector<xcb_window_t> windows;
-    for (int i = 0; i < o.count; ++i) {
+    void open(const std::string& name) {
         const xcb_window_t w = xcb_generate_id(c);
         const std::uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
         xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, static_cast<std::int16_t>(o.x),
                           static_cast<std::int16_t>(o.y), static_cast<std::uint16_t>(o.width),
                           static_cast<std::uint16_t>(o.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                           screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
-        const std::string name = o.count > 1 ? title + " " + std::to_string(i + 1) : title;
         setText(c, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, latin1(name));
         if (!o.wmNameOnly) {
             setText(c, w, netWmName, utf8, name);
@@ -304,25 +293,92 @@ int main(int argc, char** argv) {
             setCardinals(c, w, netWmState, XCB_ATOM_ATOM, {maxVert, maxHorz});
         }
         xcb_map_window(c, w);
-        windows.push_back(w);
+        xcb_flush(c);
+        ++windows;
     }
-    xcb_flush(c);
 
-    std::size_t open = windows.size();
-    while (open > 0) {
-        xcb_generic_event_t* event = xcb_wait_for_event(c);
-        if (event == nullptr) {
-            break;
-        }
+    void handle(xcb_generic_event_t* event) {
         if ((event->response_type & 0x7F) == XCB_CLIENT_MESSAGE) {
             const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
             if (message->type == protocols && message->data.data32[0] == deleteWindow) {
                 xcb_destroy_window(c, message->window);
                 xcb_flush(c);
-                --open;
+                --windows;
             }
         }
         std::free(event);
+    }
+
+    int windows = 0;
+
+private:
+    static std::string typeAtomName(const std::string& type) {
+        std::string name = "_NET_WM_WINDOW_TYPE_";
+        for (char ch : type) {
+            name.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(ch))));
+        }
+        return name;
+    }
+
+    xcb_connection_t* c;
+    const Options& o;
+    xcb_screen_t* screen;
+    xcb_atom_t utf8, netWmName, netWmPid, protocols, deleteWindow, windowType, type, strut,
+        strutPartial, opacity, gtkAppID, netWmState, maxVert, maxHorz;
+    char host[256] = {};
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parse(argc, argv);
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c) != 0) {
+        std::fprintf(stderr, "vorn-test-window: no display\n");
+        return 1;
+    }
+    Client client(c, o);
+    std::string title = o.title;
+    for (const std::string& document : o.documents) {
+        title += " " + document;
+    }
+    for (int i = 0; i < o.count; ++i) {
+        client.open(o.count > 1 ? title + " " + std::to_string(i + 1) : title);
+    }
+
+    std::string pending;
+    bool listening = o.listen;
+    while (listening || client.windows > 0) {
+        pollfd fds[2] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {0, POLLIN, 0}};
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            client.handle(event);
+        }
+        if (xcb_connection_has_error(c) != 0) {
+            break;
+        }
+        if (!listening && client.windows == 0) {
+            break;
+        }
+        if (::poll(fds, listening ? 2 : 1, -1) < 0) {
+            continue;
+        }
+        if (listening && (fds[1].revents & (POLLIN | POLLHUP)) != 0) {
+            char buffer[512];
+            const ssize_t n = ::read(0, buffer, sizeof buffer);
+            if (n <= 0) {
+                listening = false;
+                continue;
+            }
+            pending.append(buffer, static_cast<std::size_t>(n));
+            for (auto end = pending.find('\n'); end != std::string::npos;
+                 end = pending.find('\n')) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 1);
+                if (line.starts_with("open ")) {
+                    client.open(line.substr(5));
+                }
+            }
+        }
     }
     xcb_disconnect(c);
     return 0;

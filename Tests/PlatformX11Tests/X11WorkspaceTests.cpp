@@ -44,10 +44,12 @@ protected:
 
 TEST_F(X11WorkspaceTest, NotifiesOfLaunchesActivationsTerminationsAndDesktopSwitches) {
     observeAll();
-    auto a = session.openTestWindow({"--title", "a"});
+    auto a = session.openListeningTestWindow({"--title", "a"});
     ASSERT_TRUE(a);
     EXPECT_TRUE(
         runUntil([&] { return count(WorkspaceNotification::didLaunchApplication, a->pid) == 1; }));
+    // Another window of a running process launches nothing.
+    ASSERT_TRUE(session.openAnother(*a, "a2"));
     auto b = session.openTestWindow({"--title", "b", "--count", "2"}, 2);
     ASSERT_TRUE(b);
     EXPECT_TRUE(runUntil([&] {
@@ -71,7 +73,7 @@ TEST_F(X11WorkspaceTest, NotifiesOfLaunchesActivationsTerminationsAndDesktopSwit
 
     // A process that closes one of two windows still runs; closing the last ends it.
     ASSERT_TRUE(session.run({"wmctrl", "-i", "-c", hexID(b->windows[0])}));
-    ASSERT_TRUE(session.waitFor([&] { return session.clients().size() == 2; }));
+    ASSERT_TRUE(session.waitFor([&] { return session.clients().size() == 3; }));
     ASSERT_TRUE(session.run({"wmctrl", "-i", "-c", hexID(b->windows[1])}));
     EXPECT_TRUE(
         runUntil([&] { return count(WorkspaceNotification::didTerminateApplication) == 1; }));

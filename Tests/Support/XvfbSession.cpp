@@ -111,6 +111,9 @@ std::optional<pid_t> spawnChild(const std::vector<std::string>& argv,
 }
 
 XvfbSession::~XvfbSession() {
+    for (int input : m_inputs) {
+        ::close(input);
+    }
     for (auto it = m_children.rbegin(); it != m_children.rend(); ++it) {
         ::kill(*it, SIGTERM);
     }
@@ -426,6 +429,55 @@ std::optional<XvfbSession::Started> XvfbSession::openTestWindow(
         return std::nullopt;
     }
     return awaitWindows(*pid, before, windows);
+}
+
+std::optional<XvfbSession::Started> XvfbSession::openListeningTestWindow(
+    const std::vector<std::string>& arguments) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        return std::nullopt;
+    }
+    std::vector<std::string> argv{testWindowProgram(), "--listen"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const auto before = clients();
+    auto pid = spawnChild(argv, environment({}), -1, 2, {{fds[0], 0}});
+    ::close(fds[0]);
+    if (!pid) {
+        ::close(fds[1]);
+        return std::nullopt;
+    }
+    m_children.push_back(*pid);
+    m_inputs.push_back(fds[1]);
+    auto started = awaitWindows(*pid, before, 1);
+    if (started) {
+        started->input = fds[1];
+    }
+    return started;
+}
+
+std::optional<xcb_window_t> XvfbSession::openAnother(const Started& program,
+                                                     const std::string& title) {
+    const auto before = windowsOf(program.pid);
+    const std::string command = "open " + title + "\n";
+    if (program.input < 0
+        || ::write(program.input, command.data(), command.size())
+               != static_cast<ssize_t>(command.size())) {
+        return std::nullopt;
+    }
+    xcb_window_t opened = XCB_NONE;
+    const bool appeared = waitFor([&] {
+        for (xcb_window_t window : windowsOf(program.pid)) {
+            if (std::find(before.begin(), before.end(), window) == before.end()) {
+                opened = window;
+                return true;
+            }
+        }
+        return false;
+    });
+    if (!appeared) {
+        return std::nullopt;
+    }
+    return opened;
 }
 
 std::optional<XvfbSession::Started> XvfbSession::openXterm(const std::string& title,

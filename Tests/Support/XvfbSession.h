@@ -83,9 +83,15 @@ public:
     struct Started {
         pid_t pid = 0;
         std::vector<xcb_window_t> windows;
+        // Where a listening program reads its commands.
+        int input = -1;
     };
     std::optional<Started> openTestWindow(const std::vector<std::string>& arguments,
                                           std::size_t windows = 1);
+    // A test window that stays while the session lasts and opens more windows on request.
+    std::optional<Started> openListeningTestWindow(const std::vector<std::string>& arguments);
+    // Another window of a listening program, waited for until it is managed.
+    std::optional<xcb_window_t> openAnother(const Started& program, const std::string& title);
     // An xterm with the title, waited for until it is managed.
     std::optional<Started> openXterm(const std::string& title,
                                      const std::vector<std::string>& extra = {});
@@ -105,6 +111,7 @@ private:
     pid_t m_server = 0;
     pid_t m_windowManager = 0;
     std::vector<pid_t> m_children;
+    std::vector<int> m_inputs;
     xcb_connection_t* m_connection = nullptr;
     xcb_window_t m_root = XCB_NONE;
 };
