@@ -126,7 +126,7 @@ bool Connection::setUp() {
 
     const xcb_query_extension_reply_t* res = xcb_get_extension_data(m_connection, &xcb_res_id);
     if (res != nullptr && res->present != 0) {
-        // Process ids of clients came with version 1.2.
+        // Process ids of clients need version 1.2.
         Reply<xcb_res_query_version_reply_t> version(xcb_res_query_version_reply(
             m_connection, xcb_res_query_version(m_connection, 1, 2), nullptr));
         m_hasResource = version

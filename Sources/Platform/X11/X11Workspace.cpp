@@ -140,10 +140,8 @@ void X11Workspace::openURLs(const std::vector<std::string>& urls,
         launch(*entry, documents);
         return;
     }
-    // Copied: launching reads the directories again, which may replace the entry.
-    const DesktopEntry copy = *entry;
     for (const std::string& document : documents) {
-        launch(copy, {document});
+        launch(*entry, {document});
     }
 }
 
