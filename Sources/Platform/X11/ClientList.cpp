@@ -121,6 +121,7 @@ OwnerQuery::OwnerQuery(const Connection& connection, std::span<const xcb_window_
         m_withResource = true;
         m_resource = xcb_res_query_client_ids(
             connection.raw(), static_cast<std::uint32_t>(specs.size()), specs.data());
+        return;
     }
     m_pids.reserve(m_windows.size());
     for (xcb_window_t window : m_windows) {
@@ -129,9 +130,10 @@ OwnerQuery::OwnerQuery(const Connection& connection, std::span<const xcb_window_
 }
 
 std::vector<std::optional<std::int32_t>> OwnerQuery::collect() {
-    // The server answers per client: the reply names each client by its resource-id base.
-    std::map<std::uint32_t, std::int32_t> pidByClient;
+    std::vector<std::optional<std::int32_t>> owners(m_windows.size());
     if (m_withResource) {
+        // The server answers per client: the reply names each client by its resource-id base.
+        std::map<std::uint32_t, std::int32_t> pidByClient;
         Reply<xcb_res_query_client_ids_reply_t> reply(
             xcb_res_query_client_ids_reply(m_connection.raw(), m_resource, nullptr));
         if (reply) {
@@ -149,17 +151,23 @@ std::vector<std::optional<std::int32_t>> OwnerQuery::collect() {
                 }
             }
         }
+        for (std::size_t i = 0; i < m_windows.size(); ++i) {
+            const auto it = pidByClient.find(m_windows[i] & ~m_connection.resourceIdMask());
+            if (it != pidByClient.end()) {
+                owners[i] = it->second;
+            }
+        }
+        // Remote clients have no local process id; only they cost a second round trip.
+        for (std::size_t i = 0; i < m_windows.size(); ++i) {
+            m_pids.push_back(owners[i] ? xcb_get_property_cookie_t{}
+                                       : m_connection.getProperty(
+                                           m_windows[i], m_connection.atoms().netWmPid, 1));
+        }
     }
-    std::vector<std::optional<std::int32_t>> owners;
-    owners.reserve(m_windows.size());
     for (std::size_t i = 0; i < m_windows.size(); ++i) {
-        auto property = m_connection.reply(m_pids[i]);
-        const auto it = pidByClient.find(m_windows[i] & ~m_connection.resourceIdMask());
-        if (it != pidByClient.end()) {
-            owners.emplace_back(it->second);
-        } else {
-            // A remote client, or a server without the extension: the client's own word.
-            owners.push_back(pidFromProperty(viewOf(property.get())));
+        if (!owners[i]) {
+            auto property = m_connection.reply(m_pids[i]);
+            owners[i] = pidFromProperty(viewOf(property.get()));
         }
     }
     return owners;

@@ -92,7 +92,8 @@ struct ClientSnapshot {
 // window manager keeps no client list (none runs) or the connection broke.
 std::optional<ClientSnapshot> readClients(const Connection& connection, unsigned details);
 
-// The owning processes of windows, asked together and collected later.
+// The owning processes of windows, asked together and collected later: from the X-Resource
+// extension, else from the windows' _NET_WM_PID.
 class OwnerQuery {
 public:
     OwnerQuery(const Connection& connection, std::span<const xcb_window_t> windows);

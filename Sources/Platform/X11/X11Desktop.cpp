@@ -86,6 +86,10 @@ const std::vector<X11Desktop::Application>& X11Desktop::applications() {
     return m_applications;
 }
 
+bool X11Desktop::applicationsAreCurrent() {
+    return m_applicationsGeneration == clientListGeneration();
+}
+
 const X11Desktop::Application* X11Desktop::application(std::int32_t pid) {
     for (const Application& app : applications()) {
         if (app.info.pid == pid) {

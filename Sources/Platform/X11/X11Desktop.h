@@ -50,6 +50,8 @@ public:
     const Application* application(std::int32_t pid);
     // The generation of the client list: it grows with every change the server reported.
     std::uint64_t clientListGeneration();
+    // Whether the table of applications is as current as the client list.
+    bool applicationsAreCurrent();
     // Takes the snapshot (with owners and identities) as the application table, unless the
     // client list changed while it was read.
     void adoptApplications(const ClientSnapshot& snapshot, std::uint64_t generationBefore);

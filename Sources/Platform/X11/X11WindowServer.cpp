@@ -32,12 +32,16 @@ std::optional<Value> X11WindowServer::copyWindowList(std::uint32_t options,
     }
     AfterReplies after(m_desktop);
     const std::uint64_t generation = m_desktop.clientListGeneration();
-    auto snapshot = readClients(
-        *connection, detail::owners | detail::frames | detail::identity | detail::monitors);
+    // Identities only change with the client list; read them only when it changed.
+    const bool withIdentity = !m_desktop.applicationsAreCurrent();
+    auto snapshot = readClients(*connection, detail::owners | detail::frames | detail::monitors
+                                                 | (withIdentity ? detail::identity : 0u));
     if (!snapshot) {
         return std::nullopt;
     }
-    m_desktop.adoptApplications(*snapshot, generation);
+    if (withIdentity) {
+        m_desktop.adoptApplications(*snapshot, generation);
+    }
     std::map<std::int32_t, std::string> names;
     for (const auto& app : m_desktop.applications()) {
         if (app.info.localizedName) {
