@@ -21,6 +21,7 @@ TallyConfiguration::TallyConfiguration(std::string appID,
     , m_salt(salt ? std::move(*salt) : std::string()) {
     // Set directly, not through setSessionID: the first identifier starts no session.
     m_fields.sessionID = system::randomUuid();
+    m_fields.urlSession = system::HttpSession::shared();
 }
 
 std::optional<std::string> TallyConfiguration::defaultUser() const {
@@ -81,6 +82,14 @@ void TallyConfiguration::setSessionID(Uuid sessionID) {
     if (sendNewSessionBeganSignal()) {
         Tally::internalSignal("Tally.Session.started");
     }
+}
+
+std::shared_ptr<system::HttpSession> TallyConfiguration::urlSession() const {
+    return read(&Fields::urlSession);
+}
+
+void TallyConfiguration::setUrlSession(std::shared_ptr<system::HttpSession> session) {
+    write(&Fields::urlSession, session ? std::move(session) : system::HttpSession::shared());
 }
 
 long long TallyConfiguration::cacheLimit() const {

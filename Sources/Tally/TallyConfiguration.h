@@ -11,7 +11,14 @@
 #include "Helpers/LogHandler.h"
 #include "Helpers/Parameters.h"
 #include "Signals/SignalEnricher.h"
+#include "System/HttpSession.h"
 #include "Uuid.h"
+
+// The service's default base address. The default never resolves, so that a build that names
+// no service of its own sends nothing anywhere.
+#ifndef TALLY_DEFAULT_BASE_URL
+#define TALLY_DEFAULT_BASE_URL "https://tally.invalid/"
+#endif
 
 namespace vorn::tally {
 
@@ -23,7 +30,7 @@ class TallyConfiguration {
 public:
     using DefaultParameters = std::function<Parameters()>;
 
-    static constexpr std::string_view defaultBaseURL = "https://ingest.tally.dev/";
+    static constexpr std::string_view defaultBaseURL = TALLY_DEFAULT_BASE_URL;
     static constexpr long long defaultCacheLimit = 10000;
     static constexpr double defaultTransmitInterval = 10.0;
     static constexpr double defaultMaxBackoffInterval = 300.0;
@@ -65,6 +72,11 @@ public:
     // statistics when sessionStatsEnabled, then the signal "Tally.Session.started" when
     // sendNewSessionBeganSignal; both flags are read now, on this thread.
     void setSessionID(Uuid sessionID);
+
+    // Where batches are uploaded; the process's shared session unless replaced.
+    std::shared_ptr<system::HttpSession> urlSession() const;
+    // Null restores the shared session.
+    void setUrlSession(std::shared_ptr<system::HttpSession> session);
 
     long long cacheLimit() const;
     // A negative limit is taken as zero.
@@ -117,6 +129,7 @@ private:
         DefaultParameters defaultParameters = [] { return Parameters{}; };
         bool sendNewSessionBeganSignal = true;
         Uuid sessionID;
+        std::shared_ptr<system::HttpSession> urlSession;
         long long cacheLimit = defaultCacheLimit;
         double transmitInterval = defaultTransmitInterval;
         double maxBackoffInterval = defaultMaxBackoffInterval;

@@ -6,6 +6,7 @@
 
 #include "Helpers/CryptoHashing.h"
 #include "Signals/InertSignalManager.h"
+#include "Signals/SignalManager.h"
 #include "System/Dispatch.h"
 #include "System/TimeSource.h"
 #include "Tally.h"
@@ -27,7 +28,7 @@ std::shared_ptr<SignalManageable> buildSignalManager(
             return built;
         }
     }
-    return std::make_shared<InertSignalManager>();
+    return SignalManager::create(configuration);
 }
 
 bool runsInPreview() {

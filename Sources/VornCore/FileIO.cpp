@@ -13,7 +13,10 @@ namespace vorn::fileio {
 namespace {
 
 std::string temporaryPrefix(const std::filesystem::path& target) {
-    return "." + target.filename().string() + ".tmp-";
+    std::string prefix = ".";
+    prefix += target.filename().string();
+    prefix += ".tmp-";
+    return prefix;
 }
 
 WriteResult failure(WriteStep step, const std::filesystem::path& path, int error) {

@@ -63,10 +63,16 @@ inline std::int64_t truncatedForLog(double value) {
 
 // "(x,y wxh)" with truncatedForLog values, as log lines write a frame.
 inline std::string logDescription(const Rect& r) {
-    return "(" + std::to_string(truncatedForLog(r.origin.x)) + ","
-           + std::to_string(truncatedForLog(r.origin.y)) + " "
-           + std::to_string(truncatedForLog(r.size.width)) + "x"
-           + std::to_string(truncatedForLog(r.size.height)) + ")";
+    std::string out = "(";
+    out += std::to_string(truncatedForLog(r.origin.x));
+    out += ',';
+    out += std::to_string(truncatedForLog(r.origin.y));
+    out += ' ';
+    out += std::to_string(truncatedForLog(r.size.width));
+    out += 'x';
+    out += std::to_string(truncatedForLog(r.size.height));
+    out += ')';
+    return out;
 }
 
 }  // namespace vorn

@@ -81,6 +81,11 @@ private:
     std::string m_category;
 };
 
+// A flag as log lines write it.
+inline const char* boolText(bool value) {
+    return value ? "true" : "false";
+}
+
 // The fixed list of areas. Each logger is made on first use.
 const Logger& vornAppLog();            // "app"
 const Logger& vornConsentLog();        // "consent"

@@ -1,5 +1,8 @@
 #include "Models.h"
 
+#include <algorithm>
+#include <bit>
+
 #include "Log.h"
 #include "Text.h"
 
@@ -237,6 +240,40 @@ std::optional<std::string> encodeStateFile(const AppState& state) {
 
 std::optional<std::string> encodeStateCompact(const AppState& state) {
     return json::writeCompact(encodeAppState(state));
+}
+
+namespace {
+
+bool sameBits(double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+bool identical(const std::optional<Date>& a, const std::optional<Date>& b) {
+    if (!a || !b) {
+        return a.has_value() == b.has_value();
+    }
+    return sameBits(a->secondsSinceReference(), b->secondsSinceReference());
+}
+
+bool identical(const SpaceTab& a, const SpaceTab& b) {
+    return a.id == b.id && a.order == b.order && a.boundWindowID == b.boundWindowID
+           && a.lastTitle == b.lastTitle && a.app.bundleId == b.app.bundleId
+           && a.app.name == b.app.name && a.docPath == b.docPath
+           && identical(a.claimExpiresAt, b.claimExpiresAt);
+}
+
+}  // namespace
+
+bool identical(const Space& a, const Space& b) {
+    return a.id == b.id && a.order == b.order && a.ambientCollapsed == b.ambientCollapsed
+           && a.name == b.name
+           && std::equal(a.tabs.begin(), a.tabs.end(), b.tabs.begin(), b.tabs.end(),
+                         [](const SpaceTab& x, const SpaceTab& y) { return identical(x, y); });
+}
+
+bool identical(const Settings& a, const Settings& b) {
+    return sameBits(a.sidebarWidth, b.sidebarWidth) && a.side == b.side
+           && a.placement == b.placement;
 }
 
 }  // namespace vorn

@@ -153,6 +153,12 @@ std::optional<std::string> encodeStateFile(const AppState& state);
 // The same encoding without white space, compared to detect changes; never written.
 std::optional<std::string> encodeStateCompact(const AppState& state);
 
+// Whether the two are the same to the last byte and bit (texts byte for byte, numbers bit for
+// bit), and therefore encode the same; found without encoding them. Canonically equivalent
+// texts are not identical.
+bool identical(const Space& a, const Space& b);
+bool identical(const Settings& a, const Settings& b);
+
 }  // namespace vorn
 
 template <>

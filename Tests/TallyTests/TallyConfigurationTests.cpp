@@ -18,6 +18,7 @@ using Level = LogHandler::LogLevel;
 class CountingStatistics final : public SessionStatistics {
 public:
     void startNewSession() override { ++started; }
+    RetentionFigures retentionFigures() override { return {}; }
     std::atomic<int> started{0};
 };
 
@@ -172,11 +173,15 @@ TEST_F(SessionIdentifierTests, AnnouncedSessionsCarryNoPrefix) {
     Tally::initialize(configuration);
     configuration->setSessionID(Uuid::random());
     const auto processed = installedManager()->processed();
-    ASSERT_EQ(processed.size(), 1u);
-    EXPECT_EQ(processed[0].name, "Tally.Session.started");
-    EXPECT_TRUE(processed[0].parameters.empty());
-    EXPECT_FALSE(processed[0].floatValue);
-    EXPECT_FALSE(processed[0].customUserID);
+    // The first session of a new installation announces the installation first.
+    ASSERT_EQ(processed.size(), 2u);
+    EXPECT_EQ(processed[0].name, "Tally.Acquisition.newInstallDetected");
+    ASSERT_EQ(processed[0].parameters.size(), 1u);
+    EXPECT_TRUE(processed[0].parameters.contains("Tally.Acquisition.firstSessionDate"));
+    EXPECT_EQ(processed[1].name, "Tally.Session.started");
+    EXPECT_TRUE(processed[1].parameters.empty());
+    EXPECT_FALSE(processed[1].floatValue);
+    EXPECT_FALSE(processed[1].customUserID);
 }
 
 }  // namespace

@@ -233,7 +233,9 @@ TEST_F(TallyFacadeTests, SessionStartsHalfASecondAfterInitialising) {
     time->advance(0.01);
     settle();
     EXPECT_NE(configuration->sessionID(), initial);
-    EXPECT_EQ(installedManager()->names(), std::vector<std::string>{"Tally.Session.started"});
+    EXPECT_EQ(installedManager()->names(),
+              (std::vector<std::string>{"Tally.Acquisition.newInstallDetected",
+                                        "Tally.Session.started"}));
 }
 
 TEST_F(TallyFacadeTests, AReplacedManagerStartsNoSession) {
@@ -244,7 +246,9 @@ TEST_F(TallyFacadeTests, AReplacedManagerStartsNoSession) {
     time->advance(1.0);
     settle();
     EXPECT_TRUE(first->processed().empty());
-    EXPECT_EQ(installedManager()->names(), std::vector<std::string>{"Tally.Session.started"});
+    EXPECT_EQ(installedManager()->names(),
+              (std::vector<std::string>{"Tally.Acquisition.newInstallDetected",
+                                        "Tally.Session.started"}));
 }
 
 TEST_F(TallyFacadeTests, ReinitialisingMovesPendingRecordsToTheNewManager) {

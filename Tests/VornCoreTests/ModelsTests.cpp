@@ -1,3 +1,4 @@
+#include <functional>
 #include <limits>
 #include <unordered_set>
 
@@ -212,6 +213,42 @@ TEST(StateFileTests, WritingNeverFailsOnBadTextButRefusesNonFiniteNumbers) {
     state.settings.sidebarWidth = 160;
     state.spaces[0].tabs[0].claimExpiresAt = Date(std::numeric_limits<double>::infinity());
     EXPECT_FALSE(encodeStateCompact(state));
+}
+
+TEST(StateFileTests, IdenticalMeansTheSameBytesAndBits) {
+    SpaceTab tab;
+    tab.app = AppRef{"a", "caf\xC3\xA9"};
+    tab.claimExpiresAt = Date(5);
+    Space base;
+    base.tabs = {tab};
+    using Edit = std::function<void(Space&)>;
+    const std::pair<const char*, Edit> edits[] = {
+        {"decomposed name", [](Space& s) { s.tabs[0].app.name = "cafe\xCC\x81"; }},
+        {"no expiry", [](Space& s) { s.tabs[0].claimExpiresAt.reset(); }},
+        {"bound", [](Space& s) { s.tabs[0].boundWindowID = WindowID(0); }},
+        {"empty path", [](Space& s) { s.tabs[0].docPath = ""; }},
+        {"order", [](Space& s) { s.tabs[0].order = 1; }},
+        {"one tab more", [](Space& s) { s.tabs.push_back(s.tabs[0]); }},
+        {"collapsed", [](Space& s) { s.ambientCollapsed = true; }},
+    };
+    const auto encode = [](const Space& space) {
+        AppState state;
+        state.spaces = {space};
+        return encodeStateCompact(state);
+    };
+    EXPECT_TRUE(identical(base, Space(base)));
+    for (const auto& [name, edit] : edits) {
+        Space edited = base;
+        edit(edited);
+        EXPECT_FALSE(identical(base, edited)) << name;
+        EXPECT_NE(encode(base), encode(edited)) << name;
+    }
+    Settings negativeZero;
+    negativeZero.sidebarWidth = -0.0;
+    Settings zero;
+    zero.sidebarWidth = 0.0;
+    EXPECT_FALSE(identical(negativeZero, zero));
+    EXPECT_TRUE(identical(zero, Settings(zero)));
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <mutex>
 
+#include "PirateMetrics/SessionManager.h"
+
 namespace vorn::tally {
 namespace {
 
 std::mutex& slotMutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 std::shared_ptr<SessionStatistics>& slot() {
@@ -15,16 +17,42 @@ std::shared_ptr<SessionStatistics>& slot() {
     return *statistics;
 }
 
-}  // namespace
-
-std::shared_ptr<SessionStatistics> sessionStatistics() {
+std::shared_ptr<SessionStatistics> installed() {
     std::lock_guard lock(slotMutex());
     return slot();
 }
 
-void setSessionStatistics(std::shared_ptr<SessionStatistics> statistics) {
+}  // namespace
+
+std::shared_ptr<SessionStatistics> sessionStatistics() {
+    if (auto statistics = installed()) {
+        return statistics;
+    }
+    // One creation at a time: each creation adds the sessions it prunes to the stored count, so
+    // a second one would count them twice. The slot's own lock stays free meanwhile, since
+    // creation reads the settings suite and may log.
+    static auto* creationMutex = new std::mutex;
+    std::lock_guard creating(*creationMutex);
+    if (auto statistics = installed()) {
+        return statistics;
+    }
+    std::shared_ptr<SessionStatistics> created = SessionManager::create();
     std::lock_guard lock(slotMutex());
-    slot() = std::move(statistics);
+    if (!slot()) {
+        slot() = created;
+    }
+    return slot();
+}
+
+void setSessionStatistics(std::shared_ptr<SessionStatistics> statistics) {
+    std::shared_ptr<SessionStatistics> replaced;
+    {
+        std::lock_guard lock(slotMutex());
+        replaced = std::move(slot());
+        slot() = std::move(statistics);
+    }
+    // Released outside the lock: a manager's teardown waits for its handlers.
+    replaced.reset();
 }
 
 }  // namespace vorn::tally

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "Signals/DefaultSignalPayload.h"
+
 namespace vorn::tally {
 namespace {
 
@@ -23,7 +25,7 @@ Parameters defaultSignalPayload() {
         std::lock_guard lock(slot().mutex);
         provider = slot().provider;
     }
-    return provider ? provider() : Parameters{};
+    return provider ? provider() : DefaultSignalPayload::parameters();
 }
 
 void setDefaultPayloadProvider(DefaultPayloadProvider provider) {

@@ -10,9 +10,9 @@ namespace vorn::tally {
 // the main queue.
 using DefaultPayloadProvider = std::function<Parameters()>;
 
-// The installed provider's parameters; empty until one is installed.
+// The installed provider's parameters; without one, DefaultSignalPayload's.
 Parameters defaultSignalPayload();
-// Installs the provider; null returns to the empty payload.
+// Installs a provider in place of DefaultSignalPayload; null restores it.
 void setDefaultPayloadProvider(DefaultPayloadProvider provider);
 
 }  // namespace vorn::tally

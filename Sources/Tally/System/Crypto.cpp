@@ -1,13 +1,21 @@
 #include "System/Crypto.h"
 
 #include <climits>
+#include <mutex>
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
 namespace vorn::tally::system {
 
+void initialiseOpenSSL() {
+    static std::once_flag once;
+    std::call_once(once, [] { OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr); });
+}
+
 std::array<std::uint8_t, 32> sha256Digest(std::string_view bytes) {
+    initialiseOpenSSL();
     std::array<std::uint8_t, 32> digest{};
     unsigned int length = 0;
     // The one-shot digest cannot fail for SHA-256 short of memory exhaustion; the zero digest
@@ -20,6 +28,7 @@ std::array<std::uint8_t, 32> sha256Digest(std::string_view bytes) {
 }
 
 Uuid randomUuid() {
+    initialiseOpenSSL();
     std::array<std::uint8_t, 16> bytes{};
     if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) {
         return Uuid::random();

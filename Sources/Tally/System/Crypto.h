@@ -8,6 +8,11 @@
 
 namespace vorn::tally::system {
 
+// Initialises OpenSSL, once, without its cleanup at exit: a transfer still running on the HTTP
+// thread while the process exits would otherwise use freed state and crash. Everything here
+// that uses OpenSSL, directly or through libcurl, calls it first.
+void initialiseOpenSSL();
+
 // The SHA-256 digest of the bytes.
 std::array<std::uint8_t, 32> sha256Digest(std::string_view bytes);
 

@@ -4,7 +4,9 @@
 
 #include "PirateMetrics/SessionStatistics.h"
 #include "Signals/DefaultPayloadProvider.h"
+#include "Signals/HostInformation.h"
 #include "System/Dispatch.h"
+#include "System/TimeZone.h"
 #include "Tally.h"
 #include "TallyManager.h"
 
@@ -28,6 +30,9 @@ void TallyTest::TearDown() {
     TallyManager::setSignalManagerFactory(nullptr);
     setSessionStatistics(nullptr);
     setDefaultPayloadProvider(nullptr);
+    setHostTraitsProvider(nullptr);
+    setApplicationInfo({});
+    system::setUtcOffsetOverride(nullptr);
     system::setMainExecutor(nullptr);
     system::setTimeSource(nullptr);
     ::unsetenv("XDG_CACHE_HOME");

@@ -12,6 +12,7 @@ std::uint64_t VirtualTimeSource::schedule(double delaySeconds, std::function<voi
     const std::uint64_t ticket = ++m_lastTicket;
     const double due = m_now.secondsSinceReference() + (delaySeconds > 0 ? delaySeconds : 0);
     m_pending.emplace(std::make_pair(due, ticket), std::move(fire));
+    m_scheduled.notify_all();
     return ticket;
 }
 
@@ -40,6 +41,19 @@ void VirtualTimeSource::advance(double seconds) {
 std::size_t VirtualTimeSource::pendingCount() const {
     std::lock_guard lock(m_mutex);
     return m_pending.size();
+}
+
+std::optional<double> VirtualTimeSource::nextDelay() const {
+    std::lock_guard lock(m_mutex);
+    if (m_pending.empty()) {
+        return std::nullopt;
+    }
+    return m_pending.begin()->first.first - m_now.secondsSinceReference();
+}
+
+bool VirtualTimeSource::waitForPending(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_mutex);
+    return m_scheduled.wait_for(lock, timeout, [&] { return m_pending.size() >= count; });
 }
 
 }  // namespace vorn::tally::test

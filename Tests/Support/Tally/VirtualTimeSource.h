@@ -1,9 +1,12 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "System/TimeSource.h"
@@ -24,9 +27,16 @@ public:
     // (calls scheduled by a firing call included when they fall due within the step).
     void advance(double seconds);
     std::size_t pendingCount() const;
+    // Seconds from now to the earliest pending call; none when nothing is pending.
+    std::optional<double> nextDelay() const;
+    // Waits until at least count calls are pending, for work that other threads schedule; false
+    // after the timeout, which only guards against a hang.
+    bool waitForPending(std::size_t count,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
 private:
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_scheduled;
     Date m_now;
     std::uint64_t m_lastTicket = 0;
     std::map<std::pair<double, std::uint64_t>, std::function<void()>> m_pending;

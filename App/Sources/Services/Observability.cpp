@@ -1,0 +1,89 @@
+#include "Observability.h"
+
+#include "CrashReporter.h"
+#include "Log.h"
+#include "Signals/HostInformation.h"
+#include "Tally.h"
+#include "TallyConfiguration.h"
+#include "TallySink.h"
+
+namespace vorn {
+namespace {
+
+std::shared_ptr<TelemetrySink> makeSink(bool consented) {
+    if (consented) {
+        return std::make_shared<TallySink>();
+    }
+    return std::make_shared<NoopTelemetrySink>();
+}
+
+}  // namespace
+
+Observability::Observability(bool consented, ObservabilitySetup setup)
+    : m_sink(makeSink(consented))
+    , m_consented(consented)
+    , m_setup(std::move(setup)) {}
+
+CrashBackend& Observability::crashBackend() {
+    if (!m_setup.crashBackend) {
+        m_setup.crashBackend = std::make_shared<CrashReporter>(m_setup.dataDirectory);
+    }
+    return *m_setup.crashBackend;
+}
+
+void Observability::start() {
+    if (m_started) {
+        return;
+    }
+    m_started = true;
+    if (!m_consented) {
+        vornObservabilityLog().notice("observability disabled: no telemetry consent");
+        // Records of a crash from before: without consent they are not kept either.
+        crashBackend().discardPendingReports();
+        return;
+    }
+    startCrashReporting();
+    startTelemetry();
+}
+
+void Observability::startCrashReporting() {
+    const std::string& dsn = m_setup.deployment.crashDSN;
+    if (dsn.empty()) {
+        vornObservabilityLog().notice("crash reporting not started: no DSN in this build");
+        return;
+    }
+    const std::string release = m_setup.bundle.releaseName();
+    crashBackend().start([&](CrashOptions& options) {
+        options.setDsn(dsn);
+        options.setEnableAutoSessionTracking(false);
+        options.setTracesSampleRate(0.0);
+        options.setSendDefaultPii(false);
+        options.setEnableUncaughtExceptionReporting(true);
+        options.setReleaseName(release);
+        options.setEnvironment("production");
+        options.setDebug(false);
+    });
+    vornObservabilityLog().notice("crash reporting started");
+}
+
+void Observability::startTelemetry() {
+    const auto& deployment = m_setup.deployment;
+    if (deployment.analyticsAppID.empty() || deployment.analyticsBaseURL.empty()) {
+        vornObservabilityLog().notice(
+            "telemetry not started: no analytics app id or base address in this build");
+        return;
+    }
+    auto configuration = std::make_shared<tally::TallyConfiguration>(
+        deployment.analyticsAppID, std::nullopt, deployment.analyticsBaseURL, std::nullopt);
+    configuration->setSendNewSessionBeganSignal(false);
+    configuration->setSessionStatsEnabled(false);
+    tally::setApplicationInfo({m_setup.bundle.shortVersion, m_setup.bundle.buildNumber});
+    if (m_setup.startAnalytics) {
+        m_setup.startAnalytics(std::move(configuration));
+    } else {
+        tally::Tally::initialize(std::move(configuration));
+    }
+    vornObservabilityLog().notice("telemetry started");
+}
+
+}  // namespace vorn

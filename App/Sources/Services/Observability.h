@@ -1,0 +1,60 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "CrashBackend.h"
+#include "Deployment.h"
+#include "ReleaseInfo.h"
+#include "Telemetry.h"
+
+namespace vorn::tally {
+class TallyConfiguration;
+}
+
+namespace vorn {
+
+// What start-up hands to Observability; everything but the data directory has a default.
+struct ObservabilitySetup {
+    // Where crash records are kept.
+    std::filesystem::path dataDirectory;
+    DeploymentConstants deployment = DeploymentConstants::current();
+    ReleaseInfo bundle = ReleaseInfo::current();
+    // None: the program's CrashReporter over the data directory.
+    std::shared_ptr<CrashBackend> crashBackend;
+    // Installs the analytics client; none: tally::Tally::initialize.
+    std::function<void(std::shared_ptr<tally::TallyConfiguration>)> startAnalytics;
+};
+
+// The one place that decides whether anything leaves the machine. With the user's consent it
+// starts crash reporting and then the analytics client, and its sink feeds the client; without
+// consent it starts nothing, deletes waiting crash records unsent, and its sink drops every
+// event. Used on the main thread.
+class Observability final {
+public:
+    Observability(bool consented, ObservabilitySetup setup);
+
+    Observability(const Observability&) = delete;
+    Observability& operator=(const Observability&) = delete;
+
+    // Starts the services, once; later calls do nothing. A service whose deployment constant
+    // is empty is not started, and one log line says so.
+    void start();
+
+    // A TallySink with consent, else a NoopTelemetrySink; fixed at creation.
+    const std::shared_ptr<TelemetrySink>& sink() const { return m_sink; }
+    bool consented() const { return m_consented; }
+
+private:
+    void startCrashReporting();
+    void startTelemetry();
+    CrashBackend& crashBackend();
+
+    const std::shared_ptr<TelemetrySink> m_sink;
+    const bool m_consented;
+    ObservabilitySetup m_setup;
+    bool m_started = false;
+};
+
+}  // namespace vorn

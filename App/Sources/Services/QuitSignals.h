@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+namespace vorn {
+
+// Turns SIGTERM, SIGINT and SIGHUP into bytes on a pipe, so that the application quits through
+// its event loop, the way its Quit command does, instead of dying where it stands. The
+// application watches the read end (for example with a socket notifier) and quits when it
+// becomes readable.
+class QuitSignals {
+public:
+    QuitSignals() = delete;
+
+    // Installs the handlers, once per process; returns the pipe's read end (non-blocking,
+    // closed on exec), the same on every call, or none when the pipe could not be made.
+    static std::optional<int> install();
+    // The signal numbers that arrived since the last call, oldest first; empty when none.
+    static std::vector<int> takePending();
+};
+
+}  // namespace vorn

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include <QIcon>
+
+namespace vorn::app {
+
+class AppIcons {
+public:
+    AppIcons() = delete;
+
+    // The icon of the application with this bundle identifier (a desktop entry id, or a window
+    // class when the application has no entry), from its desktop entry and the icon theme; else
+    // the generic application icon. Never null. Reads the entries afresh on every call.
+    static QIcon icon(const std::string& bundleId);
+    // The generic application icon: the theme's, else one drawn here.
+    static QIcon generic();
+};
+
+}  // namespace vorn::app

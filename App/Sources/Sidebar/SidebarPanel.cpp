@@ -1,0 +1,68 @@
+#include "SidebarPanel.h"
+
+#include <QEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
+#include <QWindow>
+
+#include "SidebarStyle.h"
+
+namespace vorn::app {
+namespace {
+
+QPainterPath outline(const QRect& rect) {
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect), SidebarPanel::cornerRadius, SidebarPanel::cornerRadius);
+    return path;
+}
+
+}  // namespace
+
+SidebarPanel::SidebarPanel(bool translucent)
+    : QWidget(nullptr,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                  | Qt::WindowDoesNotAcceptFocus)
+    , m_translucent(translucent) {
+    const QString identifier = QStringLiteral("vorn.sidebar.window");
+    setObjectName(identifier);
+    setWindowRole(identifier);
+    setAccessibleName(identifier);
+    setWindowTitle(QStringLiteral("Vorn"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    if (m_translucent) {
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+}
+
+void SidebarPanel::allowKeyFocus() {
+    if (QWindow* window = windowHandle()) {
+        // On the native window only: changing the widget's flags would hide and re-create it.
+        window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
+    }
+    activateWindow();
+}
+
+void SidebarPanel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(outline(rect()), style::panelBackground(palette(), m_translucent));
+}
+
+void SidebarPanel::resizeEvent(QResizeEvent*) {
+    // Without a compositor the transparent corners would show black: cut them off instead.
+    if (!m_translucent) {
+        setMask(QRegion(outline(rect()).toFillPolygon().toPolygon()));
+    }
+}
+
+void SidebarPanel::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        if (QWindow* window = windowHandle()) {
+            window->setFlag(Qt::WindowDoesNotAcceptFocus, true);
+        }
+    }
+    QWidget::changeEvent(event);
+}
+
+}  // namespace vorn::app

@@ -1,0 +1,115 @@
+#include "SidebarPanelController.h"
+
+#include <QThread>
+#include <QVBoxLayout>
+
+#include "Log.h"
+#include "PanelWindowHints.h"
+#include "SidebarPanel.h"
+#include "SidebarView.h"
+
+namespace vorn::app {
+
+SidebarPanelController::SidebarPanelController(std::shared_ptr<SidebarModel> model,
+                                               std::uint32_t displayID,
+                                               std::optional<DisplayHostMenu> hostMenu,
+                                               const PanelScreens& screens)
+    : m_displayID(displayID)
+    , m_screens(screens)
+    , m_panel(new SidebarPanel(compositorActive())) {
+    QPointer<SidebarPanel> panel = m_panel;
+    auto requestKeyFocus = [panel] {
+        if (panel) {
+            panel->allowKeyFocus();
+        }
+    };
+    if (model) {
+        m_side = model->settings().side;
+    }
+    m_view = new SidebarView(std::move(model), requestKeyFocus, std::move(hostMenu), m_panel);
+    auto* layout = new QVBoxLayout(m_panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+
+    auto area = m_screens.visibleArea(m_displayID);
+    if (!area) {
+        area = m_screens.fallbackVisibleArea();
+    }
+    if (!area) {
+        vornAppLog().error("panel without screen display=", m_displayID);
+    }
+    place(area);
+}
+
+SidebarPanelController::~SidebarPanelController() {
+    if (!m_panel) {
+        return;
+    }
+    m_view->detach();
+    m_panel->hide();
+    // Inside the event loop this may run in a handler of one of the panel's widgets (a menu
+    // item that moves the sidebar): delete in a later turn. Outside any loop, as at exit, no
+    // later turn may come.
+    if (QThread::currentThread()->loopLevel() > 0) {
+        m_panel->deleteLater();
+    } else {
+        delete m_panel.data();
+    }
+}
+
+void SidebarPanelController::show() {
+    if (!m_panel->isVisible()) {
+        markSkipTaskbarAndPager(*m_panel);
+    }
+    m_panel->show();
+    m_panel->raise();
+}
+
+void SidebarPanelController::hide() {
+    m_panel->hide();
+}
+
+bool SidebarPanelController::isVisible() const {
+    return m_panel && m_panel->isVisible();
+}
+
+void SidebarPanelController::repositionFlushLeft() {
+    auto area = m_screens.visibleArea(m_displayID);
+    if (!area) {
+        area = m_screens.visibleAreaAt(m_panel->geometry().center());
+    }
+    if (!area) {
+        area = m_screens.fallbackVisibleArea();
+    }
+    place(area);
+}
+
+SidebarPanel& SidebarPanelController::panel() const {
+    return *m_panel;
+}
+
+SidebarView& SidebarPanelController::view() const {
+    return *m_view;
+}
+
+void SidebarPanelController::requestKeyFocus() {
+    m_panel->allowKeyFocus();
+}
+
+QRect SidebarPanelController::frame(const QRect& visibleArea, SidebarSide side) {
+    const int x = side == SidebarSide::left ? visibleArea.x()
+                                            : visibleArea.x() + visibleArea.width() - panelWidth;
+    return {x, visibleArea.y(), panelWidth, visibleArea.height()};
+}
+
+void SidebarPanelController::place(const std::optional<QRect>& area) {
+    if (!area || area->isEmpty()) {
+        return;
+    }
+    const QRect target = frame(*area, m_side);
+    if (m_panel->geometry() != target) {
+        m_panel->setGeometry(target);
+    }
+}
+
+}  // namespace vorn::app

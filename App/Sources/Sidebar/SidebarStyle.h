@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+
+namespace vorn::app::style {
+
+// Emphasis levels of text and glyphs, drawn as the palette's text colour at falling strength so
+// that they follow light and dark themes.
+enum class Level {
+    primary,
+    secondary,
+    tertiary,
+    quaternary
+};
+
+QColor foreground(const QPalette& palette, Level level);
+QColor separator(const QPalette& palette);
+// The background of a selected row that does not have the keyboard focus.
+QColor selectionBackground(const QPalette& palette);
+QColor panelBackground(const QPalette& palette, bool translucent);
+
+// The interface font at a size in device-independent pixels (the sidebar is laid out in those).
+QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal);
+
+// A one-line caption (section label or hint) as plain text, 11 pixels, tertiary, padded 6 on
+// both sides, with the identifier as object name.
+QLabel* makeCaption(const QString& text, const QString& identifier, QWidget* parent);
+
+// A 1-pixel separator line centred in a band `band` pixels high, spanning the width.
+class Hairline final : public QWidget {
+public:
+    explicit Hairline(int band, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace vorn::app::style

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include <QWidget>
+
+#include "DisplayHostMenu.h"
+#include "Models.h"
+#include "Observation.h"
+#include "SidebarModel.h"
+
+class QLabel;
+class QVBoxLayout;
+
+namespace vorn::app {
+
+class AmbientDivider;
+class TabRow;
+
+// The content of the sidebar panel: the active space's header, the permission banner while
+// the permission is missing, the "Pinned" and "Recent" sections with the ambient list, and the
+// space bar. It reads the model and calls its operations, nothing else.
+//
+// Model notifications only mark the view stale; it rebuilds once in the next turn of the event
+// loop. Rows are kept by tab id and window number, so a refresh updates them in place: nothing
+// flickers and hover state survives. Model operations run in a turn of their own, outside every
+// widget's event handler, because some run a nested event loop in which a refresh may retire
+// the very row that was clicked.
+class SidebarView final : public QWidget {
+    Q_OBJECT
+
+public:
+    // `requestKeyFocus` makes the panel the key window before a field of the view takes typing.
+    SidebarView(std::shared_ptr<SidebarModel> model,
+                std::function<void()> requestKeyFocus,
+                std::optional<DisplayHostMenu> hostMenu,
+                QWidget* parent = nullptr);
+    ~SidebarView() override;
+
+    // Lets go of the model: no more rebuilds, and row actions not yet run are dropped. The rows
+    // stay as last drawn. Called when the panel is torn down.
+    void detach();
+
+    bool isSidebarHovered() const { return m_sidebarHovered; }
+
+protected:
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void buildLayout();
+    void scheduleRebuild();
+    void rebuild();
+    void arrangeList(const std::vector<QWidget*>& rows);
+    void retire(QWidget* row);
+    void setSidebarHovered(bool hovered);
+    // Runs the operation on the model in a later turn of the event loop, unless detached.
+    void perform(std::function<void(SidebarModel&)> operation);
+
+    // Row builders (SidebarRows.cpp): update the existing row, or make one when it is null.
+    TabRow* tabRow(TabRow* existing, const SpaceTab& tab, std::optional<WindowID> activeWindow);
+    TabRow* ambientRow(TabRow* existing,
+                       const WindowInfo& window,
+                       std::optional<WindowID> activeWindow);
+    TabRow* reuse(TabRow* existing, const std::string& bundleId);
+
+    std::shared_ptr<SidebarModel> m_model;
+    // For the header's rename field and its "Move to Display" menu.
+    std::function<void()> m_requestKeyFocus;
+    std::optional<DisplayHostMenu> m_hostMenu;
+    Subscription m_subscription;
+    bool m_rebuildPending = false;
+    bool m_sidebarHovered = false;
+
+    QLabel* m_headerTitle = nullptr;
+    QWidget* m_banner = nullptr;
+    QVBoxLayout* m_list = nullptr;
+    QLabel* m_pinnedLabel = nullptr;
+    QLabel* m_pinnedHint = nullptr;
+    QWidget* m_sectionLine = nullptr;
+    QLabel* m_recentLabel = nullptr;
+    QLabel* m_recentHint = nullptr;
+    AmbientDivider* m_divider = nullptr;
+
+    std::unordered_map<Uuid, TabRow*> m_tabRows;
+    std::unordered_map<WindowID, TabRow*> m_ambientRows;
+};
+
+}  // namespace vorn::app

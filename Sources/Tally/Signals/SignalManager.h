@@ -1,0 +1,120 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Signals/SignalCache.h"
+#include "Signals/SignalManageable.h"
+#include "System/HttpSession.h"
+#include "System/NotificationCenter.h"
+#include "System/OneShotTimer.h"
+#include "System/SerialQueue.h"
+
+namespace vorn::tally {
+
+class TallyConfiguration;
+
+// The verdict on one answer of the service.
+struct ResponseDisposition {
+    enum class Kind {
+        success,
+        drop,
+        retry,
+    };
+
+    Kind kind = Kind::retry;
+    // Why the batch is dropped, such as "Payload Too Large (413)"; empty otherwise.
+    std::string reason;
+
+    // 2xx succeeds; the statuses that can never succeed drop; everything else, and no answer
+    // at all, retries.
+    static ResponseDisposition of(const std::optional<system::HttpResponse>& response);
+};
+
+// Turns signals into records, keeps them in the signal cache and delivers the cache to the
+// service in batches of at most 100: one attempt at creation, then one per tick of a one-shot
+// timer whose delay is the transmit interval times 2 to the power of the consecutive failures,
+// at most the maximum back-off. Writes the cache to disk when the application is about to
+// terminate. Records of a batch in flight at that moment are not written.
+class SignalManager final : public SignalManageable,
+                            public std::enable_shared_from_this<SignalManager> {
+public:
+    // Loads what a previous run left, makes the first attempt on this thread and arms the
+    // timer.
+    static std::shared_ptr<SignalManager> create(std::shared_ptr<TallyConfiguration> configuration);
+    ~SignalManager() override;
+
+    SignalManager(const SignalManager&) = delete;
+    SignalManager& operator=(const SignalManager&) = delete;
+
+    // Computes the user and the default payload on the main queue, then builds the record on
+    // the utility queue and caches it. Nothing is sent here.
+    void processSignal(const std::string& signalName,
+                       const Parameters& parameters,
+                       std::optional<double> floatValue,
+                       const std::optional<std::string>& customUserID,
+                       const std::shared_ptr<TallyConfiguration>& configuration) override;
+    // Pops one batch and sends it; returns as soon as the request is handed on.
+    void attemptToSendNextBatchOfCachedSignals() override;
+    // The configuration's default user, else the one kept in the settings suite, else a new
+    // random one (kept when there is a suite).
+    std::string defaultUserIdentifier() override;
+    void handOver(const std::shared_ptr<SignalManageable>& successor) override;
+    void adoptPendingSignals(std::vector<SignalPostBody> records) override;
+
+    // Writes the cache to its file before returning.
+    void appWillTerminate();
+
+    // The base address with "v2/" (or "v2/namespace/<namespace>/") appended; none when that
+    // does not parse.
+    static std::optional<std::string> getServiceUrl(std::string_view baseURL,
+                                                    const std::optional<std::string>& apiNamespace);
+
+    // The delivery loop's counters, read on its queue.
+    int consecutiveFailures() const;
+    int sendCompletions() const;
+    std::size_t cachedSignalCount() const { return m_signalCache.count(); }
+
+private:
+    explicit SignalManager(std::shared_ptr<TallyConfiguration> configuration);
+
+    void observeTermination();
+    void sendCachedSignalsRepeatedly();
+    void scheduleNextTransmission();
+    void handleSendSuccess();
+    void handleSendFailure(std::vector<SignalPostBody> requeue);
+    void send(std::string body, std::vector<SignalPostBody> batch);
+    void handleAnswer(std::vector<SignalPostBody> batch,
+                      const std::optional<system::HttpResponse>& response,
+                      const std::optional<std::string>& error);
+    void buildRecord(const std::string& signalName,
+                     const Parameters& parameters,
+                     std::optional<double> floatValue,
+                     const std::optional<std::string>& customUserID,
+                     const TallyConfiguration& configuration,
+                     const std::string& defaultUser,
+                     const Parameters& defaultPayload);
+    // Into the cache, or to the successor once there is one.
+    void keep(std::vector<SignalPostBody> records);
+    std::shared_ptr<SignalManageable> successor() const;
+    void log(LogHandler::LogLevel level, const std::string& message) const;
+
+    const std::shared_ptr<TallyConfiguration> m_configuration;
+    SignalCache m_signalCache;
+    const std::shared_ptr<system::SerialQueue> m_timerQueue;
+    // Touched only on m_timerQueue.
+    std::shared_ptr<system::OneShotTimer> m_sendTimerSource;
+    int m_consecutiveFailures = 0;
+    int m_sendCompletions = 0;
+
+    mutable std::mutex m_successorMutex;
+    std::shared_ptr<SignalManageable> m_successor;
+    std::mutex m_userMutex;
+    system::ObserverToken m_willTerminate;
+};
+
+}  // namespace vorn::tally

@@ -1,0 +1,55 @@
+#include "System/TimeZone.h"
+
+#include <cmath>
+#include <ctime>
+#include <mutex>
+
+namespace vorn::tally::system {
+namespace {
+
+struct Slot {
+    std::mutex mutex;
+    std::function<int(Date)> offset;
+};
+
+Slot& slot() {
+    static auto* s = new Slot;
+    return *s;
+}
+
+// Offsets beyond a day are not real time zones; such an answer is taken as UTC.
+constexpr long longestOffset = 86400;
+
+int systemOffset(Date at) {
+    const double unix = std::floor(at.unixSeconds());
+    if (!std::isfinite(unix)) {
+        return 0;
+    }
+    const auto seconds = static_cast<std::time_t>(unix);
+    std::tm parts{};
+    if (::localtime_r(&seconds, &parts) == nullptr) {
+        return 0;
+    }
+    if (parts.tm_gmtoff <= -longestOffset || parts.tm_gmtoff >= longestOffset) {
+        return 0;
+    }
+    return static_cast<int>(parts.tm_gmtoff);
+}
+
+}  // namespace
+
+int utcOffsetSeconds(Date at) {
+    std::function<int(Date)> offset;
+    {
+        std::lock_guard lock(slot().mutex);
+        offset = slot().offset;
+    }
+    return offset ? offset(at) : systemOffset(at);
+}
+
+void setUtcOffsetOverride(std::function<int(Date)> offset) {
+    std::lock_guard lock(slot().mutex);
+    slot().offset = std::move(offset);
+}
+
+}  // namespace vorn::tally::system

@@ -1,0 +1,328 @@
+#include "SidebarModel.h"
+
+#include <algorithm>
+
+#include "Log.h"
+
+namespace vorn {
+
+std::shared_ptr<SidebarModel> SidebarModel::make(std::shared_ptr<WindowManager> manager,
+                                                 std::shared_ptr<Store> store,
+                                                 RebindPresenter rebindPresenter,
+                                                 std::shared_ptr<TelemetrySink> telemetry,
+                                                 std::shared_ptr<MainExecutor> executor,
+                                                 Clock clock) {
+    // Not make_shared: the constructor is private. start() needs the shared owner to exist,
+    // since the change handler holds the model weakly.
+    std::shared_ptr<SidebarModel> model(
+        new SidebarModel(std::move(manager), std::move(store), std::move(rebindPresenter),
+                         std::move(telemetry), std::move(executor), std::move(clock)));
+    model->start();
+    return model;
+}
+
+SidebarModel::SidebarModel(std::shared_ptr<WindowManager> manager,
+                           std::shared_ptr<Store> store,
+                           RebindPresenter rebindPresenter,
+                           std::shared_ptr<TelemetrySink> telemetry,
+                           std::shared_ptr<MainExecutor> executor,
+                           Clock clock)
+    : m_activeSpaceId(Uuid::random())
+    , m_manager(std::move(manager))
+    , m_store(std::move(store))
+    , m_rebindPresenter(std::move(rebindPresenter))
+    , m_telemetry(std::move(telemetry))
+    , m_executor(std::move(executor))
+    , m_clock(clock ? std::move(clock) : systemClock()) {}
+
+SidebarModel::~SidebarModel() = default;
+
+void SidebarModel::start() {
+    AppState state = m_store->load();
+    m_settings = state.settings;
+    m_hasPermission = m_manager->hasAccessibilityPermission();
+    m_sessionToken = m_manager->currentSessionToken();
+
+    // Window numbers mean nothing in another login session.
+    const bool tokenMatch = state.sessionToken && *state.sessionToken == m_sessionToken;
+    long droppedHints = 0;
+    if (!tokenMatch) {
+        for (auto& space : state.spaces) {
+            for (auto& tab : space.tabs) {
+                if (tab.boundWindowID) {
+                    tab.boundWindowID.reset();
+                    ++droppedHints;
+                }
+            }
+        }
+    }
+    if (state.spaces.empty()) {
+        state.spaces.push_back(Space{Uuid::random(), "Home", 0, {}, false});
+    }
+    m_spaces = std::move(state.spaces);
+
+    if (state.activeSpaceId && findSpace(*state.activeSpaceId)) {
+        m_activeSpaceId = *state.activeSpaceId;
+    } else {
+        const auto lowest =
+            std::min_element(m_spaces.begin(), m_spaces.end(),
+                             [](const Space& a, const Space& b) { return a.order < b.order; });
+        m_activeSpaceId = lowest->id;
+    }
+
+    vornModelLog().notice(
+        "init spaces=", m_spaces.size(), " activeSpaceId=", m_activeSpaceId.string(),
+        " perm=", boolText(m_hasPermission), " tokenMatch=", boolText(tokenMatch),
+        " droppedHints=", droppedHints, " persistedToken=", state.sessionToken.value_or("nil"),
+        " currentToken=", m_sessionToken);
+
+    // Called on any thread: it touches nothing but the executor, and the task finds the model
+    // only if it still exists when the task runs.
+    std::weak_ptr<SidebarModel> weak = weak_from_this();
+    std::shared_ptr<MainExecutor> executor = m_executor;
+    m_manager->observe([weak, executor](WindowChange change) {
+        executor->post([weak, change] {
+            if (const auto model = weak.lock()) {
+                model->handleChange(change);
+            }
+        });
+    });
+    refresh();
+}
+
+void SidebarModel::handleChange(WindowChange change) {
+    if (change.kind == WindowChange::Kind::focused) {
+        markFocused(change.window);
+    }
+    refresh();
+}
+
+Subscription SidebarModel::observe(std::function<void(Field)> observer) {
+    return m_observers.observe(std::move(observer));
+}
+
+void SidebarModel::markFocused(WindowID id) {
+    std::erase(m_focusOrder, id);
+    edited(Field::focusOrder);
+    m_focusOrder.insert(m_focusOrder.begin(), id);
+    edited(Field::focusOrder);
+}
+
+Space* SidebarModel::findSpace(const Uuid& id) {
+    const auto it = std::find_if(m_spaces.begin(), m_spaces.end(),
+                                 [&](const Space& space) { return space.id == id; });
+    return it == m_spaces.end() ? nullptr : &*it;
+}
+
+const Space* SidebarModel::findSpace(const Uuid& id) const {
+    return const_cast<SidebarModel*>(this)->findSpace(id);
+}
+
+SpaceTab* SidebarModel::findTab(Space& space, const Uuid& id) {
+    const auto it = std::find_if(space.tabs.begin(), space.tabs.end(),
+                                 [&](const SpaceTab& tab) { return tab.id == id; });
+    return it == space.tabs.end() ? nullptr : &*it;
+}
+
+const Space* SidebarModel::activeSpace() const {
+    return findSpace(m_activeSpaceId);
+}
+
+namespace {
+
+std::vector<SpaceTab> tabsOfKind(const Space* space, bool claimed) {
+    std::vector<SpaceTab> out;
+    if (!space) {
+        return out;
+    }
+    for (const auto& tab : space->tabs) {
+        if (tab.isClaimed() == claimed) {
+            out.push_back(tab);
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const SpaceTab& a, const SpaceTab& b) { return a.order < b.order; });
+    return out;
+}
+
+}  // namespace
+
+std::vector<SpaceTab> SidebarModel::pinnedTabs() const {
+    return tabsOfKind(activeSpace(), false);
+}
+
+std::vector<SpaceTab> SidebarModel::claimedTabs() const {
+    return tabsOfKind(activeSpace(), true);
+}
+
+std::optional<WindowID> SidebarModel::activeWindowID() const {
+    const Space* space = activeSpace();
+    static const std::vector<SpaceTab> none;
+    return SidebarReducer::activeWindowID(m_ambient, space ? space->tabs : none, m_focusOrder);
+}
+
+std::vector<WindowInfo> SidebarModel::displayedAmbient() const {
+    const Space* space = activeSpace();
+    if (space && space->ambientCollapsed) {
+        return SidebarReducer::collapsedAmbient(m_ambient, activeWindowID());
+    }
+    return m_ambient;
+}
+
+void SidebarModel::setPlacementMode(PlacementMode mode) {
+    if (mode == m_settings.placement) {
+        return;
+    }
+    Settings settings = m_settings;
+    settings.placement = mode;
+    assign(m_settings, settings, Field::settings);
+    vornModelLog().notice("placementMode -> ", rawValue(mode));
+    if (m_telemetry) {
+        m_telemetry->send(TelemetryEvent::placementApplied(mode));
+    }
+    persist();
+}
+
+bool SidebarModel::ambientCollapsed() const {
+    const Space* space = activeSpace();
+    return space && space->ambientCollapsed;
+}
+
+void SidebarModel::setAmbientCollapsed(bool collapsed) {
+    Space* space = findSpace(m_activeSpaceId);
+    if (!space || space->ambientCollapsed == collapsed) {
+        return;
+    }
+    space->ambientCollapsed = collapsed;
+    edited(Field::spaces);
+    vornModelLog().notice("ambientCollapsed -> ", boolText(collapsed),
+                          " space=", m_activeSpaceId.string());
+    persist();
+}
+
+void SidebarModel::toggleAmbientCollapsed() {
+    setAmbientCollapsed(!ambientCollapsed());
+}
+
+bool SidebarModel::matchesSavedState() const {
+    if (!m_savedState) {
+        return false;
+    }
+    const AppState& saved = *m_savedState;
+    return saved.activeSpaceId == m_activeSpaceId && saved.sessionToken == m_sessionToken
+           && identical(saved.settings, m_settings)
+           && std::equal(saved.spaces.begin(), saved.spaces.end(), m_spaces.begin(), m_spaces.end(),
+                         [](const Space& a, const Space& b) { return identical(a, b); });
+}
+
+void SidebarModel::persist() {
+    // Routine refreshes after every focus change and poll tick change nothing: settle those
+    // without encoding anything.
+    if (matchesSavedState()) {
+        return;
+    }
+    AppState state;
+    state.version = AppState::currentVersion;
+    state.spaces = m_spaces;
+    state.activeSpaceId = m_activeSpaceId;
+    state.settings = m_settings;
+    state.sessionToken = m_sessionToken;
+    // Compared only; the store writes its own form.
+    std::optional<std::string> encoded = encodeStateCompact(state);
+    if (encoded == m_lastSavedData) {
+        m_savedState = std::move(state);
+        return;
+    }
+    // A failed save is not remembered, so the next refresh offers the state again. The store
+    // logs its own failures.
+    if (m_store->save(state)) {
+        m_hasSaved = true;
+        m_savedState = std::move(state);
+        assign(m_lastSavedData, std::move(encoded), Field::lastSavedData);
+    }
+}
+
+void SidebarModel::refresh() {
+    assign(m_hasPermission, m_manager->hasAccessibilityPermission(), Field::hasPermission);
+
+    const std::optional<std::vector<WindowInfo>> windows = m_manager->listWindows();
+    if (!windows) {
+        vornModelLog().debug(
+            "refresh skipped: window enumeration unavailable (locked / no session)");
+        // A locked screen is no miss, so bindings stay as they are; but an edit made meanwhile
+        // must not be lost. A model that has never saved writes nothing before it has seen the
+        // windows.
+        if (m_hasSaved) {
+            persist();
+        }
+        return;
+    }
+
+    std::unordered_set<WindowID> live;
+    live.reserve(windows->size());
+    for (const auto& window : *windows) {
+        live.insert(window.windowID);
+    }
+    std::unordered_set<WindowID> aliveOffScreen;
+    std::unordered_set<WindowID> asked;
+    for (const auto& space : m_spaces) {
+        for (const auto& tab : space.tabs) {
+            if (tab.boundWindowID && !live.contains(*tab.boundWindowID)
+                && asked.insert(*tab.boundWindowID).second
+                && m_manager->isAlive(*tab.boundWindowID)) {
+                aliveOffScreen.insert(*tab.boundWindowID);
+            }
+        }
+    }
+
+    const Date now = m_clock();
+    const std::size_t count = m_spaces.size();
+    std::unordered_map<Uuid, WindowID> prior;
+    for (std::size_t i = 0; i < count && i < m_spaces.size(); ++i) {
+        const Uuid spaceID = m_spaces[i].id;
+        prior.clear();
+        for (const auto& tab : m_spaces[i].tabs) {
+            if (tab.boundWindowID) {
+                prior.emplace(tab.id, *tab.boundWindowID);
+            }
+        }
+        static const AbsenceCounts noCounts;
+        const auto counts = m_absenceCountsBySpace.find(spaceID);
+        SidebarLayout layout = SidebarReducer::reduce(
+            std::move(m_spaces[i].tabs), *windows, m_focusOrder, now,
+            counts == m_absenceCountsBySpace.end() ? noCounts : counts->second, 2, aliveOffScreen);
+
+        for (const auto& tab : layout.tabs) {
+            const auto before = prior.find(tab.id);
+            if (before == prior.end() || tab.boundWindowID) {
+                continue;
+            }
+            const WindowID old = before->second;
+            vornModelLog().notice("binding CLEARED space=", spaceID.string(),
+                                  " app=", tab.app.bundleId, " oldWin=", old.raw,
+                                  " stillAlive=", boolText(m_manager->isAlive(old)),
+                                  " doc=", tab.docPath.value_or("-"));
+        }
+        m_spaces[i].tabs = std::move(layout.tabs);
+        edited(Field::spaces);
+        m_absenceCountsBySpace[spaceID] = std::move(layout.absenceCounts);
+        edited(Field::absenceCountsBySpace);
+        if (spaceID == m_activeSpaceId) {
+            assign(m_ambient, std::move(layout.ambient), Field::ambient);
+        }
+    }
+
+    long pinned = 0;
+    long claimed = 0;
+    if (const Space* space = activeSpace()) {
+        for (const auto& tab : space->tabs) {
+            ++(tab.isClaimed() ? claimed : pinned);
+        }
+    }
+    vornModelLog().debug("refresh spaces=", m_spaces.size(), " ambient=", m_ambient.size(),
+                         " pinned=", pinned, " claimed=", claimed,
+                         " perm=", boolText(m_hasPermission));
+    persist();
+}
+
+}  // namespace vorn

@@ -1,0 +1,87 @@
+#include "MacWindowObserver.h"
+
+#include <array>
+
+#include "Log.h"
+
+namespace vorn {
+namespace {
+
+constexpr std::array<platform::WorkspaceNotification, 4> observedNotifications = {
+    platform::WorkspaceNotification::didActivateApplication,
+    platform::WorkspaceNotification::didLaunchApplication,
+    platform::WorkspaceNotification::didTerminateApplication,
+    platform::WorkspaceNotification::activeSpaceDidChange,
+};
+
+}  // namespace
+
+struct MacWindowObserver::State {
+    FocusResolver resolveFocused;
+    WindowChangeHandler handler;
+
+    void report(WindowChange change) const {
+        // Copied: the handler may release the observer, and with it this state's owner.
+        if (auto deliver = handler) {
+            deliver(change);
+        }
+    }
+};
+
+MacWindowObserver::MacWindowObserver(platform::Workspace& workspace, platform::RunLoop& runLoop)
+    : m_workspace(workspace)
+    , m_runLoop(runLoop) {}
+
+MacWindowObserver::~MacWindowObserver() {
+    stop();
+    vornObserverLog().debug(
+        "observer torn down (poll timer invalidated, workspace observers removed)");
+}
+
+void MacWindowObserver::start(FocusResolver resolveFocused, WindowChangeHandler handler) {
+    stop();
+    // A fresh state, so that a callback of the first start still on its way finds nothing.
+    m_state = std::make_shared<State>(State{std::move(resolveFocused), std::move(handler)});
+    const std::weak_ptr<State> weak = m_state;
+    for (platform::WorkspaceNotification name : observedNotifications) {
+        m_tokens.push_back(
+            m_workspace.addObserver(name, [weak](const platform::WorkspaceEvent& event) {
+                if (auto state = weak.lock()) {
+                    onWorkspace(state, event);
+                }
+            }));
+    }
+    m_timer = m_runLoop.addTimer(pollInterval, true, [weak] {
+        if (auto state = weak.lock()) {
+            state->report(WindowChange::changed());
+        }
+    });
+}
+
+void MacWindowObserver::stop() {
+    for (platform::ObserverToken token : m_tokens) {
+        m_workspace.removeObserver(token);
+    }
+    m_tokens.clear();
+    if (m_timer) {
+        m_runLoop.cancelTimer(*m_timer);
+        m_timer.reset();
+    }
+    m_state.reset();
+}
+
+void MacWindowObserver::onWorkspace(const std::shared_ptr<State>& state,
+                                    const platform::WorkspaceEvent& event) {
+    if (event.name == platform::WorkspaceNotification::didActivateApplication && event.application
+        && state->resolveFocused) {
+        // Copied for the same reason as the handler.
+        const FocusResolver resolve = state->resolveFocused;
+        if (const std::optional<WindowID> focused = resolve(event.application->pid)) {
+            state->report(WindowChange::focused(*focused));
+            return;
+        }
+    }
+    state->report(WindowChange::changed());
+}
+
+}  // namespace vorn

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "RunLoop.h"
+#include "WindowManager.h"
+#include "Workspace.h"
+
+namespace vorn {
+
+// Turns workspace notifications and a steady poll into window changes: an application's
+// activation whose focused window resolves becomes a focus change for that window, everything
+// else a plain change. Nothing is coalesced or debounced. The workspace's callbacks and the
+// timer reach the observer only through weak links, and releasing it removes both, so nothing is
+// delivered afterwards. Main thread only.
+class MacWindowObserver {
+public:
+    // The focused window of a process; no value when it cannot be told.
+    using FocusResolver = std::function<std::optional<WindowID>(std::int32_t pid)>;
+
+    static constexpr auto pollInterval = std::chrono::milliseconds(1500);
+
+    MacWindowObserver(platform::Workspace& workspace, platform::RunLoop& runLoop);
+    ~MacWindowObserver();
+    MacWindowObserver(const MacWindowObserver&) = delete;
+    MacWindowObserver& operator=(const MacWindowObserver&) = delete;
+
+    // Stores the resolver and the handler and starts observing; a second start replaces both and
+    // tears the first observations and timer down before making new ones. The handler is called
+    // on the main thread.
+    void start(FocusResolver resolveFocused, WindowChangeHandler handler);
+    bool isStarted() const { return m_timer.has_value(); }
+
+private:
+    struct State;
+
+    static void onWorkspace(const std::shared_ptr<State>& state,
+                            const platform::WorkspaceEvent& event);
+    void stop();
+
+    platform::Workspace& m_workspace;
+    platform::RunLoop& m_runLoop;
+    std::shared_ptr<State> m_state;
+    std::vector<platform::ObserverToken> m_tokens;
+    std::optional<platform::TimerID> m_timer;
+};
+
+}  // namespace vorn

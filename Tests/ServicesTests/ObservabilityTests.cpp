@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include "CapturingLogSink.h"
+#include "CrashRecord.h"
+#include "CrashReporter.h"
+#include "Observability.h"
+#include "Signals/HostInformation.h"
+#include "Tally.h"
+#include "TallySink.h"
+#include "TallyTestEnvironment.h"
+
+namespace vorn {
+namespace {
+
+// Remembers what start-up asked of crash reporting, in one list with the analytics start.
+class RecordingCrashBackend final : public CrashBackend {
+public:
+    explicit RecordingCrashBackend(std::vector<std::string>& events)
+        : m_events(events) {}
+
+    void start(const std::function<void(CrashOptions&)>& configure) override {
+        m_events.push_back("crash reporting");
+        configure(options);
+        ++starts;
+    }
+    void discardPendingReports() override { ++discards; }
+
+    CrashOptions options;
+    int starts = 0;
+    int discards = 0;
+
+private:
+    std::vector<std::string>& m_events;
+};
+
+class ObservabilityTests : public tally::test::TallyTest {
+protected:
+    ObservabilitySetup setup() {
+        ObservabilitySetup setup;
+        setup.dataDirectory = temp / "data";
+        setup.deployment = {"http://key@127.0.0.1:9/42", "APP-ID", "http://127.0.0.1:9/"};
+        setup.bundle = {"1.4.2", "57"};
+        setup.crashBackend = backend;
+        setup.startAnalytics = [this](std::shared_ptr<tally::TallyConfiguration> configuration) {
+            events.push_back("analytics");
+            analytics = configuration;
+            tally::Tally::initialize(configuration);
+        };
+        return setup;
+    }
+
+    std::vector<std::string> observabilityLines() const {
+        return logSink.messages("observability");
+    }
+
+    // Every file below a folder, however deep.
+    static std::vector<std::string> filesBelow(const std::filesystem::path& folder) {
+        std::vector<std::string> files;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
+            if (!entry.is_directory()) {
+                files.push_back(entry.path().string());
+            }
+        }
+        return files;
+    }
+
+    std::vector<std::string> events;
+    std::shared_ptr<RecordingCrashBackend> backend =
+        std::make_shared<RecordingCrashBackend>(events);
+    std::shared_ptr<tally::TallyConfiguration> analytics;
+    test::CapturingLogSink logSink;
+};
+
+TEST_F(ObservabilityTests, CrashReportingStartsFirstWithItsOptionsInOrder) {
+    Observability observability(true, setup());
+    observability.start();
+    observability.start();
+
+    EXPECT_EQ(events, (std::vector<std::string>{"crash reporting", "analytics"}));
+    EXPECT_EQ(backend->starts, 1);
+    const auto& options = backend->options;
+    EXPECT_EQ(options.setOrder(),
+              (std::vector<std::string>{"dsn", "enableAutoSessionTracking", "tracesSampleRate",
+                                        "sendDefaultPii", "enableUncaughtExceptionReporting",
+                                        "releaseName", "environment", "debug"}));
+    EXPECT_EQ(options.dsn(), "http://key@127.0.0.1:9/42");
+    EXPECT_FALSE(options.enableAutoSessionTracking());
+    EXPECT_EQ(options.tracesSampleRate(), 0.0);
+    EXPECT_FALSE(options.sendDefaultPii());
+    EXPECT_TRUE(options.enableUncaughtExceptionReporting());
+    EXPECT_EQ(options.releaseName(), "org.vorn.Vorn@1.4.2+57");
+    EXPECT_EQ(options.environment(), "production");
+    EXPECT_FALSE(options.debug());
+    EXPECT_EQ(observabilityLines(),
+              (std::vector<std::string>{"crash reporting started", "telemetry started"}));
+}
+
+TEST_F(ObservabilityTests, ReleaseNamesWithMissingVersionKeys) {
+    const std::pair<ReleaseInfo, const char*> cases[] = {
+        {{"1.4.2", "57"}, "org.vorn.Vorn@1.4.2+57"},
+        {{std::nullopt, std::nullopt}, "org.vorn.Vorn@0.0.0+0"},
+        {{"2.0", std::nullopt}, "org.vorn.Vorn@2.0+0"},
+        {{std::nullopt, "8"}, "org.vorn.Vorn@0.0.0+8"},
+    };
+    for (const auto& [bundle, release] : cases) {
+        events.clear();
+        backend = std::make_shared<RecordingCrashBackend>(events);
+        auto configured = setup();
+        configured.bundle = bundle;
+        configured.startAnalytics = [](std::shared_ptr<tally::TallyConfiguration>) {};
+        Observability observability(true, configured);
+        observability.start();
+        EXPECT_EQ(backend->options.releaseName(), release);
+    }
+    // This build's version comes from the project; an unset build number is unknown, not empty.
+    EXPECT_FALSE(ReleaseInfo::current().shortVersion.value_or("").empty());
+    EXPECT_NE(ReleaseInfo::current().buildNumber, "");
+}
+
+TEST_F(ObservabilityTests, TheAnalyticsClientGetsTheDeploymentAndAppLaunchedComesFirst) {
+    Observability observability(true, setup());
+    observability.start();
+    observability.sink()->send(TelemetryEvent::appLaunched());
+    observability.sink()->send(TelemetryEvent::placementApplied(PlacementMode::center));
+
+    ASSERT_TRUE(analytics);
+    EXPECT_EQ(analytics->tallyAppID(), "APP-ID");
+    EXPECT_EQ(analytics->apiBaseURL(), "http://127.0.0.1:9/");
+    EXPECT_FALSE(analytics->apiNamespace());
+    EXPECT_EQ(analytics->salt(), "");
+    EXPECT_FALSE(analytics->sendNewSessionBeganSignal());
+    EXPECT_FALSE(analytics->sessionStatsEnabled());
+    EXPECT_EQ(tally::applicationInfo().shortVersion, "1.4.2");
+    EXPECT_EQ(tally::applicationInfo().buildNumber, "57");
+    EXPECT_TRUE(dynamic_cast<TallySink*>(observability.sink().get()));
+
+    // The session start half a second later announces nothing.
+    time->advance(1);
+    settle();
+    const auto processed = installedManager()->processed();
+    ASSERT_EQ(processed.size(), 2u);
+    EXPECT_EQ(processed[0].name, "App.launched");
+    EXPECT_TRUE(processed[0].parameters.empty());
+    EXPECT_EQ(processed[1].name,
+              std::string(TelemetryEvent::placementApplied(PlacementMode::center).signalName()));
+    EXPECT_EQ(processed[1].parameters,
+              TelemetryEvent::placementApplied(PlacementMode::center).parameters());
+}
+
+TEST_F(ObservabilityTests, WithoutConsentOneLineAndNothingWritten) {
+    Observability observability(false, setup());
+    observability.start();
+    for (const auto& event :
+         {TelemetryEvent::appLaunched(), TelemetryEvent::axPromptShown(),
+          TelemetryEvent::feedbackSent(), TelemetryEvent::updateCheckRequested()}) {
+        observability.sink()->send(event);
+    }
+    time->advance(600);
+    settle();
+
+    EXPECT_EQ(observabilityLines(),
+              std::vector<std::string>{"observability disabled: no telemetry consent"});
+    EXPECT_EQ(logSink.lines().size(), 1u);
+    EXPECT_TRUE(dynamic_cast<NoopTelemetrySink*>(observability.sink().get()));
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(backend->discards, 1);
+    EXPECT_FALSE(tally::Tally::customDefaults());
+    EXPECT_EQ(filesBelow(temp / "cache"), std::vector<std::string>{});
+    EXPECT_EQ(filesBelow(temp / "config"), std::vector<std::string>{});
+}
+
+TEST_F(ObservabilityTests, WithoutConsentWaitingCrashRecordsAreDeleted) {
+    auto configured = setup();
+    configured.crashBackend = nullptr;
+    const auto reports = CrashReporter::reportsDirectory(configured.dataDirectory);
+    std::filesystem::create_directories(reports);
+    test::writeText(reports / "100-1.json", R"({"kind":"signal","type":"SIGSEGV","timestamp":1})");
+    Observability observability(false, configured);
+    observability.start();
+    EXPECT_TRUE(pendingCrashRecords(reports).empty());
+}
+
+TEST_F(ObservabilityTests, AServiceWithoutItsConstantStaysOff) {
+    struct Case {
+        DeploymentConstants deployment;
+        std::vector<std::string> events;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {{"", "APP-ID", "http://127.0.0.1:9/"},
+         {"analytics"},
+         {"crash reporting not started: no DSN in this build", "telemetry started"}},
+        {{"http://key@127.0.0.1:9/42", "", "http://127.0.0.1:9/"},
+         {"crash reporting"},
+         {"crash reporting started",
+          "telemetry not started: no analytics app id or base address in this build"}},
+        {{"http://key@127.0.0.1:9/42", "APP-ID", ""},
+         {"crash reporting"},
+         {"crash reporting started",
+          "telemetry not started: no analytics app id or base address in this build"}},
+    };
+    for (const auto& c : cases) {
+        events.clear();
+        logSink.clear();
+        auto configured = setup();
+        configured.deployment = c.deployment;
+        configured.startAnalytics = [this](std::shared_ptr<tally::TallyConfiguration>) {
+            events.push_back("analytics");
+        };
+        Observability observability(true, configured);
+        observability.start();
+        EXPECT_EQ(events, c.events) << c.deployment.crashDSN << c.deployment.analyticsAppID;
+        EXPECT_EQ(observabilityLines(), c.lines);
+    }
+}
+
+}  // namespace
+}  // namespace vorn

@@ -1,0 +1,205 @@
+#include <algorithm>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QLayout>
+#include <QMenu>
+#include <QtTest>
+
+#include "AmbientDivider.h"
+#include "SidebarModelHarness.h"
+#include "SidebarView.h"
+#include "TabRow.h"
+
+using namespace vorn;
+using namespace vorn::app;
+
+namespace {
+
+// Alpha is pinned, "org.b" (a window without a title) is claimed and active, Gamma is ambient.
+struct Desktop {
+    test::SidebarModelHarness h;
+    std::unique_ptr<SidebarView> view;
+
+    Desktop() {
+        h.wm->onScreen = {test::makeWindow(1, "org.a", "Alpha"), test::makeWindow(2, "org.b", ""),
+                          test::makeWindow(3, "org.c", "Gamma")};
+        h.start();
+        h.model->pin(h.wm->onScreen->at(0));
+        h.model->activate(h.wm->onScreen->at(1));
+        h.forgetHistory();
+        view = std::make_unique<SidebarView>(
+            h.model, [] {}, std::nullopt);
+        view->resize(160, 600);
+        view->show();
+    }
+
+    TabRow* row(const QString& name) const { return view->findChild<TabRow*>(name); }
+    TabRow* tabRow(const SpaceTab& tab) const {
+        return row((tab.isClaimed() ? "vorn.tab.claimed." : "vorn.tab.pinned.")
+                   + QString::fromStdString(tab.id.string()));
+    }
+    // The titles of the visible rows whose identifier starts with the prefix, sorted.
+    QStringList titles(const QString& prefix) const {
+        QStringList result;
+        for (const TabRow* row : view->findChildren<TabRow*>()) {
+            if (row->objectName().startsWith(prefix) && row->isVisible()) {
+                result << row->title();
+            }
+        }
+        result.sort();
+        return result;
+    }
+};
+
+int indexInList(QWidget* widget) {
+    return widget->parentWidget()->layout()->indexOf(widget);
+}
+
+}  // namespace
+
+class SidebarViewTests : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void buildsRowsFromTheModel() {
+        Desktop d;
+        TabRow* pinned = d.tabRow(d.h.model->pinnedTabs().at(0));
+        TabRow* claimed = d.tabRow(d.h.model->claimedTabs().at(0));
+        TabRow* ambient = d.row("vorn.tab.ambient.3");
+        QVERIFY(pinned && claimed && ambient);
+        QCOMPARE(pinned->objectName().size(), QString("vorn.tab.pinned.").size() + 36);
+
+        QCOMPARE(claimed->title(), QStringLiteral("org.b"));  // the application's name
+        QCOMPARE(QAccessible::queryAccessibleInterface(claimed)->text(QAccessible::Name),
+                 QStringLiteral("org.b"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(claimed)->text(QAccessible::Value),
+                 QStringLiteral("org.b"));
+        QVERIFY(QAccessible::queryAccessibleInterface(claimed)->state().selected);
+        QVERIFY(claimed->isActive() && !pinned->isActive() && !ambient->isActive());
+        QVERIFY(ambient->isDimmed() && !pinned->isDimmed() && !claimed->isDimmed());
+
+        auto* pinnedLabel = d.view->findChild<QWidget*>("vorn.section.pinned");
+        auto* recentLabel = d.view->findChild<QWidget*>("vorn.section.recent");
+        auto* divider = d.view->findChild<AmbientDivider*>();
+        QVERIFY(pinnedLabel && recentLabel && divider);
+        QVERIFY(d.view->findChild<QWidget*>("vorn.pinned.empty")->isHidden());
+        QVERIFY(d.view->findChild<QWidget*>("vorn.recent.empty")->isHidden());
+        QVERIFY(d.view->findChild<QWidget*>("vorn.ambient.collapseToggle"));
+        const std::vector<QWidget*> order{pinnedLabel, pinned,  recentLabel,
+                                          claimed,     divider, ambient};
+        QVERIFY(std::is_sorted(order.begin(), order.end(), [](QWidget* a, QWidget* b) {
+            return indexInList(a) < indexInList(b);
+        }));
+    }
+
+    void clickActivatesAndClaims() {
+        Desktop d;
+        QTest::mouseClick(d.row("vorn.tab.ambient.3"), Qt::LeftButton);
+        QTRY_COMPARE(d.h.wm->activations, std::vector{WindowID(3)});
+        QTRY_COMPARE(d.titles("vorn.tab.claimed."), QStringList({"Gamma", "org.b"}));
+        QTRY_VERIFY(!d.row("vorn.tab.ambient.3"));
+        QVERIFY(d.view->findChild<QWidget*>("vorn.recent.empty")->isHidden());
+    }
+
+    void rowActions_data() {
+        QTest::addColumn<QString>("rowKind");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("menuItem");
+        QTest::addColumn<QStringList>("pinned");
+        QTest::addColumn<QStringList>("claimed");
+        QTest::addColumn<QStringList>("ambient");
+        const QStringList none;
+        for (const bool menu : {true, false}) {
+            const char* via = menu ? "menu: " : "accessibility: ";
+            QTest::addRow("%sPin a Recent tab", via)
+                << "claimed"
+                << "Pin" << (menu ? "vorn.menu.promote" : "") << QStringList{"Alpha", "org.b"}
+                << none << QStringList{"Gamma"};
+            QTest::addRow("%sRemove a Recent tab", via)
+                << "claimed"
+                << "Remove" << (menu ? "vorn.menu.remove" : "") << QStringList{"Alpha"} << none
+                << QStringList{"Gamma", "org.b"};
+            QTest::addRow("%sUnpin", via) << "pinned"
+                                          << "Unpin" << (menu ? "vorn.menu.unpin" : "") << none
+                                          << QStringList{"org.b"} << QStringList{"Alpha", "Gamma"};
+            QTest::addRow("%sPin an ambient window", via)
+                << "ambient"
+                << "Pin" << (menu ? "vorn.menu.pin" : "") << QStringList{"Alpha", "Gamma"}
+                << QStringList{"org.b"} << none;
+        }
+    }
+
+    void rowActions() {
+        QFETCH(QString, rowKind);
+        QFETCH(QString, action);
+        QFETCH(QString, menuItem);
+        QFETCH(QStringList, pinned);
+        QFETCH(QStringList, claimed);
+        QFETCH(QStringList, ambient);
+        Desktop d;
+        TabRow* row = rowKind == "pinned"    ? d.tabRow(d.h.model->pinnedTabs().at(0))
+                      : rowKind == "claimed" ? d.tabRow(d.h.model->claimedTabs().at(0))
+                                             : d.row("vorn.tab.ambient.3");
+        QVERIFY(row);
+        QPointer<TabRow> kept(row);
+        if (!menuItem.isEmpty()) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                    row->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(row, &event);
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            auto* item = menu->findChild<QAction*>(menuItem);
+            QVERIFY(item);
+            QCOMPARE(item->text(), action);
+            item->trigger();
+            menu->close();
+        } else {
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(row);
+            QVERIFY(accessible->actionInterface()->actionNames().contains(action));
+            accessible->actionInterface()->doAction(action);
+        }
+        QTRY_COMPARE(d.titles("vorn.tab.pinned."), pinned);
+        QTRY_COMPARE(d.titles("vorn.tab.claimed."), claimed);
+        QTRY_COMPARE(d.titles("vorn.tab.ambient."), ambient);
+        if (action == "Pin" && rowKind == "claimed") {
+            QVERIFY(kept && kept->objectName().startsWith("vorn.tab.pinned."));  // the same row
+        }
+    }
+
+    void hoverAndRowsSurviveARefresh() {
+        Desktop d;
+        QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), d.view->mapToGlobal(QPointF(20, 20)));
+        QApplication::sendEvent(d.view.get(), &enter);
+        auto* divider = d.view->findChild<AmbientDivider*>();
+        QVERIFY(divider->toggle().isShown());
+        QVERIFY(divider->lineEnd() < divider->width() - divider->toggle().width());
+        QPointer<TabRow> pinned = d.tabRow(d.h.model->pinnedTabs().at(0));
+
+        // Several notifications in one turn: a new window, a refresh, a focus change.
+        d.h.wm->addWindow(test::makeWindow(4, "org.d", "Delta"));
+        d.h.wm->emit(WindowChange::changed());
+        d.h.wm->emit(WindowChange::focused(WindowID(4)));
+        d.h.executor->drain();
+        QTRY_VERIFY(d.row("vorn.tab.ambient.4"));
+        QTRY_VERIFY(d.row("vorn.tab.ambient.4")->isActive());
+        QCOMPARE(d.tabRow(d.h.model->pinnedTabs().at(0)), pinned.data());
+        QVERIFY(divider->toggle().isShown());
+
+        // Collapsed, the ambient list shows only the active window, and the divider stays.
+        QAccessibleInterface* toggle = QAccessible::queryAccessibleInterface(&divider->toggle());
+        toggle->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QTRY_COMPARE(toggle->text(QAccessible::Value), QStringLiteral("Collapsed"));
+        QTRY_COMPARE(d.titles("vorn.tab.ambient."), QStringList{"Delta"});
+        QCOMPARE(toggle->text(QAccessible::Name), QStringLiteral("Expand Ambient"));
+        QVERIFY(divider->isVisible());
+
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(d.view.get(), &leave);
+        QVERIFY(!divider->toggle().isShown());
+        QCOMPARE(divider->lineEnd(), divider->width());
+    }
+};
+
+QTEST_MAIN(SidebarViewTests)
+#include "SidebarViewTests.moc"

@@ -1,0 +1,138 @@
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "SidebarModelHarness.h"
+
+namespace vorn {
+namespace {
+
+using test::makeSpace;
+using test::makeTab;
+using test::makeWindow;
+using test::SidebarModelHarness;
+using Field = SidebarModel::Field;
+
+// How many times each field was reported while it is alive.
+struct Heard {
+    explicit Heard(SidebarModel& model)
+        : subscription(model.observe([this](Field field) { ++counts[field]; })) {}
+
+    std::map<Field, int> counts;
+    Subscription subscription;
+};
+
+TEST(SidebarModelStateTests, AssignmentsNotifyOnlyOnChangeEditsAlways) {
+    SidebarModelHarness h;
+    h.wm->onScreen = {makeWindow(1, "a", "One")};
+    h.storeSpaces({makeSpace("A", 0), makeSpace("B", 1)});
+    auto& model = h.start();
+    {
+        Heard heard(model);
+        model.refresh();
+        EXPECT_EQ(heard.counts,
+                  (std::map<Field, int>{{Field::spaces, 2}, {Field::absenceCountsBySpace, 2}}));
+    }
+    {
+        Heard heard(model);
+        h.wm->permission = false;
+        h.wm->addWindow(makeWindow(2, "b", "Two"));
+        h.wm->emit(WindowChange::focused(WindowID(2)));
+        h.executor->drain();
+        EXPECT_EQ(heard.counts, (std::map<Field, int>{{Field::spaces, 2},
+                                                      {Field::absenceCountsBySpace, 2},
+                                                      {Field::hasPermission, 1},
+                                                      {Field::ambient, 1},
+                                                      {Field::focusOrder, 2}}));
+    }
+    Heard heard(model);
+    heard.subscription.reset();
+    model.refresh();
+    EXPECT_TRUE(heard.counts.empty());
+}
+
+TEST(SidebarModelStateTests, PlacementModeChangesAreLoggedReportedAndSavedOnce) {
+    SidebarModelHarness h;
+    auto& model = h.start(true);
+    Heard heard(model);
+    model.setPlacementMode(PlacementMode::fill);  // the default
+    EXPECT_TRUE(heard.counts.empty());
+    EXPECT_TRUE(h.modelLog().empty());
+    EXPECT_TRUE(h.telemetry->events.empty());
+    EXPECT_TRUE(h.store->saves.empty());
+
+    model.setPlacementMode(PlacementMode::center);
+    EXPECT_EQ(model.placementMode(), PlacementMode::center);
+    EXPECT_EQ(heard.counts[Field::settings], 1);
+    EXPECT_EQ(h.modelLog(), std::vector<std::string>{"placementMode -> center"});
+    ASSERT_EQ(h.telemetry->events.size(), 1u);
+    EXPECT_EQ(h.telemetry->events[0].signalName(), "Placement.applied");
+    EXPECT_EQ(h.telemetry->events[0], TelemetryEvent::placementApplied(PlacementMode::center));
+    ASSERT_EQ(h.store->saves.size(), 1u);
+    EXPECT_EQ(h.store->saves[0].settings.placement, PlacementMode::center);
+    EXPECT_EQ(h.listCalls(), 0u);  // no refresh, no window moved
+}
+
+TEST(SidebarModelStateTests, TogglingTheAmbientListTwiceRestoresItWithTwoSaves) {
+    SidebarModelHarness h;
+    auto& model = h.start(true);
+    const std::string id = model.activeSpaceId().string();
+    model.toggleAmbientCollapsed();
+    EXPECT_TRUE(model.ambientCollapsed());
+    model.setAmbientCollapsed(true);
+    model.toggleAmbientCollapsed();
+    EXPECT_FALSE(model.ambientCollapsed());
+    EXPECT_EQ(h.modelLog(), (std::vector<std::string>{"ambientCollapsed -> true space=" + id,
+                                                      "ambientCollapsed -> false space=" + id}));
+    ASSERT_EQ(h.store->saves.size(), 2u);
+    EXPECT_TRUE(h.store->saves[0].spaces[0].ambientCollapsed);
+}
+
+TEST(SidebarModelStateTests, DisplayedAmbientWhileCollapsed) {
+    SidebarModelHarness h;
+    h.wm->onScreen = {makeWindow(1, "a", "Tab's"), makeWindow(2, "b", "Ambient"),
+                      makeWindow(3, "c", "Other")};
+    h.storeSpaces({makeSpace("S", 0, {makeTab("a", "Tab's", 0, 1)})});
+    auto& model = h.start();
+    const auto shown = [&] {
+        std::vector<std::uint32_t> out;
+        for (const auto& w : model.displayedAmbient()) {
+            out.push_back(w.windowID.raw);
+        }
+        return out;
+    };
+    EXPECT_EQ(shown(), (std::vector<std::uint32_t>{2, 3}));
+    model.setAmbientCollapsed(true);
+    EXPECT_TRUE(shown().empty());  // no focused window yet
+    h.wm->emit(WindowChange::focused(WindowID(2)));
+    h.executor->drain();
+    EXPECT_EQ(shown(), std::vector<std::uint32_t>{2});
+    h.wm->emit(WindowChange::focused(WindowID(1)));  // a tab's window is active
+    h.executor->drain();
+    EXPECT_EQ(model.activeWindowID(), WindowID(1));
+    EXPECT_TRUE(shown().empty());
+}
+
+TEST(SidebarModelStateTests, TabListsKeepStoredOrderAmongEqualsAndExpireOnlyOnRefresh) {
+    SidebarModelHarness h;
+    const Date soon = h.now.adding(10);
+    h.storeSpaces({makeSpace("S", 0,
+                             {makeTab("a", "P2", 1), makeTab("a", "C", 0, {}, {}, soon),
+                              makeTab("a", "P0", 0), makeTab("a", "P1", 1)})});
+    auto& model = h.start();
+    const auto titles = [](const std::vector<SpaceTab>& tabs) {
+        std::vector<std::string> out;
+        for (const auto& t : tabs) {
+            out.push_back(t.lastTitle);
+        }
+        return out;
+    };
+    EXPECT_EQ(titles(model.pinnedTabs()), (std::vector<std::string>{"P0", "P2", "P1"}));
+    h.now = soon;
+    EXPECT_EQ(titles(model.claimedTabs()), std::vector<std::string>{"C"});
+    model.refresh();
+    EXPECT_TRUE(model.claimedTabs().empty());
+}
+
+}  // namespace
+}  // namespace vorn
