@@ -59,9 +59,11 @@ protected:
         return true;
     }
 
+public:
     // A round trip on the backend's own connection: the server has handled all it sent.
     void syncBackend() { (void)services->windowServer.getActiveDisplayList({}); }
 
+protected:
     // A window of the test process itself, managed like any other.
     xcb_window_t openOwnWindow() {
         xcb_connection_t* c = session.connection();

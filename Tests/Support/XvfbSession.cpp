@@ -316,6 +316,29 @@ void XvfbSession::sync() {
         xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
 }
 
+bool XvfbSession::syncWindowManager() {
+    // The window manager answers a request for frame extents by setting them on the window;
+    // it handles the requests it gets in order, so the answer comes after all earlier ones.
+    const xcb_atom_t extents = atom("_NET_FRAME_EXTENTS");
+    if (m_probe == XCB_NONE) {
+        m_probe = xcb_generate_id(m_connection);
+        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, m_probe, m_root, -10, -10, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK,
+                          &mask);
+    }
+    xcb_delete_property(m_connection, m_probe, extents);
+    xcb_client_message_event_t request{};
+    request.response_type = XCB_CLIENT_MESSAGE;
+    request.format = 32;
+    request.window = m_probe;
+    request.type = atom("_NET_REQUEST_FRAME_EXTENTS");
+    xcb_send_event(m_connection, 0, m_root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&request));
+    return waitFor([&] { return !cardinalProperty(m_probe, "_NET_FRAME_EXTENTS").empty(); });
+}
+
 bool XvfbSession::waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
     for (;;) {
@@ -432,12 +455,13 @@ std::optional<XvfbSession::Started> XvfbSession::openTestWindow(
 }
 
 std::optional<XvfbSession::Started> XvfbSession::openListeningTestWindow(
-    const std::vector<std::string>& arguments) {
+    const std::vector<std::string>& arguments, std::size_t windows) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         return std::nullopt;
     }
-    std::vector<std::string> argv{testWindowProgram(), "--listen"};
+    std::vector<std::string> argv{testWindowProgram(), "--listen", "--count",
+                                  std::to_string(windows)};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const auto before = clients();
     auto pid = spawnChild(argv, environment({}), -1, 2, {{fds[0], 0}});
@@ -448,7 +472,7 @@ std::optional<XvfbSession::Started> XvfbSession::openListeningTestWindow(
     }
     m_children.push_back(*pid);
     m_inputs.push_back(fds[1]);
-    auto started = awaitWindows(*pid, before, 1);
+    auto started = awaitWindows(*pid, before, windows);
     if (started) {
         started->input = fds[1];
     }

@@ -63,6 +63,9 @@ public:
 
     // A round trip: the server has handled everything this connection sent.
     void sync();
+    // A round trip through the window manager: it has handled every request the server
+    // received before this call, from any client. False when it did not answer in time.
+    bool syncWindowManager();
     // Polls the condition until it holds or the limit passes, with a round trip between tries.
     bool waitFor(const std::function<bool()>& condition,
                  std::chrono::milliseconds limit = std::chrono::seconds(5));
@@ -88,8 +91,10 @@ public:
     };
     std::optional<Started> openTestWindow(const std::vector<std::string>& arguments,
                                           std::size_t windows = 1);
-    // A test window that stays while the session lasts and opens more windows on request.
-    std::optional<Started> openListeningTestWindow(const std::vector<std::string>& arguments);
+    // A test window program that stays while the session lasts and opens more windows on
+    // request; it starts with the given number of windows (--count).
+    std::optional<Started> openListeningTestWindow(const std::vector<std::string>& arguments,
+                                                   std::size_t windows = 1);
     // Another window of a listening program, waited for until it is managed.
     std::optional<xcb_window_t> openAnother(const Started& program, const std::string& title);
     // An xterm with the title, waited for until it is managed.
@@ -114,6 +119,7 @@ private:
     std::vector<int> m_inputs;
     xcb_connection_t* m_connection = nullptr;
     xcb_window_t m_root = XCB_NONE;
+    xcb_window_t m_probe = XCB_NONE;
 };
 
 }  // namespace vorn::test
