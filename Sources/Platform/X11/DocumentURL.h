@@ -1,0 +1,17 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vorn::platform::x11 {
+
+// The absolute local path that a document names: an absolute path as it stands, or a file URL
+// whose host is empty, "localhost" or this machine's name. No value for anything else: other
+// hosts and schemes, relative paths, malformed escapes, NUL bytes.
+std::optional<std::string> localDocumentPath(std::string_view pathOrURL);
+
+// "file://" and the path with everything but unreserved characters and "/" percent-encoded.
+std::string fileURL(std::string_view absolutePath);
+
+}  // namespace vorn::platform::x11

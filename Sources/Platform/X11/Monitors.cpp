@@ -1,0 +1,151 @@
+#include "Monitors.h"
+
+#include <algorithm>
+
+#include "Log.h"
+
+namespace vorn::platform::x11 {
+namespace {
+
+bool spansOverlap(double start, double endInclusive, double from, double to) {
+    return start < to && endInclusive + 1 > from;
+}
+
+}  // namespace
+
+const Monitor* Monitors::find(xcb_atom_t name) const {
+    for (const Monitor& monitor : list) {
+        if (monitor.name == name) {
+            return &monitor;
+        }
+    }
+    return nullptr;
+}
+
+Point Monitors::globalOrigin() const {
+    return list.empty() ? Point{} : list.front().bounds.origin;
+}
+
+MonitorRequest requestMonitors(const Connection& connection) {
+    MonitorRequest request;
+    request.rootGeometry = xcb_get_geometry(connection.raw(), connection.root());
+    if (connection.hasMonitors()) {
+        request.withMonitors = true;
+        request.monitors = xcb_randr_get_monitors(connection.raw(), connection.root(), 1);
+    }
+    return request;
+}
+
+std::optional<Monitors> collectMonitors(const Connection& connection,
+                                        const MonitorRequest& request) {
+    Reply<xcb_get_geometry_reply_t> root(
+        xcb_get_geometry_reply(connection.raw(), request.rootGeometry, nullptr));
+    Reply<xcb_randr_get_monitors_reply_t> reply;
+    if (request.withMonitors) {
+        reply.reset(xcb_randr_get_monitors_reply(connection.raw(), request.monitors, nullptr));
+    }
+    if (!root) {
+        return std::nullopt;
+    }
+    Monitors result;
+    result.rootSize = {static_cast<double>(root->width), static_cast<double>(root->height)};
+    std::vector<Monitor> monitors;
+    if (reply) {
+        for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem > 0;
+             xcb_randr_monitor_info_next(&it)) {
+            const xcb_randr_monitor_info_t& info = *it.data;
+            if (info.width == 0 || info.height == 0) {
+                continue;
+            }
+            Monitor monitor;
+            monitor.name = info.name;
+            monitor.primary = info.primary != 0;
+            monitor.bounds = Rect(info.x, info.y, info.width, info.height);
+            const xcb_randr_output_t* outputs = xcb_randr_monitor_info_outputs(&info);
+            monitor.outputs.assign(outputs, outputs + xcb_randr_monitor_info_outputs_length(&info));
+            monitors.push_back(std::move(monitor));
+        }
+    }
+    if (monitors.empty()) {
+        monitors.push_back(Monitor{connection.atoms().wholeScreenMonitor,
+                                   true,
+                                   Rect(0, 0, result.rootSize.width, result.rootSize.height),
+                                   {}});
+    }
+    result.list = primaryFirst(std::move(monitors));
+    return result;
+}
+
+std::vector<Monitor> primaryFirst(std::vector<Monitor> monitors) {
+    auto primary =
+        std::find_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });
+    if (primary != monitors.end()) {
+        std::rotate(monitors.begin(), primary, primary + 1);
+    }
+    return monitors;
+}
+
+Rect visibleArea(const Rect& monitor, std::span<const Strut> struts, Size rootSize) {
+    double left = monitor.minX();
+    double right = monitor.maxX();
+    double top = monitor.minY();
+    double bottom = monitor.maxY();
+    const double width = rootSize.width;
+    const double height = rootSize.height;
+    for (const Strut& s : struts) {
+        if (s.left > width || s.right > width || s.top > height || s.bottom > height) {
+            // Reserving more than the screen is garbage, not a panel.
+            vornWMLog().debug("x11: strut ignored: larger than the screen");
+            continue;
+        }
+        const double l = s.left;
+        const double r = s.right;
+        const double t = s.top;
+        const double b = s.bottom;
+        if (l > monitor.minX()
+            && spansOverlap(s.leftStartY, s.leftEndY, monitor.minY(), monitor.maxY())) {
+            left = std::max(left, std::min(l, monitor.maxX()));
+        }
+        if (r > 0 && width - r < monitor.maxX()
+            && spansOverlap(s.rightStartY, s.rightEndY, monitor.minY(), monitor.maxY())) {
+            right = std::min(right, std::max(width - r, monitor.minX()));
+        }
+        if (t > monitor.minY()
+            && spansOverlap(s.topStartX, s.topEndX, monitor.minX(), monitor.maxX())) {
+            top = std::max(top, std::min(t, monitor.maxY()));
+        }
+        if (b > 0 && height - b < monitor.maxY()
+            && spansOverlap(s.bottomStartX, s.bottomEndX, monitor.minX(), monitor.maxX())) {
+            bottom = std::min(bottom, std::max(height - b, monitor.minY()));
+        }
+    }
+    return Rect(left, top, std::max(0.0, right - left), std::max(0.0, bottom - top));
+}
+
+std::optional<DisplayIdentity> edidIdentity(std::span<const std::uint8_t> edid) {
+    constexpr std::uint8_t header[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    if (edid.size() < 128) {
+        return std::nullopt;
+    }
+    if (!std::equal(std::begin(header), std::end(header), edid.begin())) {
+        vornWMLog().debug("x11: EDID ignored: bad header");
+        return std::nullopt;
+    }
+    std::uint8_t sum = 0;
+    for (std::size_t i = 0; i < 128; ++i) {
+        sum = static_cast<std::uint8_t>(sum + edid[i]);
+    }
+    if (sum != 0) {
+        vornWMLog().debug("x11: EDID ignored: bad checksum");
+        return std::nullopt;
+    }
+    DisplayIdentity identity;
+    // The manufacturer's code is stored big-endian, the product code and serial little-endian.
+    identity.vendor = (std::uint32_t{edid[8]} << 8) | edid[9];
+    identity.model = std::uint32_t{edid[10]} | (std::uint32_t{edid[11]} << 8);
+    identity.serial = std::uint32_t{edid[12]} | (std::uint32_t{edid[13]} << 8)
+                      | (std::uint32_t{edid[14]} << 16) | (std::uint32_t{edid[15]} << 24);
+    return identity;
+}
+
+}  // namespace vorn::platform::x11

@@ -1,0 +1,180 @@
+#include "WorkspaceEvents.h"
+
+#include <algorithm>
+
+#include "Log.h"
+#include "X11Desktop.h"
+
+namespace vorn::platform::x11 {
+namespace {
+
+bool runsIn(const std::vector<RunningApplication>& list, std::int32_t pid) {
+    return std::any_of(list.begin(), list.end(),
+                       [pid](const RunningApplication& app) { return app.pid == pid; });
+}
+
+}  // namespace
+
+WorkspaceEvents::WorkspaceEvents(X11Desktop& desktop)
+    : m_desktop(desktop) {}
+
+WorkspaceEvents::~WorkspaceEvents() = default;
+
+void WorkspaceEvents::start() {
+    std::vector<WorkspaceEvent> ignored;
+    refreshClients(ignored);
+    refreshActive(ignored);
+    refreshDesktop(ignored);
+}
+
+ObserverToken WorkspaceEvents::addObserver(WorkspaceNotification name,
+                                           std::function<void(const WorkspaceEvent&)> observer) {
+    const ObserverToken token = m_nextToken++;
+    m_observers.emplace(token, Observer{name, std::move(observer)});
+    return token;
+}
+
+void WorkspaceEvents::removeObserver(ObserverToken token) {
+    m_observers.erase(token);
+}
+
+void WorkspaceEvents::rootPropertyChanged(xcb_atom_t property) {
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return;
+    }
+    const Atoms& atoms = connection->atoms();
+    if (property == atoms.netClientList) {
+        m_clientsChanged = true;
+    } else if (property == atoms.netActiveWindow) {
+        m_activeChanged = true;
+    } else if (property == atoms.netCurrentDesktop) {
+        m_desktopChanged = true;
+    } else {
+        return;
+    }
+    schedule();
+}
+
+void WorkspaceEvents::schedule() {
+    if (m_scheduled) {
+        return;
+    }
+    m_scheduled = true;
+    m_desktop.runLoop().post([alive = std::weak_ptr<bool>(m_alive), this] {
+        if (alive.lock()) {
+            refresh();
+        }
+    });
+}
+
+void WorkspaceEvents::refresh() {
+    m_scheduled = false;
+    std::vector<WorkspaceEvent> events;
+    {
+        AfterReplies after(m_desktop);
+        // A window closing can also move the focus; the new owner is judged with the list
+        // that no longer has the old one.
+        if (std::exchange(m_clientsChanged, false)) {
+            refreshClients(events);
+        }
+        if (std::exchange(m_activeChanged, false)) {
+            refreshActive(events);
+        }
+        if (std::exchange(m_desktopChanged, false)) {
+            refreshDesktop(events);
+        }
+    }
+    deliver(events);
+}
+
+void WorkspaceEvents::refreshClients(std::vector<WorkspaceEvent>& events) {
+    std::vector<RunningApplication> now;
+    for (const auto& app : m_desktop.applications()) {
+        now.push_back(app.info);
+    }
+    for (const RunningApplication& app : now) {
+        if (!runsIn(m_running, app.pid)) {
+            events.push_back({WorkspaceNotification::didLaunchApplication, app});
+        }
+    }
+    for (const RunningApplication& app : m_running) {
+        if (!runsIn(now, app.pid)) {
+            // Named as it was while it ran.
+            events.push_back({WorkspaceNotification::didTerminateApplication, app});
+        }
+    }
+    m_running = std::move(now);
+}
+
+void WorkspaceEvents::refreshActive(std::vector<WorkspaceEvent>& events) {
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return;
+    }
+    auto reply = connection->reply(
+        connection->getProperty(connection->root(), connection->atoms().netActiveWindow, 1));
+    const xcb_window_t active = firstCardinal(viewOf(reply.get())).value_or(XCB_NONE);
+    std::optional<std::int32_t> owner;
+    if (active != XCB_NONE) {
+        const xcb_window_t windows[] = {active};
+        owner = OwnerQuery(*connection, windows).collect().front();
+    }
+    // Focus moving between windows of one process, or to no window, activates nothing.
+    if (owner && owner != m_activeOwner) {
+        std::optional<RunningApplication> app;
+        if (const auto* known = m_desktop.application(*owner)) {
+            app = known->info;
+        } else {
+            app = RunningApplication{*owner, std::nullopt, std::nullopt};
+        }
+        events.push_back({WorkspaceNotification::didActivateApplication, app});
+    }
+    if (owner || active == XCB_NONE) {
+        m_activeOwner = owner;
+    }
+}
+
+void WorkspaceEvents::refreshDesktop(std::vector<WorkspaceEvent>& events) {
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return;
+    }
+    auto reply = connection->reply(
+        connection->getProperty(connection->root(), connection->atoms().netCurrentDesktop, 1));
+    const auto desktop = firstCardinal(viewOf(reply.get()));
+    if (desktop && m_currentDesktop && desktop != m_currentDesktop) {
+        events.push_back({WorkspaceNotification::activeSpaceDidChange, std::nullopt});
+    }
+    if (desktop) {
+        m_currentDesktop = desktop;
+    }
+}
+
+void WorkspaceEvents::deliver(const std::vector<WorkspaceEvent>& events) {
+    const std::weak_ptr<bool> alive = m_alive;
+    for (const WorkspaceEvent& event : events) {
+        vornWMLog().debug("x11: workspace ", notificationName(event.name),
+                          " pid=", event.application ? event.application->pid : -1);
+        std::vector<ObserverToken> tokens;
+        for (const auto& [token, observer] : m_observers) {
+            if (observer.name == event.name) {
+                tokens.push_back(token);
+            }
+        }
+        for (ObserverToken token : tokens) {
+            // An observer may remove others, or drop the whole backend.
+            if (!alive.lock()) {
+                return;
+            }
+            auto it = m_observers.find(token);
+            if (it == m_observers.end()) {
+                continue;
+            }
+            auto callback = it->second.callback;
+            callback(event);
+        }
+    }
+}
+
+}  // namespace vorn::platform::x11

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <xcb/xcb.h>
+
+#include "Workspace.h"
+
+namespace vorn::platform::x11 {
+
+class X11Desktop;
+
+// Turns changes of the root window's properties into workspace notifications: a new owner of
+// _NET_ACTIVE_WINDOW is an activation, processes appearing in or leaving _NET_CLIENT_LIST are
+// launches and terminations, and _NET_CURRENT_DESKTOP is a change of the active space. Property
+// events only mark what changed; one refresh on the run loop then reads the new state and
+// delivers, on the main thread. Main thread only.
+class WorkspaceEvents {
+public:
+    explicit WorkspaceEvents(X11Desktop& desktop);
+    ~WorkspaceEvents();
+    WorkspaceEvents(const WorkspaceEvents&) = delete;
+    WorkspaceEvents& operator=(const WorkspaceEvents&) = delete;
+
+    // Reads the state that later changes are measured against.
+    void start();
+    ObserverToken addObserver(WorkspaceNotification name,
+                              std::function<void(const WorkspaceEvent&)> observer);
+    void removeObserver(ObserverToken token);
+    // A property of the root window changed.
+    void rootPropertyChanged(xcb_atom_t property);
+
+private:
+    struct Observer {
+        WorkspaceNotification name;
+        std::function<void(const WorkspaceEvent&)> callback;
+    };
+
+    void schedule();
+    void refresh();
+    void refreshClients(std::vector<WorkspaceEvent>& events);
+    void refreshActive(std::vector<WorkspaceEvent>& events);
+    void refreshDesktop(std::vector<WorkspaceEvent>& events);
+    void deliver(const std::vector<WorkspaceEvent>& events);
+
+    X11Desktop& m_desktop;
+    std::map<ObserverToken, Observer> m_observers;
+    ObserverToken m_nextToken = 1;
+
+    bool m_clientsChanged = false;
+    bool m_activeChanged = false;
+    bool m_desktopChanged = false;
+    bool m_scheduled = false;
+
+    // The processes with windows as last seen, in order of appearance, with what they were.
+    std::vector<RunningApplication> m_running;
+    std::optional<std::int32_t> m_activeOwner;
+    std::optional<std::uint32_t> m_currentDesktop;
+
+    // Tasks already posted hold this weakly and do nothing once it is gone.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+}  // namespace vorn::platform::x11

@@ -1,0 +1,398 @@
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+
+#include <xcb/xcb_icccm.h>
+
+#include "Log.h"
+#include "X11Parts.h"
+
+namespace vorn::platform::x11 {
+namespace {
+
+bool contains(const std::vector<std::uint32_t>& values, std::uint32_t value) {
+    return value != XCB_NONE && std::find(values.begin(), values.end(), value) != values.end();
+}
+
+// Whether a window is still managed and still owned by the element's process, asked before the
+// other questions about it so that all share one round trip.
+class ManagedCheck {
+public:
+    ManagedCheck(const Connection& connection, xcb_window_t window)
+        : m_connection(connection)
+        , m_window(window)
+        , m_clients(connection.getProperty(connection.root(), connection.atoms().netClientList))
+        , m_owner(connection, std::span<const xcb_window_t>(&m_window, 1)) {}
+
+    bool collect(std::int32_t pid) {
+        auto clients = m_connection.reply(m_clients);
+        const auto owner = m_owner.collect().front();
+        return owner == pid && contains(cardinals(viewOf(clients.get())), m_window);
+    }
+
+private:
+    const Connection& m_connection;
+    xcb_window_t m_window;
+    xcb_get_property_cookie_t m_clients;
+    OwnerQuery m_owner;
+};
+
+bool processRuns(std::int32_t pid) {
+    return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
+}
+
+std::string subroleOf(WindowType type) {
+    switch (type) {
+        case WindowType::normal:
+            return std::string(ax::standardWindowSubrole);
+        case WindowType::dialog:
+            return "AXDialog";
+        case WindowType::utility:
+        case WindowType::toolbar:
+        case WindowType::menu:
+            return "AXFloatingWindow";
+        default:
+            return "AXUnknown";
+    }
+}
+
+bool isWindowAttribute(std::string_view attribute) {
+    return attribute == ax::title || attribute == ax::document || attribute == ax::url
+           || attribute == ax::minimized || attribute == ax::position || attribute == ax::size
+           || attribute == ax::subrole;
+}
+
+}  // namespace
+
+const X11Element* x11Element(const Element& element) {
+    return dynamic_cast<const X11Element*>(element.get());
+}
+
+Element makeWindowElement(std::int32_t pid, xcb_window_t window) {
+    auto element = std::make_shared<X11Element>();
+    element->kind = X11Element::Kind::window;
+    element->pid = pid;
+    element->window = window;
+    return element;
+}
+
+bool isManagedWindowOf(const Connection& connection, xcb_window_t window, std::int32_t pid) {
+    return ManagedCheck(connection, window).collect(pid);
+}
+
+Element X11Accessibility::systemWideElement() {
+    return std::make_shared<X11Element>();
+}
+
+Element X11Accessibility::applicationElement(std::int32_t pid) {
+    auto element = std::make_shared<X11Element>();
+    element->kind = X11Element::Kind::application;
+    element->pid = pid;
+    return element;
+}
+
+AXReply<Value> X11Accessibility::copyAttributeValue(const Element& element,
+                                                    std::string_view attribute) {
+    const X11Element* el = x11Element(element);
+    if (el == nullptr) {
+        return {AXStatus::illegalArgument, std::nullopt};
+    }
+    switch (el->kind) {
+        case X11Element::Kind::systemWide:
+            return {AXStatus::attributeUnsupported, std::nullopt};
+        case X11Element::Kind::application:
+            return readApplication(*el, attribute);
+        case X11Element::Kind::window:
+            return readWindow(*el, attribute);
+    }
+    return {AXStatus::failure, std::nullopt};
+}
+
+AXReply<Value> X11Accessibility::readApplication(const X11Element& element,
+                                                 std::string_view attribute) {
+    if (attribute == ax::menuBar) {
+        // Menus of X11 applications are not reachable; the window layer launches instead.
+        return {AXStatus::noValue, std::nullopt};
+    }
+    if (attribute != ax::windows && attribute != ax::focusedWindow && attribute != ax::title) {
+        return {AXStatus::attributeUnsupported, std::nullopt};
+    }
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return {AXStatus::cannotComplete, std::nullopt};
+    }
+    AfterReplies after(m_desktop);
+    const X11Desktop::Application* app = m_desktop.application(element.pid);
+    if (app == nullptr && !processRuns(element.pid)) {
+        return {AXStatus::invalidElement, std::nullopt};
+    }
+    if (attribute == ax::windows) {
+        Value::Array windows;
+        if (app != nullptr) {
+            for (xcb_window_t window : app->windows) {
+                windows.push_back(Value::element(makeWindowElement(element.pid, window)));
+            }
+        }
+        return {AXStatus::success, Value::array(std::move(windows))};
+    }
+    if (attribute == ax::title) {
+        if (app != nullptr && app->info.localizedName) {
+            return {AXStatus::success, Value::string(*app->info.localizedName)};
+        }
+        return {AXStatus::noValue, std::nullopt};
+    }
+    // The focused window of a process is the active window, when it is one of its own.
+    auto reply = connection->reply(
+        connection->getProperty(connection->root(), connection->atoms().netActiveWindow, 1));
+    const xcb_window_t active = firstCardinal(viewOf(reply.get())).value_or(XCB_NONE);
+    if (active != XCB_NONE && isManagedWindowOf(*connection, active, element.pid)) {
+        return {AXStatus::success, Value::element(makeWindowElement(element.pid, active))};
+    }
+    return {AXStatus::noValue, std::nullopt};
+}
+
+AXReply<Value> X11Accessibility::readWindow(const X11Element& element, std::string_view attribute) {
+    if (!isWindowAttribute(attribute)) {
+        return {AXStatus::attributeUnsupported, std::nullopt};
+    }
+    if (attribute == ax::document || attribute == ax::url) {
+        // Nothing on X11 tells which document a window shows.
+        return {AXStatus::noValue, std::nullopt};
+    }
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return {AXStatus::cannotComplete, std::nullopt};
+    }
+    AfterReplies after(m_desktop);
+    const Connection& c = *connection;
+    const Atoms& atoms = c.atoms();
+    const xcb_window_t window = element.window;
+    ManagedCheck check(c, window);
+
+    if (attribute == ax::title) {
+        auto netName = c.getProperty(window, atoms.netWmName, 1024);
+        auto wmName = c.getProperty(window, XCB_ATOM_WM_NAME, 1024);
+        auto netReply = c.reply(netName);
+        auto wmReply = c.reply(wmName);
+        if (!check.collect(element.pid)) {
+            return {AXStatus::invalidElement, std::nullopt};
+        }
+        auto title = propertyText(viewOf(netReply.get()), atoms.utf8String);
+        if (!title || title->empty()) {
+            title = propertyText(viewOf(wmReply.get()), atoms.utf8String);
+        }
+        return {AXStatus::success, Value::string(title.value_or(""))};
+    }
+    if (attribute == ax::minimized) {
+        auto state = c.getProperty(window, atoms.netWmState, 32);
+        auto desktop = c.getProperty(window, atoms.netWmDesktop, 1);
+        auto current = c.getProperty(c.root(), atoms.netCurrentDesktop, 1);
+        auto stateReply = c.reply(state);
+        auto desktopReply = c.reply(desktop);
+        auto currentReply = c.reply(current);
+        if (!check.collect(element.pid)) {
+            return {AXStatus::invalidElement, std::nullopt};
+        }
+        const bool hidden = contains(cardinals(viewOf(stateReply.get())), atoms.stateHidden);
+        const auto on = firstCardinal(viewOf(desktopReply.get()));
+        const auto now = firstCardinal(viewOf(currentReply.get()));
+        // A window on another desktop is elsewhere, not minimised.
+        const bool here = !on || !now || *on == allDesktops || *on == *now;
+        return {AXStatus::success, Value::boolean(hidden && here)};
+    }
+    if (attribute == ax::subrole) {
+        auto type = c.getProperty(window, atoms.netWmWindowType, 32);
+        auto transientFor = c.getProperty(window, XCB_ATOM_WM_TRANSIENT_FOR, 1);
+        auto typeReply = c.reply(type);
+        auto transientReply = c.reply(transientFor);
+        if (!check.collect(element.pid)) {
+            return {AXStatus::invalidElement, std::nullopt};
+        }
+        const bool transient =
+            firstCardinal(viewOf(transientReply.get())).value_or(XCB_NONE) != XCB_NONE;
+        const auto typeAtoms = cardinals(viewOf(typeReply.get()));
+        return {AXStatus::success,
+                Value::string(subroleOf(windowTypeOf(typeAtoms, transient, atoms)))};
+    }
+
+    FrameQuery frameQuery(c, window);
+    const MonitorRequest monitorRequest = requestMonitors(c);
+    auto frame = frameQuery.collect();
+    auto monitors = collectMonitors(c, monitorRequest);
+    if (!check.collect(element.pid) || !frame) {
+        return {AXStatus::invalidElement, std::nullopt};
+    }
+    const Rect& outer = frame->first;
+    if (attribute == ax::size) {
+        return {AXStatus::success, Value::size(outer.size)};
+    }
+    const Point origin = monitors ? monitors->globalOrigin() : Point{};
+    return {AXStatus::success,
+            Value::point({outer.origin.x - origin.x, outer.origin.y - origin.y})};
+}
+
+AXStatus X11Accessibility::setAttributeValue(const Element& element,
+                                             std::string_view attribute,
+                                             const Value& value) {
+    const X11Element* el = x11Element(element);
+    if (el == nullptr) {
+        return AXStatus::illegalArgument;
+    }
+    if (el->kind != X11Element::Kind::window) {
+        return AXStatus::attributeUnsupported;
+    }
+    if (attribute == ax::position || attribute == ax::size) {
+        return setFrame(*el, attribute, value);
+    }
+    if (attribute == ax::minimized) {
+        const auto minimized = value.asBoolean();
+        if (!minimized) {
+            return AXStatus::illegalArgument;
+        }
+        return setMinimized(*el, *minimized);
+    }
+    return AXStatus::attributeUnsupported;
+}
+
+AXStatus X11Accessibility::setFrame(const X11Element& element,
+                                    std::string_view attribute,
+                                    const Value& value) {
+    const bool isPosition = attribute == ax::position;
+    const auto point = value.asPoint();
+    const auto size = value.asSize();
+    if ((isPosition && (!point || !std::isfinite(point->x) || !std::isfinite(point->y)))
+        || (!isPosition
+            && (!size || !std::isfinite(size->width) || !std::isfinite(size->height)))) {
+        return AXStatus::illegalArgument;
+    }
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return AXStatus::cannotComplete;
+    }
+    AfterReplies after(m_desktop);
+    const Connection& c = *connection;
+    ManagedCheck check(c, element.window);
+    FrameQuery frameQuery(c, element.window);
+    auto state = c.getProperty(element.window, c.atoms().netWmState, 32);
+    const MonitorRequest monitorRequest = requestMonitors(c);
+    auto frame = frameQuery.collect();
+    auto stateReply = c.reply(state);
+    auto monitors = collectMonitors(c, monitorRequest);
+    if (!check.collect(element.pid) || !frame) {
+        return AXStatus::invalidElement;
+    }
+    const auto states = cardinals(viewOf(stateReply.get()));
+    // A maximised or full-screen window keeps its size in most window managers; it takes the
+    // frame only as an ordinary window.
+    if (contains(states, c.atoms().stateMaximizedVert)
+        || contains(states, c.atoms().stateMaximizedHorz)
+        || contains(states, c.atoms().stateFullscreen)) {
+        requestRestore(c, element.window);
+    }
+    if (isPosition) {
+        const Point origin = monitors ? monitors->globalOrigin() : Point{};
+        requestMoveResize(c, element.window, Point{point->x + origin.x, point->y + origin.y},
+                          std::nullopt);
+    } else {
+        const FrameExtents& e = frame->second;
+        requestMoveResize(c, element.window, std::nullopt,
+                          Size{size->width - e.left - e.right, size->height - e.top - e.bottom});
+    }
+    return AXStatus::success;
+}
+
+AXStatus X11Accessibility::setMinimized(const X11Element& element, bool minimized) {
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return AXStatus::cannotComplete;
+    }
+    AfterReplies after(m_desktop);
+    const Connection& c = *connection;
+    ManagedCheck check(c, element.window);
+    auto state = c.getProperty(element.window, c.atoms().netWmState, 32);
+    auto stateReply = c.reply(state);
+    if (!check.collect(element.pid)) {
+        return AXStatus::invalidElement;
+    }
+    const bool hidden = contains(cardinals(viewOf(stateReply.get())), c.atoms().stateHidden);
+    if (minimized && !hidden) {
+        requestIconify(c, element.window);
+    } else if (!minimized && hidden) {
+        // Pagers restore a minimised window by activating it.
+        if (!activateWindow(m_desktop, element.window)) {
+            return AXStatus::failure;
+        }
+    }
+    return AXStatus::success;
+}
+
+AXReply<bool> X11Accessibility::isAttributeSettable(const Element& element,
+                                                    std::string_view attribute) {
+    const X11Element* el = x11Element(element);
+    if (el == nullptr) {
+        return {AXStatus::illegalArgument, std::nullopt};
+    }
+    if (el->kind != X11Element::Kind::window || !isWindowAttribute(attribute)) {
+        return {AXStatus::attributeUnsupported, std::nullopt};
+    }
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return {AXStatus::cannotComplete, std::nullopt};
+    }
+    AfterReplies after(m_desktop);
+    const Connection& c = *connection;
+    ManagedCheck check(c, el->window);
+    auto hints = xcb_icccm_get_wm_normal_hints(c.raw(), el->window);
+    auto allowed = c.getProperty(el->window, c.atoms().netWmAllowedActions, 64);
+    xcb_size_hints_t sizeHints{};
+    const bool hasHints =
+        xcb_icccm_get_wm_normal_hints_reply(c.raw(), hints, &sizeHints, nullptr) != 0;
+    auto allowedReply = c.reply(allowed);
+    if (!check.collect(el->pid)) {
+        return {AXStatus::invalidElement, std::nullopt};
+    }
+    if (attribute != ax::size) {
+        return {AXStatus::success, attribute == ax::position || attribute == ax::minimized};
+    }
+    const bool fixed = hasHints && (sizeHints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) != 0
+                       && (sizeHints.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE) != 0
+                       && sizeHints.max_width > 0 && sizeHints.min_width == sizeHints.max_width
+                       && sizeHints.min_height == sizeHints.max_height;
+    const PropertyView actions = viewOf(allowedReply.get());
+    // A window manager that lists allowed actions and leaves out resizing forbids it.
+    const bool refused =
+        actions.format == 32 && !contains(cardinals(actions), c.atoms().netWmActionResize);
+    return {AXStatus::success, !fixed && !refused};
+}
+
+AXStatus X11Accessibility::performAction(const Element& element, std::string_view action) {
+    const X11Element* el = x11Element(element);
+    if (el == nullptr) {
+        return AXStatus::illegalArgument;
+    }
+    if (el->kind != X11Element::Kind::window || action != ax::raiseAction) {
+        return AXStatus::actionUnsupported;
+    }
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return AXStatus::cannotComplete;
+    }
+    AfterReplies after(m_desktop);
+    if (!isManagedWindowOf(*connection, el->window, el->pid)) {
+        return AXStatus::invalidElement;
+    }
+    requestRaise(*connection, el->window);
+    return AXStatus::success;
+}
+
+AXStatus X11Accessibility::setMessagingTimeout(const Element& element, double seconds) {
+    const X11Element* el = x11Element(element);
+    if (el == nullptr || !std::isfinite(seconds) || seconds < 0) {
+        return AXStatus::illegalArgument;
+    }
+    m_timeouts[el->kind == X11Element::Kind::systemWide ? 0 : el->pid] = seconds;
+    return AXStatus::success;
+}
+
+}  // namespace vorn::platform::x11

@@ -1,0 +1,203 @@
+#include "X11Desktop.h"
+
+#include <algorithm>
+
+#include "AppIdentity.h"
+#include "Log.h"
+
+#include <unistd.h>
+
+namespace vorn::platform::x11 {
+
+X11Desktop::X11Desktop(RunLoop& runLoop, const X11Options& options)
+    : m_runLoop(runLoop)
+    , m_connection(Connection::open(options.display))
+    , m_entries(options.applicationDirs.empty() ? defaultApplicationDirs()
+                                                : options.applicationDirs)
+    , m_launcher(m_connection ? m_connection->displayName() : options.display)
+    , m_logind(options.logindBusAddress.empty() && options.logindSessionPath.empty()
+                   ? std::make_unique<LogindSession>()
+                   : std::make_unique<LogindSession>(options.logindBusAddress,
+                                                     options.logindSessionPath))
+    , m_events(*this)
+    , m_ownPID(static_cast<std::int32_t>(::getpid())) {
+    if (!m_connection) {
+        return;
+    }
+    m_watch = m_runLoop.watchReadable(m_connection->fileDescriptor(), [this] { readEvents(); });
+    AfterReplies after(*this);
+    m_events.start();
+}
+
+X11Desktop::~X11Desktop() {
+    if (m_watch) {
+        m_runLoop.unwatch(*m_watch);
+    }
+}
+
+Connection* X11Desktop::connection() {
+    if (!m_connection || m_broken) {
+        return nullptr;
+    }
+    if (m_connection->isBroken()) {
+        m_broken = true;
+        vornWMLog().error("x11: connection to the display lost display=",
+                          m_connection->displayName());
+        if (m_watch) {
+            m_runLoop.unwatch(*m_watch);
+            m_watch.reset();
+        }
+        return nullptr;
+    }
+    return m_connection.get();
+}
+
+std::uint64_t X11Desktop::clientListGeneration() {
+    readEvents();
+    return m_generation;
+}
+
+const std::vector<X11Desktop::Application>& X11Desktop::applications() {
+    const std::uint64_t generation = clientListGeneration();
+    if (m_applicationsGeneration == generation) {
+        return m_applications;
+    }
+    Connection* conn = connection();
+    if (conn == nullptr) {
+        m_applications.clear();
+        m_applicationsGeneration.reset();
+        return m_applications;
+    }
+    auto snapshot = readClients(*conn, detail::owners | detail::identity);
+    if (!snapshot) {
+        // No window manager keeps a list: no application is known to own a window.
+        m_applications.clear();
+        m_applicationsGeneration.reset();
+        return m_applications;
+    }
+    takeQueuedEvents();
+    rebuildApplications(*snapshot);
+    // Changes reported while the list was read may be missing from it: read again next time.
+    if (m_generation == generation) {
+        m_applicationsGeneration = generation;
+    } else {
+        m_applicationsGeneration.reset();
+    }
+    return m_applications;
+}
+
+bool X11Desktop::applicationsAreCurrent() {
+    return m_applicationsGeneration == clientListGeneration();
+}
+
+const X11Desktop::Application* X11Desktop::application(std::int32_t pid) {
+    for (const Application& app : applications()) {
+        if (app.info.pid == pid) {
+            return &app;
+        }
+    }
+    return nullptr;
+}
+
+void X11Desktop::adoptApplications(const ClientSnapshot& snapshot, std::uint64_t generationBefore) {
+    takeQueuedEvents();
+    if (m_generation != generationBefore || m_applicationsGeneration == m_generation) {
+        return;
+    }
+    rebuildApplications(snapshot);
+    m_applicationsGeneration = m_generation;
+}
+
+void X11Desktop::rebuildApplications(const ClientSnapshot& snapshot) {
+    m_entries.refresh();
+    std::vector<xcb_window_t> order = snapshot.mappingOrder;
+    // Windows that are stacked but not yet in the other list go last.
+    for (const ClientWindow& window : snapshot.windows) {
+        if (std::find(order.begin(), order.end(), window.id) == order.end()) {
+            order.push_back(window.id);
+        }
+    }
+    std::vector<Application> applications;
+    for (xcb_window_t id : order) {
+        const ClientWindow* window = snapshot.find(id);
+        if (window == nullptr || !window->pid) {
+            continue;
+        }
+        auto app = std::find_if(applications.begin(), applications.end(),
+                                [&](const Application& a) { return a.info.pid == *window->pid; });
+        if (app == applications.end()) {
+            const AppIdentity identity = identify(*window, m_entries);
+            applications.push_back(Application{
+                RunningApplication{*window->pid, identity.bundleID, identity.name}, {}});
+            app = applications.end() - 1;
+        }
+        app->windows.push_back(id);
+    }
+    m_applications = std::move(applications);
+}
+
+std::optional<xcb_timestamp_t> X11Desktop::activationTime() {
+    if (auto time = std::exchange(m_userTime, std::nullopt); time && *time != XCB_CURRENT_TIME) {
+        return time;
+    }
+    Connection* conn = connection();
+    if (conn == nullptr) {
+        return std::nullopt;
+    }
+    auto time = conn->serverTime([this](const xcb_generic_event_t& event) { handle(event); });
+    if (time && *time != XCB_CURRENT_TIME) {
+        m_lastServerTime = *time;
+        return time;
+    }
+    if (m_lastServerTime != XCB_CURRENT_TIME) {
+        return m_lastServerTime;
+    }
+    return std::nullopt;
+}
+
+void X11Desktop::readEvents() {
+    Connection* conn = connection();
+    if (conn == nullptr) {
+        return;
+    }
+    while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(conn->raw())}) {
+        handle(*event);
+    }
+    // A broken stream shows only after the read; stop watching it at once.
+    (void)connection();
+}
+
+void X11Desktop::takeQueuedEvents() {
+    Connection* conn = connection();
+    if (conn == nullptr) {
+        return;
+    }
+    while (Reply<xcb_generic_event_t> event{xcb_poll_for_queued_event(conn->raw())}) {
+        handle(*event);
+    }
+}
+
+void X11Desktop::handle(const xcb_generic_event_t& event) {
+    const std::uint8_t type = event.response_type & 0x7F;
+    if (type == 0) {
+        const auto& error = reinterpret_cast<const xcb_generic_error_t&>(event);
+        // Requests about windows that have just gone fail this way; nothing to do.
+        vornWMLog().debug("x11: request failed code=", int{error.error_code},
+                          " major=", int{error.major_code});
+        return;
+    }
+    if (type != XCB_PROPERTY_NOTIFY || m_connection == nullptr) {
+        return;
+    }
+    const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+    m_lastServerTime = notify.time;
+    if (notify.window != m_connection->root()) {
+        return;
+    }
+    if (notify.atom == m_connection->atoms().netClientList) {
+        ++m_generation;
+    }
+    m_events.rootPropertyChanged(notify.atom);
+}
+
+}  // namespace vorn::platform::x11

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <xcb/xcb.h>
+
+#include "ClientList.h"
+#include "Connection.h"
+#include "DesktopEntries.h"
+#include "Launcher.h"
+#include "Logind.h"
+#include "RunLoop.h"
+#include "Workspace.h"
+#include "WorkspaceEvents.h"
+#include "X11Backend.h"
+
+namespace vorn::platform::x11 {
+
+// What the interface implementations share: the connection, the table of applications, the
+// desktop entries, the launcher, the session and the event handling. Main thread only.
+class X11Desktop {
+public:
+    // A process that owns managed windows.
+    struct Application {
+        RunningApplication info;
+        // Its windows, in the order they were first managed.
+        std::vector<xcb_window_t> windows;
+    };
+
+    X11Desktop(RunLoop& runLoop, const X11Options& options);
+    ~X11Desktop();
+    X11Desktop(const X11Desktop&) = delete;
+    X11Desktop& operator=(const X11Desktop&) = delete;
+
+    RunLoop& runLoop() { return m_runLoop; }
+    // The connection while it works; null without a display and once it broke.
+    Connection* connection();
+    DesktopEntryIndex& entries() { return m_entries; }
+    Launcher& launcher() { return m_launcher; }
+    LogindSession& logind() { return *m_logind; }
+    WorkspaceEvents& events() { return m_events; }
+    std::int32_t ownPID() const { return m_ownPID; }
+
+    // The applications in the order their first windows appeared. Read again after the client
+    // list changed; identities are not re-read while it stays the same.
+    const std::vector<Application>& applications();
+    const Application* application(std::int32_t pid);
+    // The generation of the client list: it grows with every change the server reported.
+    std::uint64_t clientListGeneration();
+    // Whether the table of applications is as current as the client list.
+    bool applicationsAreCurrent();
+    // Takes the snapshot (with owners and identities) as the application table, unless the
+    // client list changed while it was read.
+    void adoptApplications(const ClientSnapshot& snapshot, std::uint64_t generationBefore);
+
+    // The time to activate with: the user's time when one was given, else a fresh server time.
+    // Never 0, which window managers take as "no time" and refuse.
+    std::optional<xcb_timestamp_t> activationTime();
+    void setUserTime(xcb_timestamp_t time) { m_userTime = time; }
+
+    // Handles what has arrived on the socket.
+    void readEvents();
+    // Handles events that xcb read while waiting for replies: the socket does not show them,
+    // so they would otherwise wait for the next unrelated event.
+    void takeQueuedEvents();
+
+private:
+    void handle(const xcb_generic_event_t& event);
+    void rebuildApplications(const ClientSnapshot& snapshot);
+
+    RunLoop& m_runLoop;
+    std::unique_ptr<Connection> m_connection;
+    bool m_broken = false;
+    std::optional<WatchID> m_watch;
+    DesktopEntryIndex m_entries;
+    Launcher m_launcher;
+    std::unique_ptr<LogindSession> m_logind;
+    WorkspaceEvents m_events;
+    std::int32_t m_ownPID;
+
+    std::vector<Application> m_applications;
+    std::optional<std::uint64_t> m_applicationsGeneration;
+    std::uint64_t m_generation = 0;
+
+    std::optional<xcb_timestamp_t> m_userTime;
+    xcb_timestamp_t m_lastServerTime = 0;
+};
+
+// Takes the queued events when a public call that waited for replies ends.
+class AfterReplies {
+public:
+    explicit AfterReplies(X11Desktop& desktop)
+        : m_desktop(desktop) {}
+    ~AfterReplies() { m_desktop.takeQueuedEvents(); }
+    AfterReplies(const AfterReplies&) = delete;
+    AfterReplies& operator=(const AfterReplies&) = delete;
+
+private:
+    X11Desktop& m_desktop;
+};
+
+}  // namespace vorn::platform::x11

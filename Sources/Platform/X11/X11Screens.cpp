@@ -1,0 +1,142 @@
+#include <algorithm>
+
+#include "X11Parts.h"
+
+namespace vorn::platform::x11 {
+namespace {
+
+Rect intersection(const Rect& a, const Rect& b) {
+    const double left = std::max(a.minX(), b.minX());
+    const double top = std::max(a.minY(), b.minY());
+    const double right = std::min(a.maxX(), b.maxX());
+    const double bottom = std::min(a.maxY(), b.maxY());
+    return Rect(left, top, std::max(0.0, right - left), std::max(0.0, bottom - top));
+}
+
+// Root coordinates to the bottom-left ones of the screens: origin at the bottom left of the
+// primary monitor, y growing upwards.
+Rect toBottomLeft(const Rect& r, const Monitors& monitors) {
+    const Point origin = monitors.globalOrigin();
+    const double primaryHeight = monitors.list.empty() ? 0 : monitors.list.front().bounds.height();
+    return Rect(r.origin.x - origin.x, primaryHeight - (r.origin.y - origin.y + r.size.height),
+                r.size.width, r.size.height);
+}
+
+}  // namespace
+
+std::vector<Screen> X11Screens::screens() {
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return {};
+    }
+    AfterReplies after(m_desktop);
+    const Connection& c = *connection;
+    auto snapshot = readClients(c, detail::owners | detail::struts | detail::monitors);
+    std::optional<Monitors> monitors;
+    if (snapshot) {
+        monitors = std::move(snapshot->monitors);
+    } else {
+        // Without a window manager nobody reserves space, but the monitors are still there.
+        monitors = collectMonitors(c, requestMonitors(c));
+    }
+    if (!monitors) {
+        return {};
+    }
+    std::vector<xcb_get_atom_name_cookie_t> names;
+    for (const Monitor& monitor : monitors->list) {
+        names.push_back(xcb_get_atom_name(c.raw(), monitor.name));
+    }
+    auto workarea = c.getProperty(c.root(), c.atoms().netWorkarea);
+    std::vector<std::string> texts;
+    for (const auto& cookie : names) {
+        Reply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(c.raw(), cookie, nullptr));
+        texts.emplace_back(reply ? std::string(xcb_get_atom_name_name(reply.get()),
+                                               xcb_get_atom_name_name_length(reply.get()))
+                                 : std::string());
+    }
+    const auto areas = cardinals(viewOf(c.reply(workarea).get()));
+
+    std::vector<Strut> struts;
+    if (snapshot) {
+        for (const ClientWindow& window : snapshot->windows) {
+            // The program's own panels never narrow the area it places windows in.
+            if (window.strut && window.pid != m_desktop.ownPID()) {
+                struts.push_back(*window.strut);
+            }
+        }
+    }
+    std::vector<Screen> result;
+    for (std::size_t i = 0; i < monitors->list.size(); ++i) {
+        const Monitor& monitor = monitors->list[i];
+        Rect visible = visibleArea(monitor.bounds, struts, monitors->rootSize);
+        // With one monitor the window manager's work area is exact, and also covers panels of
+        // its own that have no strut.
+        const std::size_t desktop = snapshot ? snapshot->currentDesktop.value_or(0) : 0;
+        if (monitors->list.size() == 1 && areas.size() >= 4 * (desktop + 1)) {
+            const Rect area(areas[4 * desktop], areas[4 * desktop + 1], areas[4 * desktop + 2],
+                            areas[4 * desktop + 3]);
+            if (area.width() > 0 && area.height() > 0) {
+                visible = intersection(visible, area);
+            }
+        }
+        Value description = Value::dictionary(
+            {{std::string(screenkey::screenNumber), Value::integer(monitor.name)}});
+        result.push_back(Screen{std::move(description), toBottomLeft(monitor.bounds, *monitors),
+                                toBottomLeft(visible, *monitors), texts[i]});
+    }
+    return result;
+}
+
+std::optional<Screen> X11Screens::mainScreen() {
+    auto all = screens();
+    Connection* connection = m_desktop.connection();
+    if (all.empty() || connection == nullptr) {
+        return std::nullopt;
+    }
+    AfterReplies after(m_desktop);
+    const Connection& c = *connection;
+    auto reply = c.reply(c.getProperty(c.root(), c.atoms().netActiveWindow, 1));
+    const xcb_window_t active = firstCardinal(viewOf(reply.get())).value_or(XCB_NONE);
+    if (active == XCB_NONE) {
+        return all.front();
+    }
+    FrameQuery frameQuery(c, active);
+    const MonitorRequest monitorRequest = requestMonitors(c);
+    auto frame = frameQuery.collect();
+    auto monitors = collectMonitors(c, monitorRequest);
+    if (!frame || !monitors) {
+        return all.front();
+    }
+    // The screen with the keyboard focus holds the larger part of the active window.
+    const Rect focused = toBottomLeft(frame->first, *monitors);
+    const Screen* best = &all.front();
+    double bestArea = 0;
+    for (const Screen& screen : all) {
+        const Rect overlap = intersection(screen.frame, focused);
+        if (overlap.width() * overlap.height() > bestArea) {
+            bestArea = overlap.width() * overlap.height();
+            best = &screen;
+        }
+    }
+    return *best;
+}
+
+Point X11Screens::mouseLocation() {
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return {};
+    }
+    AfterReplies after(m_desktop);
+    const Connection& c = *connection;
+    auto pointer = xcb_query_pointer(c.raw(), c.root());
+    const MonitorRequest monitorRequest = requestMonitors(c);
+    Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(c.raw(), pointer, nullptr));
+    auto monitors = collectMonitors(c, monitorRequest);
+    if (!reply || !monitors) {
+        return {};
+    }
+    const Rect at = toBottomLeft(Rect(reply->root_x, reply->root_y, 0, 0), *monitors);
+    return at.origin;
+}
+
+}  // namespace vorn::platform::x11

@@ -1,0 +1,214 @@
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ClientList.h"
+#include "Monitors.h"
+#include "Properties.h"
+
+namespace vorn::platform::x11 {
+namespace {
+
+constexpr xcb_atom_t utf8 = 300;
+
+PropertyView view(xcb_atom_t type, std::uint8_t format, const std::vector<std::uint8_t>& bytes) {
+    return {type, format, {bytes.data(), bytes.size()}};
+}
+
+std::vector<std::uint8_t> words(std::initializer_list<std::uint32_t> values) {
+    std::vector<std::uint8_t> bytes(values.size() * 4);
+    std::memcpy(bytes.data(), std::data(values), bytes.size());
+    return bytes;
+}
+
+std::vector<std::uint8_t> text(std::string_view s) {
+    return {s.begin(), s.end()};
+}
+
+TEST(X11PropertyTest, CardinalsNeedFormat32AndIgnoreATrailingFragment) {
+    auto bytes = words({7, 8, 9});
+    EXPECT_EQ(cardinals(view(XCB_ATOM_CARDINAL, 32, bytes)), (std::vector<std::uint32_t>{7, 8, 9}));
+    EXPECT_TRUE(cardinals(view(XCB_ATOM_CARDINAL, 8, bytes)).empty());
+    bytes.push_back(1);
+    EXPECT_EQ(cardinals(view(XCB_ATOM_CARDINAL, 32, bytes)).size(), 3u);
+    EXPECT_EQ(firstCardinal(view(XCB_ATOM_CARDINAL, 32, {1, 2, 3})), std::nullopt);
+    EXPECT_EQ(firstCardinal(viewOf(nullptr)), std::nullopt);
+}
+
+TEST(X11PropertyTest, TextIsUTF8OrLatin1UpToTheFirstNul) {
+    struct Case {
+        const char* name;
+        PropertyView property;
+        std::optional<std::string> expected;
+    };
+    const auto umlaut = text(
+        "Gr\xC3\xBC\xC3\x9F"
+        "e");
+    const auto latin = text("Caf\xE9");
+    const auto broken = text(
+        "a\xFF"
+        "b");
+    const auto nul = text(std::string_view("one\0two", 7));
+    const Case cases[] = {
+        {"UTF-8", view(utf8, 8, umlaut), "Grüße"},
+        {"Latin-1 converted", view(XCB_ATOM_STRING, 8, latin), "Café"},
+        {"invalid UTF-8 repaired", view(utf8, 8, broken),
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"cut at NUL", view(utf8, 8, nul), "one"},
+        {"wrong format", view(utf8, 32, umlaut), std::nullopt},
+        {"absent", PropertyView{}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(propertyText(c.property, utf8), c.expected);
+    }
+}
+
+TEST(X11PropertyTest, WindowClassHasInstanceAndClass) {
+    const auto both = text(std::string_view("xterm\0XTerm\0", 12));
+    EXPECT_EQ(windowClass(view(XCB_ATOM_STRING, 8, both)), (WindowClass{"xterm", "XTerm"}));
+    const auto one = text(std::string_view("solo", 4));
+    EXPECT_EQ(windowClass(view(XCB_ATOM_STRING, 8, one)), (WindowClass{"solo", ""}));
+    EXPECT_EQ(windowClass(view(XCB_ATOM_STRING, 8, {})), std::nullopt);
+}
+
+TEST(X11PropertyTest, ExtentsStrutsAndOpacityRejectShortOrAbsurdValues) {
+    EXPECT_EQ(frameExtents(view(XCB_ATOM_CARDINAL, 32, words({1, 2, 20, 5}))),
+              (FrameExtents{1, 2, 20, 5}));
+    EXPECT_EQ(frameExtents(view(XCB_ATOM_CARDINAL, 32, words({1, 2, 20}))), std::nullopt);
+    EXPECT_EQ(frameExtents(view(XCB_ATOM_CARDINAL, 32, words({1, 2, 0xFFFFFFF0, 5}))),
+              std::nullopt);
+
+    EXPECT_EQ(strutPartial(view(XCB_ATOM_CARDINAL, 32, words({0, 0, 0, 40}))), std::nullopt);
+    const auto plain = plainStrut(view(XCB_ATOM_CARDINAL, 32, words({10, 0, 0, 40})));
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->left, 10u);
+    EXPECT_EQ(plain->bottomEndX, 0xFFFFFFFFu);
+
+    EXPECT_DOUBLE_EQ(*opacity(view(XCB_ATOM_CARDINAL, 32, words({0xFFFFFFFF}))), 1.0);
+    EXPECT_NEAR(*opacity(view(XCB_ATOM_CARDINAL, 32, words({0x7FFFFFFF}))), 0.5, 1e-6);
+    EXPECT_EQ(opacity(view(XCB_ATOM_CARDINAL, 32, {})), std::nullopt);
+}
+
+TEST(X11PropertyTest, ProcessIdsMustBePositiveAndInRange) {
+    EXPECT_EQ(pidFromProperty(view(XCB_ATOM_CARDINAL, 32, words({4711}))), 4711);
+    EXPECT_EQ(pidFromProperty(view(XCB_ATOM_CARDINAL, 32, words({0}))), std::nullopt);
+    EXPECT_EQ(pidFromProperty(view(XCB_ATOM_CARDINAL, 32, words({0x80000000}))), std::nullopt);
+}
+
+TEST(X11PropertyTest, WindowTypesTakeTheFirstKnownTypeAndGiveLayers) {
+    Atoms atoms;
+    atoms.typeNormal = 10;
+    atoms.typeDialog = 11;
+    atoms.typeDock = 12;
+    atoms.typeDesktop = 13;
+    atoms.typeSplash = 14;
+    const std::uint32_t unknownThenDock[] = {999, 12, 10};
+    EXPECT_EQ(windowTypeOf(unknownThenDock, false, atoms), WindowType::dock);
+    EXPECT_EQ(windowTypeOf({}, true, atoms), WindowType::dialog);
+    EXPECT_EQ(windowTypeOf({}, false, atoms), WindowType::normal);
+
+    EXPECT_EQ(layerOf(WindowType::normal), 0);
+    EXPECT_EQ(layerOf(WindowType::dialog), 0);
+    for (WindowType type : {WindowType::dock, WindowType::desktop, WindowType::splash,
+                            WindowType::notification, WindowType::popup, WindowType::utility}) {
+        EXPECT_NE(layerOf(type), 0) << static_cast<int>(type);
+    }
+}
+
+TEST(X11PropertyTest, OuterFrameAddsBorderAndExtents) {
+    EXPECT_EQ(outerFrame({718, 389}, {484, 316}, 0, {1, 1, 20, 5}), Rect(717, 369, 486, 341));
+    EXPECT_EQ(outerFrame({10, 10}, {100, 100}, 2, {}), Rect(8, 8, 104, 104));
+}
+
+TEST(X11MonitorTest, PrimaryComesFirstAndSetsTheOrigin) {
+    Monitor a{1, false, Rect(0, 0, 960, 1080), {}};
+    Monitor b{2, true, Rect(960, 0, 960, 1080), {}};
+    Monitor c{3, false, Rect(1920, 0, 800, 600), {}};
+    EXPECT_EQ(primaryFirst({a, b, c}), (std::vector<Monitor>{b, a, c}));
+    EXPECT_EQ(primaryFirst({a, c}), (std::vector<Monitor>{a, c}));
+    Monitors monitors{primaryFirst({a, b, c}), {2720, 1080}};
+    EXPECT_EQ(monitors.globalOrigin(), (Point{960, 0}));
+    EXPECT_EQ(monitors.find(3), &monitors.list[2]);
+    EXPECT_EQ(monitors.find(9), nullptr);
+}
+
+TEST(X11MonitorTest, StrutsCutOnlyTheMonitorsTheirBandsCross) {
+    const Size root{1920, 1080};
+    const Rect left(0, 0, 960, 1080);
+    const Rect right(960, 0, 960, 1080);
+    constexpr std::uint32_t all = 0xFFFFFFFF;
+    struct Case {
+        const char* name;
+        Strut strut;
+        Rect expectedLeft;
+        Rect expectedRight;
+    };
+    const Case cases[] = {
+        {"bottom dock under the left monitor",
+         {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 959},
+         Rect(0, 0, 960, 1040),
+         right},
+        {"bottom strut across both",
+         {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, all},
+         Rect(0, 0, 960, 1040),
+         Rect(960, 0, 960, 1040)},
+        {"left panel", {50, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0}, Rect(50, 0, 910, 1080), right},
+        {"right panel", {0, 60, 0, 0, 0, 0, 0, 1079, 0, 0, 0, 0}, left, Rect(960, 0, 900, 1080)},
+        {"top bar over the right monitor only",
+         {0, 0, 30, 0, 0, 0, 0, 0, 960, 1919, 0, 0},
+         left,
+         Rect(960, 30, 960, 1050)},
+        {"band beside the monitor", {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 2000, 2100}, left, right},
+        {"larger than the screen", {0, 0, 0, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0, all}, left, right},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Strut struts[] = {c.strut};
+        EXPECT_EQ(visibleArea(left, struts, root), c.expectedLeft);
+        EXPECT_EQ(visibleArea(right, struts, root), c.expectedRight);
+    }
+}
+
+std::vector<std::uint8_t> edid(std::uint8_t vendorHigh,
+                               std::uint8_t vendorLow,
+                               std::uint16_t model,
+                               std::uint32_t serial) {
+    std::vector<std::uint8_t> block(128, 0);
+    const std::uint8_t header[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    std::copy(std::begin(header), std::end(header), block.begin());
+    block[8] = vendorHigh;
+    block[9] = vendorLow;
+    block[10] = static_cast<std::uint8_t>(model);
+    block[11] = static_cast<std::uint8_t>(model >> 8);
+    for (int i = 0; i < 4; ++i) {
+        block[12 + i] = static_cast<std::uint8_t>(serial >> (8 * i));
+    }
+    std::uint8_t sum = 0;
+    for (int i = 0; i < 127; ++i) {
+        sum = static_cast<std::uint8_t>(sum + block[i]);
+    }
+    block[127] = static_cast<std::uint8_t>(256 - sum);
+    return block;
+}
+
+TEST(X11MonitorTest, EdidGivesVendorModelAndSerialOfValidBlocksOnly) {
+    const auto good = edid(0x06, 0x10, 41001, 0x01020304);
+    EXPECT_EQ(edidIdentity(good), (DisplayIdentity{1552, 41001, 0x01020304}));
+
+    auto badChecksum = good;
+    badChecksum[20] ^= 1;
+    auto badHeader = good;
+    badHeader[0] = 1;
+    badHeader[127] = static_cast<std::uint8_t>(badHeader[127] - 1);
+    const std::vector<std::uint8_t> truncated(good.begin(), good.begin() + 64);
+    EXPECT_EQ(edidIdentity(badChecksum), std::nullopt);
+    EXPECT_EQ(edidIdentity(badHeader), std::nullopt);
+    EXPECT_EQ(edidIdentity(truncated), std::nullopt);
+}
+
+}  // namespace
+}  // namespace vorn::platform::x11

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "AXWindow.h"
+#include "DisplayUtil.h"
+#include "WindowEnumerator.h"
+#include "X11Fixture.h"
+#include "X11Parts.h"
+
+namespace vorn {
+namespace {
+
+using test::X11Fixture;
+
+class X11DisplayTest : public X11Fixture {
+protected:
+    std::optional<platform::Screen> screen(std::uint32_t display) {
+        return DisplayUtil::nsScreen(services->screens, display);
+    }
+};
+
+TEST_F(X11DisplayTest, TwoMonitorsGiveTwoDisplaysWithTheirVisibleFrames) {
+    // R is primary and lies right of L: the global origin is R's top-left corner.
+    ASSERT_TRUE(session.run({"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen"}));
+    ASSERT_TRUE(session.run({"xrandr", "--setmonitor", "*R", "960/254x1080/286+960+0", "none"}));
+    const std::uint32_t left = session.atom("L");
+    const std::uint32_t right = session.atom("R");
+
+    auto& server = services->windowServer;
+    EXPECT_EQ(DisplayUtil::activeDisplayIDs(server), (std::vector<std::uint32_t>{right, left}));
+    EXPECT_EQ(server.displayBounds(right), Rect(0, 0, 960, 1080));
+    EXPECT_EQ(server.displayBounds(left), Rect(-960, 0, 960, 1080));
+    EXPECT_EQ(server.displayUUID(right), std::nullopt);
+    EXPECT_EQ(server.displayIdentity(left), std::nullopt) << "Xvfb has no EDID";
+
+    const auto screens = services->screens.screens();
+    ASSERT_EQ(screens.size(), 2u);
+    EXPECT_EQ(DisplayUtil::displayNumber(screens[0]), right);
+    EXPECT_EQ(screens[0].localizedName, "R");
+    EXPECT_EQ(screens[0].frame, Rect(0, 0, 960, 1080));
+    EXPECT_EQ(screens[0].visibleFrame, Rect(0, 0, 960, 1080));
+    EXPECT_EQ(screens[1].frame, Rect(-960, 0, 960, 1080));
+
+    // A dock along the bottom of L reserves space there only.
+    auto dock = session.openTestWindow(
+        {"--type", "dock", "--geometry", "960x40+0+1040", "--strut", "0,0,0,40"});
+    ASSERT_TRUE(dock);
+    EXPECT_EQ(screen(left)->visibleFrame, Rect(-960, 40, 960, 1040));
+    EXPECT_EQ(screen(right)->visibleFrame, Rect(0, 0, 960, 1080));
+    // The program's own panels never count.
+    const xcb_window_t own = openOwnWindow();
+    const std::uint32_t strut[] = {0, 0, 100, 0};
+    xcb_change_property(session.connection(), XCB_PROP_MODE_REPLACE, own,
+                        session.atom("_NET_WM_STRUT"), XCB_ATOM_CARDINAL, 32, 4, strut);
+    session.sync();
+    EXPECT_EQ(screen(right)->visibleFrame, Rect(0, 0, 960, 1080));
+
+    // Frames travel in the same global coordinates.
+    auto window = session.openTestWindow({"--title", "placed"});
+    ASSERT_TRUE(window);
+    const AXWindow w(*context, platform::x11::makeWindowElement(window->pid, window->windows[0]),
+                     window->pid);
+    w.setFrame(Rect(-900, 100, 400, 300));
+    EXPECT_TRUE(runUntil([&] { return w.frame() == Rect(-900, 100, 400, 300); }));
+    auto listed = WindowEnumerator::currentScreenWindows(server, ::getpid());
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(listed->front().cgBounds, Rect(-900, 100, 400, 300));
+    // The main screen is the one with the active window.
+    ASSERT_TRUE(session.waitFor([&] { return session.activeWindow() == window->windows[0]; }));
+    EXPECT_EQ(DisplayUtil::displayNumber(*services->screens.mainScreen()), left);
+
+    ASSERT_TRUE(session.run({"xdotool", "mousemove", "1000", "200"}));
+    EXPECT_EQ(services->screens.mouseLocation(), (Point{40, 880}));
+}
+
+TEST_F(X11DisplayTest, OneMonitorTakesTheWorkAreaAndStrutsIntoAccount) {
+    const auto displays = DisplayUtil::activeDisplayIDs(services->windowServer);
+    ASSERT_EQ(displays.size(), 1u);
+    EXPECT_EQ(screen(displays[0])->visibleFrame, Rect(0, 0, 1920, 1080));
+    auto panel = session.openTestWindow(
+        {"--type", "dock", "--geometry", "1920x25+0+0", "--strut", "0,0,25,0"});
+    ASSERT_TRUE(panel);
+    ASSERT_TRUE(session.waitFor([&] {
+        const auto area = session.cardinalProperty(session.root(), "_NET_WORKAREA");
+        return area.size() >= 4 && area[1] == 25;
+    }));
+    const auto shown = screen(displays[0]);
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->frame, Rect(0, 0, 1920, 1080));
+    EXPECT_EQ(shown->visibleFrame, Rect(0, 0, 1920, 1055));
+}
+
+}  // namespace
+}  // namespace vorn
