@@ -32,16 +32,16 @@ void ConsentController::persist(bool enabled) {
 }
 
 bool ConsentController::showDisclosureAlert() {
-    AlertSpec spec;
-    spec.message = QStringLiteral("Help improve Vorn");
-    spec.informativeText = QStringLiteral(
+    AlertContent alert;
+    alert.message = QStringLiteral("Help improve Vorn");
+    alert.informativeText = QStringLiteral(
         "Vorn sends anonymous usage statistics and crash reports to help fix bugs and guide "
         "development. It never collects window titles, other app names, or window contents. You "
         "can turn this off any time in Settings.");
-    spec.icon = QMessageBox::Information;
-    spec.buttons = {QStringLiteral("OK"), QStringLiteral("Turn Off")};
-    spec.identifier = QString::fromLatin1(disclosureIdentifier);
-    return ModalAlert::run(spec) == 0;
+    alert.icon = QMessageBox::Information;
+    alert.buttons = {QStringLiteral("OK"), QStringLiteral("Turn Off")};
+    alert.identifier = QString::fromLatin1(disclosureIdentifier);
+    return ModalAlert::run(alert) == 0;
 }
 
 }  // namespace vorn::app

@@ -18,19 +18,19 @@ AlertSeams& seams() {
     return instance;
 }
 
-int showAlert(const AlertSpec& spec) {
+int showAlert(const AlertContent& alert) {
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("Vorn"));
-    box.setObjectName(spec.identifier);
-    box.setAccessibleName(spec.identifier);
-    box.setIcon(spec.icon);
+    box.setObjectName(alert.identifier);
+    box.setAccessibleName(alert.identifier);
+    box.setIcon(alert.icon);
     box.setTextFormat(Qt::PlainText);
-    box.setText(spec.message);
-    if (!spec.informativeText.isEmpty()) {
-        box.setInformativeText(spec.informativeText);
+    box.setText(alert.message);
+    if (!alert.informativeText.isEmpty()) {
+        box.setInformativeText(alert.informativeText);
     }
     std::vector<QPushButton*> buttons;
-    for (const QString& title : spec.buttons) {
+    for (const QString& title : alert.buttons) {
         buttons.push_back(box.addButton(
             title, buttons.empty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
     }
@@ -48,7 +48,7 @@ int showAlert(const AlertSpec& spec) {
 
 }  // namespace
 
-int ModalAlert::run(const AlertSpec& spec) {
+int ModalAlert::run(const AlertContent& alert) {
     auto& s = seams();
     if (s.before) {
         s.before();
@@ -58,7 +58,7 @@ int ModalAlert::run(const AlertSpec& spec) {
         answer = s.nextAnswers.front();
         s.nextAnswers.pop_front();
     } else {
-        answer = showAlert(spec);
+        answer = showAlert(alert);
     }
     if (s.after) {
         s.after();

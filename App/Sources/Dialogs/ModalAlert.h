@@ -8,7 +8,7 @@
 
 namespace vorn::app {
 
-struct AlertSpec {
+struct AlertContent {
     QString message;
     QString informativeText;  // none when empty
     QMessageBox::Icon icon = QMessageBox::Information;
@@ -24,7 +24,7 @@ public:
 
     // Activates the application and runs the alert; the index of the button that ended it, or
     // -1 when it was closed otherwise.
-    static int run(const AlertSpec& spec);
+    static int run(const AlertContent& alert);
 
     // The next run() answers with the button index without showing anything; answers queue up.
     static void setNextAnswer(int button);

@@ -11,16 +11,16 @@ bool TranslocationGuard::checkAndWarn(std::string_view bundlePath) {
         return false;
     }
     vornIntegrityLog().error("running translocated from ", bundlePath);
-    AlertSpec spec;
-    spec.message = QStringLiteral("Move Vorn to Applications");
-    spec.informativeText = QStringLiteral(
+    AlertContent alert;
+    alert.message = QStringLiteral("Move Vorn to Applications");
+    alert.informativeText = QStringLiteral(
         "Vorn is running from a temporary, read-only location, so it can't keep its "
         "Accessibility permission or install updates. Quit Vorn, drag it into your Applications "
         "folder, then open it again.");
-    spec.icon = QMessageBox::Warning;
-    spec.buttons = {QStringLiteral("OK")};
-    spec.identifier = QStringLiteral("vorn.integrity.translocation");
-    ModalAlert::run(spec);
+    alert.icon = QMessageBox::Warning;
+    alert.buttons = {QStringLiteral("OK")};
+    alert.identifier = QStringLiteral("vorn.integrity.translocation");
+    ModalAlert::run(alert);
     return true;
 }
 

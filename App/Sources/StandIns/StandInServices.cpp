@@ -12,13 +12,13 @@ void StandInFeedback::show() {
     } else {
         vornFeedbackLog().error("feedback sending is not part of this build");
     }
-    AlertSpec spec;
-    spec.message = QStringLiteral("Feedback");
-    spec.informativeText = QStringLiteral("Feedback isn't available in this build.");
-    spec.icon = QMessageBox::Warning;
-    spec.buttons = {QStringLiteral("OK")};
-    spec.identifier = QStringLiteral("vorn.feedback.result");
-    ModalAlert::run(spec);
+    AlertContent alert;
+    alert.message = QStringLiteral("Feedback");
+    alert.informativeText = QStringLiteral("Feedback isn't available in this build.");
+    alert.icon = QMessageBox::Warning;
+    alert.buttons = {QStringLiteral("OK")};
+    alert.identifier = QStringLiteral("vorn.feedback.result");
+    ModalAlert::run(alert);
 }
 
 StandInUpdater::StandInUpdater() {
