@@ -140,13 +140,13 @@ std::vector<std::optional<std::int32_t>> OwnerQuery::collect() {
             for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem > 0;
                  xcb_res_client_id_value_next(&it)) {
                 const xcb_res_client_id_value_t& value = *it.data;
-                if ((value.spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) == 0
-                    || value.length < 4) {
+                const auto& [client, length] = value;
+                if ((client.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) == 0 || length < 4) {
                     continue;
                 }
                 const std::uint32_t pid = *xcb_res_client_id_value_value(&value);
                 if (pid != 0 && pid <= static_cast<std::uint32_t>(INT32_MAX)) {
-                    pidByClient[value.spec.client & ~m_connection.resourceIdMask()] =
+                    pidByClient[client.client & ~m_connection.resourceIdMask()] =
                         static_cast<std::int32_t>(pid);
                 }
             }
