@@ -6,6 +6,7 @@
 #include "DesktopEntries.h"
 #include "DocumentURL.h"
 #include "ExecLine.h"
+#include "FileURL.h"
 #include "TempDir.h"
 
 namespace vorn::platform::x11 {
@@ -214,8 +215,8 @@ TEST(X11DocumentURLTest, OnlyAbsoluteLocalPathsPass) {
         SCOPED_TRACE(c.input);
         EXPECT_EQ(localDocumentPath(c.input), c.expected);
     }
-    EXPECT_EQ(fileURL("/tmp/Grüße & co/#1"), "file:///tmp/Gr%C3%BC%C3%9Fe%20%26%20co/%231");
-    EXPECT_EQ(localDocumentPath(fileURL("/tmp/Grüße & co/#1")), "/tmp/Grüße & co/#1");
+    EXPECT_EQ(FileURL::fromPath("/tmp/Grüße & co/#1"), "file:///tmp/Gr%C3%BC%C3%9Fe%20&%20co/%231");
+    EXPECT_EQ(localDocumentPath(FileURL::fromPath("/tmp/Grüße & co/#1")), "/tmp/Grüße & co/#1");
 }
 
 }  // namespace

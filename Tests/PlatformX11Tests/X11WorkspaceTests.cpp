@@ -4,6 +4,7 @@
 
 #include "CapturingLogSink.h"
 #include "DocumentURL.h"
+#include "FileURL.h"
 #include "TempDir.h"
 #include "X11Fixture.h"
 
@@ -138,7 +139,7 @@ TEST_F(X11WorkspaceTest, NamesApplicationsAfterTheirDesktopEntries) {
     EXPECT_EQ(workspace.runningApplications("viewer").size(), 1u);
     EXPECT_TRUE(workspace.runningApplications("Viewer").empty());
     EXPECT_EQ(workspace.urlForApplication("org.vorn.Editor"),
-              platform::x11::fileURL((applications / "org.vorn.Editor.desktop").string()));
+              FileURL::fromPath((applications / "org.vorn.Editor.desktop").string()));
     EXPECT_EQ(workspace.urlForApplication("Tool"), std::nullopt);
     EXPECT_EQ(workspace.urlForApplication("../applications/viewer"), std::nullopt);
 }
@@ -163,7 +164,7 @@ TEST_F(X11WorkspaceTest, LaunchesAndOpensDocumentsThroughADesktopEntry) {
     test::TempDir documents;
     const auto document = documents / "my notes #1.txt";
     test::writeText(document, "x");
-    workspace.openURLs({platform::x11::fileURL(document.string())}, *url, {.activates = true});
+    workspace.openURLs({FileURL::fromPath(document.string())}, *url, {.activates = true});
     const std::string expectedTitle = "Notes " + document.string();
     EXPECT_TRUE(session.waitFor([&] {
         for (xcb_window_t w : session.clients()) {
@@ -177,7 +178,7 @@ TEST_F(X11WorkspaceTest, LaunchesAndOpensDocumentsThroughADesktopEntry) {
 
     test::CapturingLogSink logs;
     workspace.openURLs({"file://fileserver.example/share/notes.txt", "notes.txt"}, *url, {});
-    workspace.openApplication(platform::x11::fileURL((documents / "x.desktop").string()), {});
+    workspace.openApplication(FileURL::fromPath((documents / "x.desktop").string()), {});
     EXPECT_EQ(logs.count("windowmanager",
                          "x11: document refused: not a local file url=file://fileserver.example"),
               1u);

@@ -11,7 +11,4 @@ namespace vorn::platform::x11 {
 // hosts and schemes, relative paths, malformed escapes, NUL bytes.
 std::optional<std::string> localDocumentPath(std::string_view pathOrURL);
 
-// "file://" and the path with everything but unreserved characters and "/" percent-encoded.
-std::string fileURL(std::string_view absolutePath);
-
 }  // namespace vorn::platform::x11

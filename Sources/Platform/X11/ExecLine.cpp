@@ -1,6 +1,7 @@
 #include "ExecLine.h"
 
 #include "DocumentURL.h"
+#include "FileURL.h"
 #include "Log.h"
 
 namespace vorn::platform::x11 {
@@ -80,14 +81,14 @@ std::optional<std::vector<std::string>> expandExec(const DesktopEntry& entry,
         const std::string& t = token.text;
         if (t == "%F" || t == "%U") {
             for (const std::string& document : documents) {
-                argv.push_back(t == "%U" ? fileURL(document) : document);
+                argv.push_back(t == "%U" ? FileURL::fromPath(document) : document);
             }
             placedDocuments = true;
             continue;
         }
         if (t == "%f" || t == "%u") {
             if (!documents.empty()) {
-                argv.push_back(t == "%u" ? fileURL(first) : first);
+                argv.push_back(t == "%u" ? FileURL::fromPath(first) : first);
             }
             placedDocuments = true;
             continue;
@@ -117,7 +118,7 @@ std::optional<std::vector<std::string>> expandExec(const DesktopEntry& entry,
                     break;
                 case 'u':
                 case 'U':
-                    expanded += documents.empty() ? std::string() : fileURL(first);
+                    expanded += documents.empty() ? std::string() : FileURL::fromPath(first);
                     placedDocuments = true;
                     break;
                 case 'c':

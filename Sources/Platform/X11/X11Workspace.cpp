@@ -2,6 +2,7 @@
 
 #include "DocumentURL.h"
 #include "ExecLine.h"
+#include "FileURL.h"
 #include "Log.h"
 #include "X11Parts.h"
 
@@ -81,7 +82,7 @@ bool X11Workspace::activateApplication(std::int32_t pid) {
 std::optional<std::string> X11Workspace::urlForApplication(std::string_view bundleId) {
     m_desktop.entries().refresh();
     if (const DesktopEntry* entry = m_desktop.entries().byID(bundleId)) {
-        return fileURL(entry->path.string());
+        return FileURL::fromPath(entry->path.string());
     }
     return std::nullopt;
 }

@@ -59,7 +59,7 @@ std::optional<std::string> decodePath(std::string_view encoded) {
 
 }  // namespace
 
-std::optional<std::string> FileURL::path(std::string_view url) {
+std::optional<std::string> FileURL::path(std::string_view url, std::string_view thisHost) {
     if (url.size() < scheme.size()) {
         return std::nullopt;
     }
@@ -78,7 +78,7 @@ std::optional<std::string> FileURL::path(std::string_view url) {
             return std::nullopt;
         }
         const std::string_view host = rest.substr(0, slash);
-        if (!host.empty() && host != "localhost") {
+        if (!host.empty() && host != "localhost" && (thisHost.empty() || host != thisHost)) {
             return std::nullopt;
         }
         rest.remove_prefix(slash);
