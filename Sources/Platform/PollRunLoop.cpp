@@ -15,7 +15,6 @@
 namespace vorn::platform {
 namespace {
 
-constexpr Duration minimumInterval = std::chrono::milliseconds(1);
 // Without a wake-up descriptor a post from another thread cannot interrupt a wait, so waits are
 // cut into slices of this length instead.
 constexpr Duration sliceWithoutWakeup = std::chrono::milliseconds(20);
@@ -44,15 +43,16 @@ RunResult PollRunLoop::runUntil(MonotonicTime deadline) {
         if (m_stopRequested.exchange(false)) {
             return RunResult::stopped;
         }
-        const bool ranTasks = runPosted();
-        fireDueTimers();
+        const bool ranTasks = m_queues.runPosted() > 0;
+        m_queues.fireDueTimers(now());
         if (ranTasks) {
             return RunResult::handledSource;
         }
         if (now() >= deadline) {
             return RunResult::timedOut;
         }
-        if (waitAndDispatch(nextTimerTime(deadline))) {
+        const MonotonicTime until = std::min(deadline, m_queues.nextTimerTime().value_or(deadline));
+        if (waitAndDispatch(until)) {
             return RunResult::handledSource;
         }
     }
@@ -73,80 +73,24 @@ void PollRunLoop::sleepFor(Duration duration) {
 }
 
 void PollRunLoop::post(std::function<void()> task) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_posted.push_back(std::move(task));
-    }
+    m_queues.post(std::move(task));
     wake();
 }
 
 TimerID PollRunLoop::addTimer(Duration interval, bool repeats, std::function<void()> tick) {
-    interval = std::max(interval, minimumInterval);
-    const TimerID id = m_nextID++;
-    m_timers.emplace(id, Timer{now() + interval, interval, repeats, std::move(tick)});
-    return id;
+    return m_queues.addTimer(now(), interval, repeats, std::move(tick));
 }
 
 void PollRunLoop::cancelTimer(TimerID timer) {
-    m_timers.erase(timer);
+    m_queues.cancelTimer(timer);
 }
 
 WatchID PollRunLoop::watchReadable(int fd, std::function<void()> onReadable) {
-    const WatchID id = m_nextID++;
-    m_watches.emplace(id, Watch{fd, std::move(onReadable)});
-    return id;
+    return m_queues.watchReadable(fd, std::move(onReadable));
 }
 
 void PollRunLoop::unwatch(WatchID watch) {
-    m_watches.erase(watch);
-}
-
-bool PollRunLoop::runPosted() {
-    std::deque<std::function<void()>> tasks;
-    {
-        std::lock_guard lock(m_mutex);
-        tasks.swap(m_posted);
-    }
-    for (auto& task : tasks) {
-        task();
-    }
-    return !tasks.empty();
-}
-
-void PollRunLoop::fireDueTimers() {
-    const MonotonicTime current = now();
-    std::vector<std::pair<MonotonicTime, TimerID>> due;
-    for (const auto& [id, timer] : m_timers) {
-        if (timer.next <= current) {
-            due.emplace_back(timer.next, id);
-        }
-    }
-    std::sort(due.begin(), due.end());
-    for (const auto& [when, id] : due) {
-        auto it = m_timers.find(id);
-        if (it == m_timers.end()) {
-            continue;  // cancelled by an earlier tick
-        }
-        // The tick may cancel its own timer, so call a copy.
-        auto tick = it->second.tick;
-        if (it->second.repeats) {
-            it->second.next += it->second.interval;
-            if (it->second.next <= current) {
-                it->second.next = current + it->second.interval;  // no burst after a stall
-            }
-        } else {
-            m_timers.erase(it);
-        }
-        tick();
-    }
-}
-
-MonotonicTime PollRunLoop::nextTimerTime(MonotonicTime deadline) const {
-    MonotonicTime next = deadline;
-    for (const auto& [id, timer] : m_timers) {
-        next = std::min(next, timer.next);
-    }
-    return next;
+    m_queues.unwatch(watch);
 }
 
 bool PollRunLoop::waitAndDispatch(MonotonicTime until) {
@@ -155,8 +99,8 @@ bool PollRunLoop::waitAndDispatch(MonotonicTime until) {
     if (m_wakeFd >= 0) {
         fds.push_back({m_wakeFd, POLLIN, 0});
     }
-    for (const auto& [id, watch] : m_watches) {
-        fds.push_back({watch.fd, POLLIN, 0});
+    for (const auto& [id, fd] : m_queues.watches()) {
+        fds.push_back({fd, POLLIN, 0});
         ids.push_back(id);
     }
 
@@ -191,18 +135,16 @@ bool PollRunLoop::waitAndDispatch(MonotonicTime until) {
             continue;
         }
         const WatchID id = ids[i - first];
-        auto it = m_watches.find(id);
-        if (it == m_watches.end()) {
-            continue;  // unwatched by an earlier callback
-        }
         if ((events & POLLNVAL) != 0) {
-            vornAppLog().error("run loop: watched descriptor is not open fd=", it->second.fd);
-            m_watches.erase(it);
+            // Silent when an earlier callback already unwatched it.
+            if (m_queues.unwatch(id)) {
+                vornAppLog().error("run loop: watched descriptor is not open fd=", fds[i].fd);
+            }
             continue;
         }
-        auto onReadable = it->second.onReadable;
-        onReadable();
-        dispatched = true;
+        if (m_queues.notifyReadable(id)) {
+            dispatched = true;
+        }
     }
     return dispatched;
 }

@@ -1,12 +1,10 @@
 #pragma once
 
 #include <atomic>
-#include <deque>
 #include <functional>
-#include <map>
-#include <mutex>
 
 #include "RunLoop.h"
+#include "RunLoopQueues.h"
 
 namespace vorn::platform {
 
@@ -34,33 +32,13 @@ public:
     void stop();
 
 private:
-    struct Timer {
-        MonotonicTime next;
-        Duration interval;
-        bool repeats = false;
-        std::function<void()> tick;
-    };
-    struct Watch {
-        int fd = -1;
-        std::function<void()> onReadable;
-    };
-
-    bool runPosted();
-    void fireDueTimers();
-    MonotonicTime nextTimerTime(MonotonicTime deadline) const;
     bool waitAndDispatch(MonotonicTime until);
     void wake();
     void drainWakeDescriptor();
 
-    std::mutex m_mutex;
-    std::deque<std::function<void()>> m_posted;  // under m_mutex
+    RunLoopQueues m_queues{MissedTicks::skip};
     std::atomic<bool> m_stopRequested{false};
     int m_wakeFd = -1;
-
-    // Main thread only.
-    std::map<TimerID, Timer> m_timers;
-    std::map<WatchID, Watch> m_watches;
-    std::uint64_t m_nextID = 1;
 };
 
 }  // namespace vorn::platform

@@ -5,11 +5,6 @@
 #include <sstream>
 
 namespace vorn::platform::sim {
-namespace {
-
-constexpr Duration minimumInterval = std::chrono::milliseconds(1);
-
-}  // namespace
 
 SimulatedRunLoop::SimulatedRunLoop(SimulatedClock& clock)
     : m_clock(clock) {}
@@ -20,19 +15,19 @@ MonotonicTime SimulatedRunLoop::now() const {
 
 RunResult SimulatedRunLoop::runUntil(MonotonicTime deadline) {
     for (;;) {
-        if (runPosted() > 0) {
+        if (m_queues.runPosted() > 0) {
             return RunResult::handledSource;
         }
         std::optional<MonotonicTime> next = m_clock.nextScheduled();
-        for (const auto& [id, timer] : m_timers) {
-            next = next ? std::min(*next, timer.next) : timer.next;
+        if (const auto timer = m_queues.nextTimerTime()) {
+            next = next ? std::min(*next, *timer) : *timer;
         }
         if (!next || *next > deadline) {
             m_clock.advanceTo(deadline);
             return RunResult::timedOut;
         }
         m_clock.advanceTo(*next);
-        fireDueTimers();
+        m_queues.fireDueTimers(now());
     }
 }
 
@@ -45,44 +40,30 @@ void SimulatedRunLoop::sleepFor(Duration duration) {
 }
 
 void SimulatedRunLoop::post(std::function<void()> task) {
-    std::lock_guard lock(m_mutex);
-    m_posted.push_back(std::move(task));
+    m_queues.post(std::move(task));
 }
 
 TimerID SimulatedRunLoop::addTimer(Duration interval, bool repeats, std::function<void()> tick) {
-    interval = std::max(interval, minimumInterval);
-    const TimerID id = m_nextID++;
-    m_timers.emplace(id, Timer{now() + interval, interval, repeats, std::move(tick)});
-    return id;
+    return m_queues.addTimer(now(), interval, repeats, std::move(tick));
 }
 
 void SimulatedRunLoop::cancelTimer(TimerID timer) {
-    m_timers.erase(timer);
+    m_queues.cancelTimer(timer);
 }
 
 WatchID SimulatedRunLoop::watchReadable(int fd, std::function<void()> onReadable) {
-    const WatchID id = m_nextID++;
-    m_watches.emplace(id, Watch{fd, std::move(onReadable)});
-    return id;
+    return m_queues.watchReadable(fd, std::move(onReadable));
 }
 
 void SimulatedRunLoop::unwatch(WatchID watch) {
-    m_watches.erase(watch);
+    m_queues.unwatch(watch);
 }
 
 void SimulatedRunLoop::signalReadable(int fd) {
     post([this, fd] {
-        std::vector<WatchID> ids;
-        for (const auto& [id, watch] : m_watches) {
-            if (watch.fd == fd) {
-                ids.push_back(id);
-            }
-        }
-        for (WatchID id : ids) {
-            auto it = m_watches.find(id);
-            if (it != m_watches.end()) {
-                auto onReadable = it->second.onReadable;
-                onReadable();
+        for (const auto& [id, watched] : m_queues.watches()) {
+            if (watched == fd) {
+                m_queues.notifyReadable(id);
             }
         }
     });
@@ -90,15 +71,14 @@ void SimulatedRunLoop::signalReadable(int fd) {
 
 std::size_t SimulatedRunLoop::drain() {
     std::size_t ran = 0;
-    while (std::size_t batch = runPosted()) {
+    while (std::size_t batch = m_queues.runPosted()) {
         ran += batch;
     }
     return ran;
 }
 
 std::size_t SimulatedRunLoop::pendingTasks() const {
-    std::lock_guard lock(m_mutex);
-    return m_posted.size();
+    return m_queues.pendingTasks();
 }
 
 Duration SimulatedRunLoop::totalSlept() const {
@@ -107,42 +87,6 @@ Duration SimulatedRunLoop::totalSlept() const {
 
 void SimulatedRunLoop::setRecorder(std::function<void(const std::string&)> recorder) {
     m_recorder = std::move(recorder);
-}
-
-std::size_t SimulatedRunLoop::runPosted() {
-    std::deque<std::function<void()>> tasks;
-    {
-        std::lock_guard lock(m_mutex);
-        tasks.swap(m_posted);
-    }
-    for (auto& task : tasks) {
-        task();
-    }
-    return tasks.size();
-}
-
-void SimulatedRunLoop::fireDueTimers() {
-    const MonotonicTime current = now();
-    std::vector<std::pair<MonotonicTime, TimerID>> due;
-    for (const auto& [id, timer] : m_timers) {
-        if (timer.next <= current) {
-            due.emplace_back(timer.next, id);
-        }
-    }
-    std::sort(due.begin(), due.end());
-    for (const auto& [when, id] : due) {
-        auto it = m_timers.find(id);
-        if (it == m_timers.end()) {
-            continue;
-        }
-        auto tick = it->second.tick;
-        if (it->second.repeats) {
-            it->second.next += it->second.interval;
-        } else {
-            m_timers.erase(it);
-        }
-        tick();
-    }
 }
 
 std::string formatDuration(Duration value) {

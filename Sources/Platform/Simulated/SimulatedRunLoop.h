@@ -1,13 +1,11 @@
 #pragma once
 
-#include <deque>
 #include <functional>
-#include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "RunLoop.h"
+#include "RunLoopQueues.h"
 #include "SimulatedClock.h"
 
 namespace vorn::platform::sim {
@@ -33,7 +31,7 @@ public:
     // Runs the tasks posted so far without moving time; returns how many ran.
     std::size_t drain();
     std::size_t pendingTasks() const;
-    std::size_t activeTimers() const { return m_timers.size(); }
+    std::size_t activeTimers() const { return m_queues.activeTimers(); }
     // Every sleep, in order.
     const std::vector<Duration>& sleeps() const { return m_sleeps; }
     Duration totalSlept() const;
@@ -41,26 +39,8 @@ public:
     void setRecorder(std::function<void(const std::string&)> recorder);
 
 private:
-    struct Timer {
-        MonotonicTime next;
-        Duration interval;
-        bool repeats = false;
-        std::function<void()> tick;
-    };
-    struct Watch {
-        int fd = -1;
-        std::function<void()> onReadable;
-    };
-
-    std::size_t runPosted();
-    void fireDueTimers();
-
     SimulatedClock& m_clock;
-    mutable std::mutex m_mutex;
-    std::deque<std::function<void()>> m_posted;  // under m_mutex
-    std::map<TimerID, Timer> m_timers;
-    std::map<WatchID, Watch> m_watches;
-    std::uint64_t m_nextID = 1;
+    RunLoopQueues m_queues{MissedTicks::catchUp};
     std::vector<Duration> m_sleeps;
     std::function<void(const std::string&)> m_recorder;
 };
