@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "Text.h"
+
 namespace vorn {
 namespace {
 
@@ -19,19 +21,6 @@ bool isPathCharacter(char c) {
            || c == '@';
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<std::string> decodePath(std::string_view encoded) {
     std::string decoded;
     decoded.reserve(encoded.size());
@@ -41,8 +30,8 @@ std::optional<std::string> decodePath(std::string_view encoded) {
             if (i + 2 >= encoded.size()) {
                 return std::nullopt;
             }
-            const int high = hexValue(encoded[i + 1]);
-            const int low = hexValue(encoded[i + 2]);
+            const int high = text::hexDigitValue(encoded[i + 1]);
+            const int low = text::hexDigitValue(encoded[i + 2]);
             if (high < 0 || low < 0 || (high == 0 && low == 0)) {
                 return std::nullopt;
             }

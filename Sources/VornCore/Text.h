@@ -22,4 +22,7 @@ std::string trimmed(std::string_view utf8);
 // independent of locale. Suffixes match whole characters (grapheme clusters) only.
 std::string normalizedTitle(std::string_view title, std::string_view appName);
 
+// The value of one ASCII hexadecimal digit of either case, or -1 for any other character.
+int hexDigitValue(char c);
+
 }  // namespace vorn::text

@@ -3,21 +3,10 @@
 #include <mutex>
 #include <random>
 
+#include "Text.h"
+
 namespace vorn {
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 bool isHyphenPosition(std::size_t i) {
     return i == 8 || i == 13 || i == 18 || i == 23;
@@ -61,8 +50,8 @@ std::optional<Uuid> Uuid::parse(std::string_view text) {
             ++i;
             continue;
         }
-        const int high = hexValue(text[i]);
-        const int low = hexValue(text[i + 1]);
+        const int high = text::hexDigitValue(text[i]);
+        const int low = text::hexDigitValue(text[i + 1]);
         if (high < 0 || low < 0 || isHyphenPosition(i + 1)) {
             return std::nullopt;
         }
