@@ -1,7 +1,10 @@
 #include "Log.h"
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
+#include <string_view>
 
 namespace vorn {
 namespace {
@@ -15,6 +18,14 @@ struct SinkSlot {
 SinkSlot& slot() {
     static SinkSlot s;
     return s;
+}
+
+std::atomic<bool>& debugWanted() {
+    static std::atomic<bool> wanted = [] {
+        const char* level = std::getenv("VORN_LOG_LEVEL");
+        return level != nullptr && std::string_view(level) == "debug";
+    }();
+    return wanted;
 }
 
 }  // namespace
@@ -54,6 +65,14 @@ std::shared_ptr<LogSink> currentLogSink() {
     auto& s = slot();
     std::lock_guard lock(s.mutex);
     return s.sink;
+}
+
+bool isLogLevelEnabled(LogLevel level) {
+    return level != LogLevel::debug || debugWanted().load(std::memory_order_relaxed);
+}
+
+void setDebugLogging(bool enabled) {
+    debugWanted().store(enabled, std::memory_order_relaxed);
 }
 
 void setLogSubsystem(std::string subsystem) {

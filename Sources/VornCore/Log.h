@@ -35,6 +35,12 @@ public:
 std::shared_ptr<LogSink> setLogSink(std::shared_ptr<LogSink> sink);
 std::shared_ptr<LogSink> currentLogSink();
 
+// Whether lines of the level are wanted: debug lines only when asked for (VORN_LOG_LEVEL=debug,
+// or setDebugLogging). Work done only to be logged at a level is skipped when it is not wanted.
+bool isLogLevelEnabled(LogLevel level);
+// Overrides what the environment asked for; for tests.
+void setDebugLogging(bool enabled);
+
 // The subsystem name every log line carries (the application's bundle identifier).
 void setLogSubsystem(std::string subsystem);
 std::string logSubsystem();

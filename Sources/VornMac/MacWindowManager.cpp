@@ -179,9 +179,12 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
         result.push_back(std::move(info));
     }
 
-    const auto all = WindowEnumerator::allWindowIDs(m_context.platform.windowServer);
-    vornWMLog().debug("listWindows: trustworthy onScreen=", result.size(),
-                      " allWindows=", all ? static_cast<long>(all->size()) : -1L);
+    // The second enumeration only serves this line.
+    if (isLogLevelEnabled(LogLevel::debug)) {
+        const auto all = WindowEnumerator::allWindowIDs(m_context.platform.windowServer);
+        vornWMLog().debug("listWindows: trustworthy onScreen=", result.size(),
+                          " allWindows=", all ? static_cast<long>(all->size()) : -1L);
+    }
     return result;
 }
 

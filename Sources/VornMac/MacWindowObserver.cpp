@@ -7,11 +7,12 @@
 namespace vorn {
 namespace {
 
-constexpr std::array<platform::WorkspaceNotification, 4> observedNotifications = {
+constexpr std::array<platform::WorkspaceNotification, 5> observedNotifications = {
     platform::WorkspaceNotification::didActivateApplication,
     platform::WorkspaceNotification::didLaunchApplication,
     platform::WorkspaceNotification::didTerminateApplication,
     platform::WorkspaceNotification::activeSpaceDidChange,
+    platform::WorkspaceNotification::windowsDidChange,
 };
 
 }  // namespace
@@ -72,8 +73,13 @@ void MacWindowObserver::stop() {
 
 void MacWindowObserver::onWorkspace(const std::shared_ptr<State>& state,
                                     const platform::WorkspaceEvent& event) {
-    if (event.name == platform::WorkspaceNotification::didActivateApplication && event.application
-        && state->resolveFocused) {
+    const bool activation = event.name == platform::WorkspaceNotification::didActivateApplication;
+    // A platform that names the new active window saves asking the application for it.
+    if (activation && event.window) {
+        state->report(WindowChange::focused(WindowID(*event.window)));
+        return;
+    }
+    if (activation && event.application && state->resolveFocused) {
         // Copied for the same reason as the handler.
         const FocusResolver resolve = state->resolveFocused;
         if (const std::optional<WindowID> focused = resolve(event.application->pid)) {

@@ -180,9 +180,19 @@ TEST_F(MacWindowManagerListingTest, NoWindowListIsNotAnEmptyOne) {
     EXPECT_FALSE(manager().isOnCurrentScreen(WindowID(1)));
 
     world.desktop.windowListHook = nullptr;
-    logs.clear();
-    EXPECT_EQ(manager().listWindows(), std::vector<WindowInfo>{});
-    EXPECT_TRUE(logs.contains("windowmanager", "listWindows: trustworthy onScreen=0 allWindows=0"));
+    // The count of every window costs a second listing, made only when debug lines are wanted.
+    for (const bool debug : {false, true}) {
+        SCOPED_TRACE(debug);
+        setDebugLogging(debug);
+        logs.clear();
+        const std::size_t before = world.desktop.countCalls("windowList");
+        EXPECT_EQ(manager().listWindows(), std::vector<WindowInfo>{});
+        EXPECT_EQ(world.desktop.countCalls("windowList") - before, debug ? 2u : 1u);
+        EXPECT_EQ(
+            logs.contains("windowmanager", "listWindows: trustworthy onScreen=0 allWindows=0"),
+            debug);
+    }
+    setDebugLogging(false);
 }
 
 }  // namespace

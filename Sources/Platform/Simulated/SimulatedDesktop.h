@@ -215,7 +215,10 @@ public:
 
     // Used by the interface implementations.
     void record(std::string call);
-    void notify(WorkspaceNotification name, std::optional<std::int32_t> pid);
+    // The window is the one an activation names, as platforms that know it do.
+    void notify(WorkspaceNotification name,
+                std::optional<std::int32_t> pid,
+                std::optional<std::uint32_t> window = std::nullopt);
     std::optional<RunningApplication> runningApplication(std::int32_t pid) const;
     std::vector<std::int32_t> applicationOrder() const { return m_appOrder; }
     std::vector<std::uint32_t> accessibleWindows(std::int32_t pid) const;

@@ -28,4 +28,16 @@ void X11Backend::processEvents() {
     m_desktop->readEvents();
 }
 
+std::uint32_t X11Backend::probeSequence() {
+    Connection* connection = m_desktop->connection();
+    if (connection == nullptr) {
+        return 0;
+    }
+    return xcb_no_operation(connection->raw()).sequence;
+}
+
+void X11Backend::forgetWindows() {
+    m_desktop->forgetClients();
+}
+
 }  // namespace vorn::platform::x11

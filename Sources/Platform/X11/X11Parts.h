@@ -117,6 +117,7 @@ public:
 
 private:
     X11Desktop& m_desktop;
+    std::map<xcb_atom_t, std::string> m_monitorNames;
 };
 
 // The focus entry points, done the X11 way: an element's window number is its window id, and
