@@ -213,6 +213,14 @@ TEST_F(X11EditorDocumentTest, PinnedTabsReopenTheirFilesAndBindByDocumentAfterAR
         EXPECT_NE(*reopened, WindowID(*firstWindow));
         EXPECT_EQ(titleOf(reopened->raw), first + " - Mousepad");
         EXPECT_TRUE(runUntil([&] { return documentOf(*program.manager, reopened->raw) == first; }));
+        // The program runs on until a refresh has seen the window as it now is.
+        EXPECT_TRUE(runUntil(
+            [&] {
+                const auto now = program.pinnedTab(first);
+                return now && now->boundWindowID == reopened
+                       && now->lastTitle == first + " - Mousepad";
+            },
+            std::chrono::seconds(10)));
     }
 
     // Later the editor runs again on both files, in new windows whose titles now show no paths:
