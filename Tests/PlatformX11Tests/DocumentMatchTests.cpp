@@ -27,6 +27,7 @@ TEST(X11DocumentMatchTest, FileNamesCountOnlyAsWholeWords) {
         {"\u25CF notes.txt \u2014 Editor", "notes.txt", true},
         {"\u00ABnotes.txt\u00BB", "notes.txt", true},
         {"notes.txt: line 4", "notes.txt", true},
+        {"\u300Cnotes.txt\u300D", "notes.txt", true},
         {"mynotes.txt - notes.txt", "notes.txt", true},
         {"notes.txt.bak - Mousepad", "notes.txt", false},
         {"old-notes.txt - Mousepad", "notes.txt", false},
@@ -34,6 +35,7 @@ TEST(X11DocumentMatchTest, FileNamesCountOnlyAsWholeWords) {
         {"notes.txt2", "notes.txt", false},
         {"\u00C9notes.txt", "notes.txt", false},
         {"notes.txt\u00E9", "notes.txt", false},
+        {"\u65E5notes.txt", "notes.txt", false},
         {"Untitled - Mousepad", "notes.txt", false},
         {"anything", "", false},
     };

@@ -9,64 +9,38 @@
 #include "DocumentURL.h"
 
 #include <sys/stat.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
 #include <unistd.h>
 
 namespace vorn::platform::x11 {
 namespace {
 
-bool isWordCodePoint(char32_t c) {
+// Letters, digits and marks join words, and so do "_", "-" and "." as file names use them.
+// Ill-formed bytes count as letters: they join rather than split.
+bool isWordCharacter(UChar32 c) {
+    if (c < 0) {
+        return true;
+    }
     if (c < 0x80) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-               || c == '_' || c == '-' || c == '.';
+        return u_isalnum(c) || c == '_' || c == '-' || c == '.';
     }
-    // Latin-1 punctuation, the general punctuation and symbol blocks (dashes, quotes, bullets,
-    // arrows, shapes such as the black circle editors mark unsaved files with), CJK punctuation
-    // and the full-width forms of ASCII punctuation separate words; other letters do not.
-    return !((c >= 0xA0 && c <= 0xBF) || c == 0xD7 || c == 0xF7 || (c >= 0x2000 && c <= 0x2BFF)
-             || (c >= 0x3000 && c <= 0x303F) || (c >= 0xFE30 && c <= 0xFE4F)
-             || (c >= 0xFF01 && c <= 0xFF0F) || (c >= 0xFF1A && c <= 0xFF20));
+    const auto mask = U_GET_GC_MASK(c);
+    return (mask & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0;
 }
 
-// The code point that starts at the byte; a stray byte stands for itself.
-char32_t decodeAt(std::string_view text, std::size_t at) {
-    const auto byte = static_cast<unsigned char>(text[at]);
-    int length = 0;
-    char32_t c = 0;
-    if (byte < 0x80) {
-        return byte;
-    } else if ((byte & 0xE0) == 0xC0) {
-        length = 2;
-        c = byte & 0x1F;
-    } else if ((byte & 0xF0) == 0xE0) {
-        length = 3;
-        c = byte & 0x0F;
-    } else if ((byte & 0xF8) == 0xF0) {
-        length = 4;
-        c = byte & 0x07;
-    } else {
-        return byte;
-    }
-    if (at + static_cast<std::size_t>(length) > text.size()) {
-        return byte;
-    }
-    for (int i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[at + static_cast<std::size_t>(i)]);
-        if ((next & 0xC0) != 0x80) {
-            return byte;
-        }
-        c = (c << 6) | (next & 0x3F);
-    }
-    return c;
+bool isWordCharacterAt(std::string_view text, std::size_t at) {
+    UChar32 c = 0;
+    auto i = static_cast<std::int32_t>(at);
+    U8_NEXT(text.data(), i, static_cast<std::int32_t>(text.size()), c);
+    return isWordCharacter(c);
 }
 
-// The code point that ends right before the byte.
-char32_t decodeBefore(std::string_view text, std::size_t end) {
-    std::size_t start = end - 1;
-    while (start > 0 && end - start < 4
-           && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
-        --start;
-    }
-    return decodeAt(text.substr(0, end), start);
+bool isWordCharacterBefore(std::string_view text, std::size_t end) {
+    UChar32 c = 0;
+    auto i = static_cast<std::int32_t>(end);
+    U8_PREV(text.data(), 0, i, c);
+    return isWordCharacter(c);
 }
 
 std::string lowerASCII(std::string_view text) {
@@ -136,8 +110,8 @@ bool containsWholeWord(std::string_view text, std::string_view word) {
     for (std::size_t at = text.find(word); at != std::string_view::npos;
          at = text.find(word, at + 1)) {
         const std::size_t end = at + word.size();
-        const bool startsWord = at == 0 || !isWordCodePoint(decodeBefore(text, at));
-        const bool endsWord = end == text.size() || !isWordCodePoint(decodeAt(text, end));
+        const bool startsWord = at == 0 || !isWordCharacterBefore(text, at);
+        const bool endsWord = end == text.size() || !isWordCharacterAt(text, end);
         if (startsWord && endsWord) {
             return true;
         }

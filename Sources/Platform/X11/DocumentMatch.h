@@ -37,10 +37,10 @@ struct DocumentChoice {
     friend bool operator==(const DocumentChoice&, const DocumentChoice&) = default;
 };
 
-// Whether the word stands in the text with no word character right before or after it. Word
-// characters are letters, digits, "_", "-" and "." (so "notes.txt" is not found in
-// "notes.txt.bak" or "old-notes.txt"); spaces, punctuation and symbols, Latin-1's and Unicode's
-// general ones included, separate words.
+// Whether the word stands in the UTF-8 text with no word character right before or after it.
+// Word characters are letters, digits and marks of any script, "_", "-" and "." (so "notes.txt"
+// is not found in "notes.txt.bak" or "old-notes.txt"); spaces, punctuation and symbols, such as
+// the dashes and bullets of titles, separate words.
 bool containsWholeWord(std::string_view text, std::string_view word);
 
 // The program a command line starts, without its directory: "mousepad" for "'mousepad %u'"
