@@ -3,8 +3,12 @@
 #include "AppDependencies.h"
 #include "AppEnvironment.h"
 #include "BundleInfo.h"
+#include "FeedbackController.h"
 #include "Observability.h"
+#include "PlatformBackend.h"
 #include "StandInServices.h"
+#include "StandardUserDriver.h"
+#include "UpdateWrapper.h"
 
 namespace vorn::app {
 namespace {
@@ -43,9 +47,20 @@ AppDependencies standardDependencies(PlatformBackend& backend,
     deps.makeObservability = [directory = deps.dataDirectory](bool consented) {
         return std::make_unique<ServicesObservability>(consented, directory);
     };
-    deps.makeUpdater = [] { return std::make_unique<StandInUpdater>(); };
-    deps.makeFeedback = [](std::function<void()> /*onSent*/) {
-        return std::make_unique<StandInFeedback>();
+    deps.makeUpdater = [&loop = backend.services().runLoop, executor = deps.executor] {
+        return std::make_unique<updates::SoftwareUpdater>(
+            [&loop](updates::UpdaterDelegate& updaterDelegate,
+                    updates::UserDriverDelegate& userDriverDelegate) {
+                auto configuration = updates::UpdaterConfiguration::standard();
+                auto driver = std::make_unique<updates::StandardUserDriver>(
+                    userDriverDelegate, configuration.displayVersion);
+                return std::make_unique<updates::UpdaterController>(
+                    true, std::move(configuration), loop, std::move(driver), &updaterDelegate);
+            },
+            *executor);
+    };
+    deps.makeFeedback = [executor = deps.executor](std::function<void()> onSent) {
+        return FeedbackController::fromBundle(std::move(onSent), executor);
     };
     deps.makeSettings = [](std::shared_ptr<SidebarModel> /*model*/, UpdatePreferences* /*prefs*/) {
         return std::make_unique<StandInSettingsWindow>();

@@ -83,7 +83,7 @@ bool configure(Transfer& transfer, const std::string& noProxy) {
     set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
     set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
     set(curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
-    set(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L));
+    set(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, transfer.request.followRedirects ? 1L : 0L));
     set(curl_easy_setopt(easy, CURLOPT_MAXREDIRS, CurlHttpSession::maximumRedirects));
     set(curl_easy_setopt(easy, CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_ALL)));
     set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L));

@@ -13,6 +13,8 @@ struct HttpRequest {
     std::string url;
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
+    // Off: a redirect is the answer, reported with its status.
+    bool followRedirects = true;
 };
 
 struct HttpResponse {
