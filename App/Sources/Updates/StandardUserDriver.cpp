@@ -240,7 +240,7 @@ void StandardUserDriver::closeAlert() {
 void StandardUserDriver::restartInto(const std::filesystem::path& image) {
     vornUpdaterLog().notice("restarting into the new version path=", image.string());
     if (QProcess::startDetached(QString::fromStdString(image.string()), {})) {
-        QCoreApplication::quit();
+        QCoreApplication::exit(0);
     } else {
         vornUpdaterLog().error("restart FAILED: the new version did not start path=",
                                image.string());
