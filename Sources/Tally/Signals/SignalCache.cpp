@@ -254,7 +254,15 @@ void SignalCache::run() {
         lock.unlock();
         {
             std::lock_guard file(m_fileMutex);
-            (void)writeLocked(false);
+            bool behind = false;
+            {
+                // A backup may have written everything while this thread waited.
+                std::lock_guard state(m_mutex);
+                behind = !m_state.silent && m_state.written != m_state.changes;
+            }
+            if (behind) {
+                (void)writeLocked(false);
+            }
         }
         lock.lock();
     }
