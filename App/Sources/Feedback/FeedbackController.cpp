@@ -131,7 +131,7 @@ void FeedbackController::submit(const std::string& message, const std::string& e
     request.headers = {{"Content-Type", "application/json"}};
     request.body = *body.bytes;
     // A redirect is not followed: its status is the server's answer.
-    request.followRedirects = false;
+    request.redirects = tally::system::RedirectPolicy::answer;
     vornFeedbackLog().notice("submitting feedback (",
                              characterCount(QString::fromStdString(message)), " chars)");
     std::weak_ptr<int> alive = m_lifetime;

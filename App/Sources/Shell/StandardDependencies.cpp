@@ -13,26 +13,25 @@
 namespace vorn::app {
 namespace {
 
-// Crash reporting and analytics as the services library starts them.
 class ServicesObservability final : public ObservabilityService {
 public:
-    ServicesObservability(bool consented, std::filesystem::path dataDirectory)
-        : m_observability(consented, setupFor(std::move(dataDirectory))) {}
+    ServicesObservability(bool consented, ObservabilitySetup setup)
+        : m_observability(consented, std::move(setup)) {}
 
     void start() override { m_observability.start(); }
     std::shared_ptr<TelemetrySink> sink() const override { return m_observability.sink(); }
+    void setConsented(bool consented) override { m_observability.setConsented(consented); }
 
 private:
-    static ObservabilitySetup setupFor(std::filesystem::path dataDirectory) {
-        ObservabilitySetup setup;
-        setup.dataDirectory = std::move(dataDirectory);
-        return setup;
-    }
-
     Observability m_observability;
 };
 
 }  // namespace
+
+std::unique_ptr<ObservabilityService> servicesObservability(bool consented,
+                                                            ObservabilitySetup setup) {
+    return std::make_unique<ServicesObservability>(consented, std::move(setup));
+}
 
 AppDependencies standardDependencies(PlatformBackend& backend,
                                      ScreenEvents& screenEvents,
@@ -45,7 +44,9 @@ AppDependencies standardDependencies(PlatformBackend& backend,
     deps.bundlePath = QCoreApplication::applicationFilePath().toStdString();
     deps.appVersion = bundle::shortVersion[0] != '\0' ? bundle::shortVersion : "0.0.0";
     deps.makeObservability = [directory = deps.dataDirectory](bool consented) {
-        return std::make_unique<ServicesObservability>(consented, directory);
+        ObservabilitySetup setup;
+        setup.dataDirectory = directory;
+        return servicesObservability(consented, std::move(setup));
     };
     deps.makeUpdater = [&loop = backend.services().runLoop, executor = deps.executor] {
         return std::make_unique<updates::SoftwareUpdater>(
