@@ -34,6 +34,9 @@ struct Recorder final : TelemetrySink, ObservabilityService, SoftwareUpdater, Si
         calls.push_back(line);
     }
     void start() override { calls.push_back("observability.start"); }
+    void setConsented(bool enabled) override {
+        calls.push_back(std::string("observability.consented ") + (enabled ? "true" : "false"));
+    }
     std::shared_ptr<TelemetrySink> sink() const override {
         if (!consented) {
             return std::make_shared<NoopTelemetrySink>();

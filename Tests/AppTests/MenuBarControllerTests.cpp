@@ -1,3 +1,4 @@
+#include <QCloseEvent>
 #include <QMenu>
 #include <QtTest>
 
@@ -26,6 +27,25 @@ private Q_SLOTS:
         QTRY_VERIFY(controller.menu()->isVisible());
         QTest::keyClick(controller.menu(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(logs.contains("menubar", "quit"));
+    }
+
+    // The display chooser refuses to close; "Quit Vorn" must end the program all the same.
+    void quitEndsTheProgramWhileAWindowRefusesToClose() {
+        struct Stubborn : QWidget {
+            void closeEvent(QCloseEvent* event) override { event->ignore(); }
+        } stubborn;
+        stubborn.show();
+        MenuBarController controller;
+        QTimer::singleShot(0, controller.menu(),
+                           [&] { controller.menu()->actions().constLast()->trigger(); });
+        // A fallback, so that a refused quit fails the test instead of hanging it.
+        bool ended = true;
+        QTimer::singleShot(5000, [&] {
+            ended = false;
+            QCoreApplication::exit(1);
+        });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(ended);
     }
 };
 

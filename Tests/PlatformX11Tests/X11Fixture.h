@@ -31,10 +31,12 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(session.start(options())) << session.error();
         applications = session.directory() / "applications";
+        recentlyUsed = session.directory() / "recently-used.xbel";
         std::filesystem::create_directories(applications);
         platform::x11::X11Options backendOptions;
         backendOptions.display = session.display();
         backendOptions.applicationDirs = {applications};
+        backendOptions.recentlyUsedFile = recentlyUsed;
         backend = std::make_unique<platform::x11::X11Backend>(runLoop, backendOptions);
         ASSERT_TRUE(backend->isConnected());
         services.emplace(backend->services());
@@ -84,6 +86,8 @@ protected:
 
     XvfbSession session;
     std::filesystem::path applications;
+    // The backend's recently-used list; there is none until a test writes it.
+    std::filesystem::path recentlyUsed;
     platform::PollRunLoop runLoop;
     std::unique_ptr<platform::x11::X11Backend> backend;
     std::optional<platform::Services> services;

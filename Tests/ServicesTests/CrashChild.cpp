@@ -1,5 +1,6 @@
 // Usage:
 //   VornCrashChild <data directory> crash null|abort|exception
+//   VornCrashChild <data directory> crash-withdrawn null  (crash reporting stopped first)
 //   VornCrashChild <data directory> start <consent 0|1> <crash DSN>
 #include <chrono>
 #include <cstdlib>
@@ -26,7 +27,7 @@ dereferenceNull() {
     *target = 1;
 }
 
-[[noreturn]] void crash(const std::string& how) {
+[[noreturn, gnu::noinline]] void crash(const std::string& how) {
     if (how == "null") {
         dereferenceNull();
     } else if (how == "exception") {
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
 
     const std::string dataDirectory = argv[1];
     const std::string mode = argv[2];
-    if (mode == "crash") {
+    if (mode == "crash" || mode == "crash-withdrawn") {
         vorn::CrashReporter reporter(dataDirectory);
         reporter.start([](vorn::CrashOptions& options) {
             options.setDsn("http://key@127.0.0.1:9/1");
@@ -56,6 +57,9 @@ int main(int argc, char** argv) {
             options.setReleaseName("org.vorn.Vorn@9.9.9+9");
             options.setEnvironment("production");
         });
+        if (mode == "crash-withdrawn") {
+            reporter.stop();
+        }
         crash(argv[3]);
     }
     if (mode == "start" && argc >= 5) {

@@ -48,6 +48,12 @@ TEST(CrashEnvelopeTests, OneEnvelopeHeaderOneItemHeaderOneEvent) {
     record.release = "org.vorn.Vorn@1.4.2+57";
     record.environment = "production";
     record.frames = {0x1000, 0x2000, 0x3000};
+    record.modules = {
+        {"/home/someone/bin/vorn", 0x555500000000, 0x20000,
+         "0123456789abcdef0123456789abcdef01234567"},
+        {"/usr/lib/libshort.so.1", 0x7f0000000000, 0x1000, "abcd"},
+        {"linux-vdso.so.1", 0x7fff00000000, 0x2000, ""},
+    };
     const auto dsn = *Dsn::parse("https://abc@127.0.0.1/5");
     const auto id = *Uuid::parse("0A1B2C3D-4E5F-4061-8293-A4B5C6D7E8F9");
     const std::string envelope = crashEnvelope(record, dsn, id, Date::fromUnix(1778307260));
@@ -85,6 +91,19 @@ TEST(CrashEnvelopeTests, OneEnvelopeHeaderOneItemHeaderOneEvent) {
     // The outermost call first.
     EXPECT_EQ(frames.at(0).at("instruction_addr"), "0x3000");
     EXPECT_EQ(frames.at(2).at("instruction_addr"), "0x1000");
+    EXPECT_EQ(exception.at("stacktrace").at("instruction_addr_adjustment"), "all_but_first");
+
+    // The modules as debug images, by file name only: a path would name the user's folders.
+    const auto& images = event->at("debug_meta").at("images");
+    ASSERT_EQ(images.size(), 3u);
+    EXPECT_EQ(images.at(0), json::parse(R"({"type":"elf","code_file":"vorn",
+        "image_addr":"0x555500000000","image_size":131072,
+        "code_id":"0123456789abcdef0123456789abcdef01234567",
+        "debug_id":"67452301-ab89-efcd-0123-456789abcdef"})"));
+    EXPECT_EQ(images.at(1).at("debug_id"), "0000cdab-0000-0000-0000-000000000000");
+    EXPECT_FALSE(images.at(2).contains("debug_id"));
+    EXPECT_FALSE(images.at(2).contains("code_id"));
+    EXPECT_EQ(envelope.find("/home/someone"), std::string::npos);
 }
 
 TEST(CrashEnvelopeTests, RecordsReadLeniently) {
@@ -94,6 +113,16 @@ TEST(CrashEnvelopeTests, RecordsReadLeniently) {
     EXPECT_EQ(full->type, "std::bad_alloc");
     EXPECT_EQ(full->signal, 0);
     EXPECT_EQ(full->frames, std::vector<std::uint64_t>{0xff});
+    const auto withModules = CrashRecord::parse(
+        R"({"kind":"signal","type":"SIGSEGV","timestamp":5,"modules":[
+            {"path":"/bin/a","address":"0x1000","size":4096,"buildId":"ab"},
+            {"path":"/bin/no-size","address":"0x1000"},
+            {"path":"","address":"0x1000","size":1},
+            {"path":"/bin/b","address":"0x2000","size":8},
+            7]})");
+    ASSERT_TRUE(withModules);
+    EXPECT_EQ(withModules->modules, (std::vector<LoadedModule>{{"/bin/a", 0x1000, 4096, "ab"},
+                                                               {"/bin/b", 0x2000, 8, ""}}));
     EXPECT_FALSE(CrashRecord::parse(R"({"kind":"other","type":"x","timestamp":5})"));
     EXPECT_FALSE(CrashRecord::parse(R"({"kind":"signal","timestamp":5})"));
     EXPECT_FALSE(CrashRecord::parse(R"({"kind":"signal","type":"x"})"));

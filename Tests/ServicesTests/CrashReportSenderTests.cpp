@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <atomic>
+
 #include <gtest/gtest.h>
 
 #include "CapturingLogSink.h"
@@ -30,8 +33,12 @@ protected:
 
     // Sends what waits and returns the names still waiting afterwards.
     std::vector<std::string> sendAndList(const std::string& dsnText) {
+        return sendAndList(dsnText, session);
+    }
+    std::vector<std::string> sendAndList(const std::string& dsnText,
+                                         std::shared_ptr<tally::system::HttpSession> through) {
         auto sender = std::make_shared<CrashReportSender>(directory.path(), *Dsn::parse(dsnText),
-                                                          session, [] { return now; });
+                                                          std::move(through), [] { return now; });
         sender->sendPending();
         EXPECT_TRUE(sender->waitUntilDone(std::chrono::seconds(20)));
         std::vector<std::string> names;
@@ -92,6 +99,70 @@ TEST_F(CrashReportSenderTests, OldAndUnreadableRecordsAreDeletedUnsent) {
     EXPECT_EQ(log.count("observability", "crash report unreadable, deleted file=300-1.json"), 1u);
     // A write that a crash cut short is not a record.
     EXPECT_TRUE(std::filesystem::exists(directory / ".400-1.tmp"));
+}
+
+// Counts the requests under way at once.
+class CountingSession final : public tally::system::HttpSession {
+public:
+    explicit CountingSession(std::shared_ptr<tally::system::HttpSession> inner)
+        : m_inner(std::move(inner)) {}
+
+    void post(tally::system::HttpRequest request,
+              tally::system::HttpCompletion completion) override {
+        m_mostAtOnce = std::max(m_mostAtOnce.load(), ++m_underWay);
+        m_inner->post(std::move(request), [this, completion = std::move(completion)](
+                                              std::optional<tally::system::HttpResponse> response,
+                                              std::optional<std::string> error) {
+            --m_underWay;
+            completion(std::move(response), std::move(error));
+        });
+    }
+
+    int mostAtOnce() const { return m_mostAtOnce.load(); }
+
+private:
+    std::shared_ptr<tally::system::HttpSession> m_inner;
+    std::atomic<int> m_underWay{0};
+    std::atomic<int> m_mostAtOnce{0};
+};
+
+TEST_F(CrashReportSenderTests, TheNewestTwentyGoOneAtATime) {
+    LoopbackHttpServer server;
+    for (int i = 1; i <= 50; ++i) {
+        writeRecord(std::to_string(1000 + i) + "-1.json", 100.0 * (51 - i),
+                    "SIG" + std::to_string(i));
+    }
+    auto counting = std::make_shared<CountingSession>(session);
+    EXPECT_TRUE(sendAndList(dsnFor(server), counting).empty());
+    EXPECT_EQ(counting->mostAtOnce(), 1);
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 20u);
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        EXPECT_NE(requests[i].body.find("\"SIG" + std::to_string(50 - i) + "\""), std::string::npos)
+            << i;
+    }
+    EXPECT_EQ(log.count("observability", "crash reports beyond the newest 20 deleted count=30"),
+              1u);
+}
+
+TEST_F(CrashReportSenderTests, ABusyServiceEndsTheRoundAndARedirectIsNotFollowed) {
+    LoopbackHttpServer elsewhere;
+    for (const auto& reply :
+         {LoopbackHttpServer::Reply{429, {}, {}}, LoopbackHttpServer::Reply{503, {}, {}},
+          LoopbackHttpServer::Reply{307, {}, {{"Location", elsewhere.url("/api/7/envelope/")}}},
+          LoopbackHttpServer::Reply{307, {}, {{"Location", "/api/7/other/"}}}}) {
+        LoopbackHttpServer server;
+        server.setResponder([reply](const LoopbackHttpServer::Request&) { return reply; });
+        for (int i = 1; i <= 3; ++i) {
+            writeRecord(std::to_string(i) + "00-1.json", i * day);
+        }
+        // The newest is tried, kept, and the other two wait for the next start untried.
+        EXPECT_EQ(sendAndList(dsnFor(server)).size(), 3u) << reply.status;
+        ASSERT_EQ(server.requests().size(), 1u) << reply.status;
+        EXPECT_EQ(server.requests()[0].path, "/api/7/envelope/");
+        removeCrashRecords(directory.path());
+    }
+    EXPECT_TRUE(elsewhere.requests().empty());
 }
 
 TEST_F(CrashReportSenderTests, EachRecordGoesInItsOwnRequest) {

@@ -1,10 +1,12 @@
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "CrashEnvelope.h"
 #include "CrashRecord.h"
 #include "CrashReporter.h"
 #include "FileIO.h"
@@ -74,6 +76,52 @@ ChildExit runChild(const std::vector<std::string>& arguments) {
     return result;
 }
 
+// The module whose mapping holds the address.
+const LoadedModule* moduleOf(const CrashRecord& record, std::uint64_t address) {
+    for (const auto& module : record.modules) {
+        if (address >= module.address && address < module.address + module.size) {
+            return &module;
+        }
+    }
+    return nullptr;
+}
+
+// The function addr2line names at the address of the module's file, as a developer with the
+// binary would run it.
+std::string functionAt(const LoadedModule& module, std::uint64_t fileAddress) {
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(fileAddress));
+    const std::string command = "addr2line -f -e '" + module.path + "' " + hex;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return {};
+    }
+    char line[1024] = {};
+    const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+    ::pclose(pipe);
+    return read ? std::string(line) : std::string();
+}
+
+// The innermost frame's address in the envelope the record becomes, checked against the record.
+std::uint64_t envelopeCrashFrame(const CrashRecord& record, const std::string& program) {
+    const std::string envelope = crashEnvelope(record, *Dsn::parse("http://key@127.0.0.1/1"),
+                                               Uuid::random(), Date::fromUnix(record.timestamp));
+    const auto event = json::parse(envelope.substr(envelope.find('\n', envelope.find('\n') + 1)));
+    if (!event) {
+        ADD_FAILURE() << "unreadable envelope";
+        return 0;
+    }
+    bool listed = false;
+    for (const auto& image : event->at("debug_meta").at("images")) {
+        listed = listed
+                 || (image.at("code_file") == program
+                     && !image.at("code_id").get<std::string>().empty());
+    }
+    EXPECT_TRUE(listed) << "no debug image with a build id for " << program;
+    const auto& frames = event->at("exception").at("values").at(0).at("stacktrace").at("frames");
+    return std::stoull(frames.back().at("instruction_addr").get<std::string>(), nullptr, 16);
+}
+
 class CrashReporterTests : public ::testing::Test {
 protected:
     std::filesystem::path reports() const { return CrashReporter::reportsDirectory(data.path()); }
@@ -111,6 +159,18 @@ TEST_F(CrashReporterTests, EachCrashLeavesOneRecord) {
         EXPECT_EQ(record->environment, "production");
         EXPECT_FALSE(record->frames.empty()) << c.how;
         EXPECT_GT(record->timestamp, 1.7e9) << c.how;
+        // The executable comes first among the modules, and it and the C library have build
+        // ids.
+        ASSERT_FALSE(record->modules.empty()) << c.how;
+        EXPECT_EQ(record->modules[0].path, std::filesystem::canonical(VORN_CRASH_CHILD).string());
+        EXPECT_FALSE(record->modules[0].buildId.empty());
+        bool libc = false;
+        for (const auto& module : record->modules) {
+            libc =
+                libc
+                || (module.path.find("/libc.so") != std::string::npos && !module.buildId.empty());
+        }
+        EXPECT_TRUE(libc) << c.how;
         // Nothing half-written is left beside it.
         std::size_t entries = 0;
         for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(reports())) {
@@ -118,6 +178,50 @@ TEST_F(CrashReporterTests, EachCrashLeavesOneRecord) {
         }
         EXPECT_EQ(entries, 1u) << c.how;
     }
+}
+
+TEST_F(CrashReporterTests, TheStackStartsWhereTheCrashHappenedAndCanBeSymbolised) {
+    struct Case {
+        std::string how;
+        // The function that addr2line must name for the innermost frame of the executable.
+        std::string function;
+        // Whether that frame is the crash itself rather than a return address below a library.
+        bool crashingFrame;
+    };
+    for (const Case& c : {Case{"null", "dereferenceNull", true}, Case{"abort", "crash", false}}) {
+        removeCrashRecords(reports());
+        crash(c.how);
+        const auto records = pendingCrashRecords(reports());
+        ASSERT_EQ(records.size(), 1u) << c.how;
+        const auto record = CrashRecord::parse(fileio::readFile(records[0]).value_or(""));
+        ASSERT_TRUE(record && !record->frames.empty()) << c.how;
+        EXPECT_EQ(envelopeCrashFrame(*record, "VornCrashChild"), record->frames[0]) << c.how;
+
+        // No frame of the handler: the first lies in the executable for the null dereference,
+        // in the C library (raising the signal) for the abort.
+        const LoadedModule* first = moduleOf(*record, record->frames[0]);
+        ASSERT_NE(first, nullptr) << c.how;
+        EXPECT_EQ(first->path.find("/libc.so") != std::string::npos, !c.crashingFrame) << c.how;
+
+        std::size_t index = 0;
+        while (index < record->frames.size()
+               && moduleOf(*record, record->frames[index]) != &record->modules[0]) {
+            ++index;
+        }
+        ASSERT_LT(index, record->frames.size()) << c.how;
+        EXPECT_EQ(index == 0, c.crashingFrame) << c.how;
+        const LoadedModule& program = record->modules[0];
+        // A return address points after the call; the call itself is one byte earlier.
+        const std::uint64_t address = record->frames[index] - program.address - (index > 0 ? 1 : 0);
+        EXPECT_NE(functionAt(program, address).find(c.function), std::string::npos)
+            << c.how << ": " << functionAt(program, address);
+    }
+}
+
+TEST_F(CrashReporterTests, AfterWithdrawalACrashLeavesNoRecord) {
+    const auto result = runChild({data.path().string(), "crash-withdrawn", "null"});
+    EXPECT_EQ(result.signal, SIGSEGV);
+    EXPECT_TRUE(pendingCrashRecords(reports()).empty());
 }
 
 TEST_F(CrashReporterTests, TheNextStartWithConsentSendsTheRecordOnce) {

@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "CapturingLogSink.h"
+#include "CrashHandler.h"
 #include "CrashRecord.h"
 #include "CrashReporter.h"
+#include "FileIO.h"
+#include "LoopbackHttpServer.h"
 #include "Observability.h"
 #include "Signals/HostInformation.h"
+#include "Signals/SignalManager.h"
+#include "System/Dispatch.h"
 #include "Tally.h"
+#include "TallyManager.h"
 #include "TallySink.h"
 #include "TallyTestEnvironment.h"
 
@@ -23,6 +29,7 @@ public:
         configure(options);
         ++starts;
     }
+    void stop() override { m_events.push_back("crash reporting stopped"); }
     void discardPendingReports() override { ++discards; }
 
     CrashOptions options;
@@ -32,6 +39,12 @@ public:
 private:
     std::vector<std::string>& m_events;
 };
+
+// Whether the sink hands events on to the analytics client.
+bool forwards(const Observability& observability) {
+    const auto* sink = dynamic_cast<const TallySink*>(observability.sink().get());
+    return sink != nullptr && sink->isEnabled();
+}
 
 class ObservabilityTests : public tally::test::TallyTest {
 protected:
@@ -133,7 +146,7 @@ TEST_F(ObservabilityTests, TheAnalyticsClientGetsTheDeploymentAndAppLaunchedCome
     EXPECT_FALSE(analytics->sessionStatsEnabled());
     EXPECT_EQ(tally::applicationInfo().shortVersion, "1.4.2");
     EXPECT_EQ(tally::applicationInfo().buildNumber, "57");
-    EXPECT_TRUE(dynamic_cast<TallySink*>(observability.sink().get()));
+    EXPECT_TRUE(forwards(observability));
 
     // The session start half a second later announces nothing.
     time->advance(1);
@@ -162,7 +175,7 @@ TEST_F(ObservabilityTests, WithoutConsentOneLineAndNothingWritten) {
     EXPECT_EQ(observabilityLines(),
               std::vector<std::string>{"observability disabled: no telemetry consent"});
     EXPECT_EQ(logSink.lines().size(), 1u);
-    EXPECT_TRUE(dynamic_cast<NoopTelemetrySink*>(observability.sink().get()));
+    EXPECT_FALSE(forwards(observability));
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(backend->discards, 1);
     EXPECT_FALSE(tally::Tally::customDefaults());
@@ -213,6 +226,104 @@ TEST_F(ObservabilityTests, AServiceWithoutItsConstantStaysOff) {
         EXPECT_EQ(events, c.events) << c.deployment.crashDSN << c.deployment.analyticsAppID;
         EXPECT_EQ(observabilityLines(), c.lines);
     }
+}
+
+TEST_F(ObservabilityTests, AnswersChangedLaterApplyAtOnce) {
+    Observability observability(false, setup());
+    observability.setConsented(true);
+    EXPECT_TRUE(events.empty());
+    observability.start();
+    EXPECT_EQ(events, (std::vector<std::string>{"crash reporting", "analytics"}));
+
+    bool erased = false;
+    auto withStop = setup();
+    withStop.stopAnalytics = [&] { erased = true; };
+    Observability later(true, withStop);
+    later.start();
+    events.clear();
+    later.setConsented(false);
+    later.setConsented(false);
+    EXPECT_TRUE(erased);
+    EXPECT_EQ(events, std::vector<std::string>{"crash reporting stopped"});
+    EXPECT_EQ(backend->discards, 1);
+    EXPECT_FALSE(forwards(later));
+    later.setConsented(true);
+    EXPECT_EQ(events, (std::vector<std::string>{"crash reporting stopped", "crash reporting",
+                                                "analytics"}));
+    EXPECT_TRUE(forwards(later));
+}
+
+// The whole withdrawal against loopback services: the real analytics client and the real crash
+// reporter.
+TEST_F(ObservabilityTests, WithdrawnConsentStopsBothServicesAndDeletesWhatTheyKept) {
+    tally::TallyManager::setSignalManagerFactory(nullptr);
+    test::LoopbackHttpServer analyticsServer;
+    test::LoopbackHttpServer crashServer;
+    // Deferred: the records stay until the withdrawal deletes them.
+    crashServer.replyWith(429);
+    auto configured = setup();
+    configured.startAnalytics = nullptr;
+    configured.deployment = {"http://key@127.0.0.1:" + std::to_string(crashServer.port()) + "/42",
+                             "APP-ID", analyticsServer.url("/")};
+    const auto reports = CrashReporter::reportsDirectory(configured.dataDirectory);
+    std::filesystem::create_directories(reports);
+    const double now = Date::now().unixSeconds();
+    for (int i = 1; i <= 3; ++i) {
+        test::writeText(reports / (std::to_string(i) + "00-1.json"),
+                        R"({"kind":"signal","type":"SIGSEGV","signal":11,"timestamp":)"
+                            + std::to_string(now - i) + "}");
+    }
+    auto reporter = std::make_shared<CrashReporter>(
+        configured.dataDirectory, std::make_shared<tally::system::CurlHttpSession>());
+    configured.crashBackend = reporter;
+
+    Observability observability(true, configured);
+    observability.start();
+    ASSERT_TRUE(reporter->flush(std::chrono::seconds(10)));
+    EXPECT_EQ(crashServer.requests().size(), 1u);
+    EXPECT_TRUE(CrashHandler::isRecording());
+    // The client's first attempt and session start pass with nothing to send.
+    tally::system::waitForGlobalUtilityQueue();
+    time->advance(1);
+    settle();
+    observability.sink()->send(TelemetryEvent::appLaunched());
+    settle();
+    const auto engine = std::dynamic_pointer_cast<tally::SignalManager>(
+        tally::TallyManager::shared()->signalManager());
+    ASSERT_TRUE(engine && engine->waitUntilCacheWritten(std::chrono::seconds(10)));
+    const auto cacheFile = *tally::SignalCache::defaultFileURL();
+    const auto settings = temp / "config" / (tally::Tally::customDefaults()->name() + ".json");
+    EXPECT_NE(fileio::readFile(cacheFile).value_or("").find("App.launched"), std::string::npos);
+    EXPECT_NE(fileio::readFile(settings).value_or("").find("defaultUserIdentifier"),
+              std::string::npos);
+
+    observability.setConsented(false);
+    observability.sink()->send(TelemetryEvent::feedbackSent());
+    engine->attemptToSendNextBatchOfCachedSignals();
+    time->advance(600);
+    settle();
+    EXPECT_TRUE(analyticsServer.requests().empty());
+    EXPECT_EQ(crashServer.requests().size(), 1u);
+    EXPECT_FALSE(fileio::exists(cacheFile));
+    EXPECT_FALSE(fileio::exists(settings));
+    EXPECT_TRUE(pendingCrashRecords(reports).empty());
+    EXPECT_FALSE(CrashHandler::isRecording());
+    EXPECT_FALSE(tally::TallyManager::isInitialized());
+
+    // Given again, it holds for the very next event.
+    observability.setConsented(true);
+    EXPECT_TRUE(CrashHandler::isRecording());
+    tally::system::waitForGlobalUtilityQueue();
+    time->advance(1);
+    settle();
+    observability.sink()->send(TelemetryEvent::feedbackSent());
+    settle();
+    time->advance(10);
+    ASSERT_TRUE(analyticsServer.waitForRequests(1));
+    const auto body = analyticsServer.requests()[0].body;
+    EXPECT_NE(body.find(std::string(TelemetryEvent::feedbackSent().signalName())),
+              std::string::npos);
+    EXPECT_EQ(body.find("App.launched"), std::string::npos);
 }
 
 }  // namespace

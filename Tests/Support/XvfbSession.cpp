@@ -273,6 +273,30 @@ void XvfbSession::stop(pid_t pid) {
     std::erase(m_children, pid);
 }
 
+std::optional<int> XvfbSession::waitUntilExited(pid_t pid, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            std::erase(m_children, pid);
+            return status;
+        }
+        if (Clock::now() >= deadline) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(pollInterval);
+    }
+}
+
+void XvfbSession::killServer() {
+    if (m_server == 0) {
+        return;
+    }
+    ::kill(m_server, SIGKILL);
+    ::waitpid(m_server, nullptr, 0);
+    m_server = 0;
+}
+
 std::optional<std::string> XvfbSession::run(const std::vector<std::string>& argv) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {

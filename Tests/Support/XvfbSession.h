@@ -58,6 +58,12 @@ public:
                                const std::map<std::string, std::string>& environment = {});
     // Stops a program started here: SIGTERM, then SIGKILL after two seconds.
     void stop(pid_t pid);
+    // Waits until a program started here ends by itself; its wait status, or none when it
+    // still runs after the limit.
+    std::optional<int> waitUntilExited(pid_t pid, std::chrono::milliseconds limit);
+    // Kills the X server at once, as when a session ends under its clients. Only the
+    // destructor may use the session afterwards.
+    void killServer();
     // Runs a program to its end (ten seconds at most) and returns its standard output.
     std::optional<std::string> run(const std::vector<std::string>& argv);
 

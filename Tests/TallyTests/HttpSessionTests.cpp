@@ -87,15 +87,92 @@ TEST(HttpSessionTests, FailuresArriveAsErrors) {
     }
 }
 
-TEST(HttpSessionTests, ARedirectToAnotherProtocolIsNotFollowed) {
+TEST(HttpSessionTests, RedirectsElsewhereAreRefusedAndReachNobody) {
+    LoopbackHttpServer elsewhere;
+    struct Case {
+        std::string location;
+        RedirectPolicy policy;
+    };
+    const Case cases[] = {
+        {elsewhere.url("/v2/"), RedirectPolicy::sameOrigin},
+        {"http://localhost:" + std::to_string(elsewhere.port()) + "/v2/",
+         RedirectPolicy::sameOrigin},
+        {"file:///etc/hostname", RedirectPolicy::sameOrigin},
+        {"/same-server", RedirectPolicy::none},
+    };
+    CurlHttpSession session;
+    for (const auto& c : cases) {
+        LoopbackHttpServer server;
+        server.setResponder([&c](const LoopbackHttpServer::Request&) {
+            return LoopbackHttpServer::Reply{307, {}, {{"Location", c.location}}};
+        });
+        HttpRequest request{server.url("/"), {{"X-Secret", "key"}}, "{}"};
+        request.redirects = c.policy;
+        const auto outcome = postAndWait(session, request);
+        EXPECT_FALSE(outcome.response) << c.location;
+        EXPECT_TRUE(outcome.error && outcome.error->starts_with("Redirect refused (status 307)"))
+            << c.location << ": " << outcome.error.value_or("");
+        EXPECT_EQ(server.requests().size(), 1u) << c.location;
+    }
+    EXPECT_TRUE(elsewhere.requests().empty());
+}
+
+TEST(HttpSessionTests, OriginsCompareSchemeHostAndPort) {
+    struct Case {
+        const char* from;
+        const char* to;
+        bool same;
+    };
+    const Case cases[] = {
+        {"https://a.example/v2/", "https://a.example/other?x=1", true},
+        {"https://a.example/", "https://A.EXAMPLE:443/", true},
+        {"http://a.example/", "http://a.example:80/", true},
+        {"https://a.example/", "http://a.example/", false},
+        {"http://a.example/", "https://a.example/", false},
+        {"https://a.example/", "https://b.example/", false},
+        {"http://127.0.0.1:8080/", "http://127.0.0.1:8081/", false},
+        {"http://127.0.0.1:8080/", "not an address", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isSameOrigin(c.from, c.to), c.same) << c.from << " -> " << c.to;
+    }
+}
+
+TEST(HttpSessionTests, RetryAfterTakesSecondsOrADate) {
+    // Sat, 09 May 2026 06:13:20 GMT.
+    const Date now = Date(800000000.0);
+    struct Case {
+        std::optional<std::string> value;
+        std::optional<double> seconds;
+    };
+    const Case cases[] = {
+        {"60", 60.0},
+        {"0", 0.0},
+        {"Sat, 09 May 2026 06:15:20 GMT", 120.0},
+        {"Sat, 09 May 2026 06:00:00 GMT", 0.0},
+        {"soon", std::nullopt},
+        {"-5", std::nullopt},
+        {"", std::nullopt},
+        {std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        HttpResponse response{429, {}, {{"content-type", "text/plain"}}};
+        if (c.value) {
+            response.headers.emplace_back("retry-after", *c.value);
+        }
+        EXPECT_EQ(retryAfterSeconds(response, now), c.seconds) << c.value.value_or("(none)");
+    }
+}
+
+TEST(HttpSessionTests, AnswersCarryTheirHeaderFields) {
     LoopbackHttpServer server;
     server.setResponder([](const LoopbackHttpServer::Request&) {
-        return LoopbackHttpServer::Reply{307, {}, {{"Location", "file:///etc/hostname"}}};
+        return LoopbackHttpServer::Reply{429, {}, {{"Retry-After", "60"}}};
     });
     CurlHttpSession session;
     const auto outcome = postAndWait(session, {server.url("/"), {}, "{}"});
-    EXPECT_FALSE(outcome.response);
-    EXPECT_TRUE(outcome.error);
+    ASSERT_TRUE(outcome.response);
+    EXPECT_EQ(outcome.response->header("retry-after"), "60");
 }
 
 TEST(HttpSessionTests, DestroyingTheSessionCompletesTransfersStillWaiting) {

@@ -46,9 +46,26 @@ std::vector<std::string> directoryEntries(const std::filesystem::path& directory
 
 class SignalCacheTests : public ::testing::Test {
 protected:
-    std::filesystem::path file() const { return temp / "caches" / "tallysignalcache"; }
-    SignalCache makeCache(long long limit = 10000) {
-        return SignalCache(log.handler(), limit, file());
+    std::filesystem::path file(const std::string& name = "tallysignalcache") const {
+        return temp / "caches" / name;
+    }
+    std::unique_ptr<SignalCache> makeCache(long long limit = 10000,
+                                           const std::string& name = "tallysignalcache") {
+        return std::make_unique<SignalCache>(log.handler(), limit, file(name));
+    }
+    // The records in the file once the cache has written every change.
+    std::vector<SignalPostBody> onDisk(const SignalCache& cache,
+                                       const std::string& name = "tallysignalcache") {
+        EXPECT_TRUE(cache.waitUntilWritten(std::chrono::seconds(10)));
+        const auto decoded = JSONDecoder{}.decodeArray(fileio::readFile(file(name)).value_or(""));
+        return decoded ? decoded->records : std::vector<SignalPostBody>{};
+    }
+    static std::vector<std::string> types(const std::vector<SignalPostBody>& records) {
+        std::vector<std::string> out;
+        for (const auto& record : records) {
+            out.push_back(record.type);
+        }
+        return out;
     }
     void writeFile(const std::vector<SignalPostBody>& records) {
         std::filesystem::create_directories(file().parent_path());
@@ -61,83 +78,137 @@ protected:
 
 TEST_F(SignalCacheTests, TrimsTheOldestBeyondTheLimit) {
     auto cache = makeCache();
-    cache.push(numberedRange(0, 10000));
-    cache.push(numbered(10000));
-    EXPECT_EQ(cache.count(), 10000u);
-    EXPECT_EQ(cache.pop().front().type, "signal-1");
+    cache->push(numberedRange(0, 10000));
+    cache->push(numbered(10000));
+    EXPECT_EQ(cache->count(), 10000u);
+    EXPECT_EQ(cache->pop().front().type, "signal-1");
 
     // A requeued batch goes after everything cached meanwhile; the oldest make room.
-    auto requeue = makeCache();
-    requeue.push(numberedRange(100, 10050));
-    requeue.push(numberedRange(0, 100));
-    EXPECT_EQ(requeue.count(), 10000u);
-    EXPECT_EQ(requeue.pop().front().type, "signal-150");
+    auto requeue = makeCache(10000, "requeue");
+    requeue->push(numberedRange(100, 10050));
+    requeue->push(numberedRange(0, 100));
+    EXPECT_EQ(requeue->count(), 10000u);
+    EXPECT_EQ(requeue->pop().front().type, "signal-150");
     std::vector<SignalPostBody> last;
-    for (auto batch = requeue.pop(); !batch.empty(); batch = requeue.pop()) {
+    for (auto batch = requeue->pop(); !batch.empty(); batch = requeue->pop()) {
         last = batch;
     }
     EXPECT_EQ(last.back().type, "signal-99");
 
     for (long long limit : {0LL, -5LL}) {
-        auto none = makeCache(limit);
-        none.push(numbered(1));
-        none.push(numberedRange(0, 3));
-        EXPECT_EQ(none.count(), 0u) << limit;
+        auto none = makeCache(limit, "none");
+        none->push(numbered(1));
+        none->push(numberedRange(0, 3));
+        EXPECT_EQ(none->count(), 0u) << limit;
     }
 }
 
 TEST_F(SignalCacheTests, PopsAtMostAHundredOldestFirst) {
     auto cache = makeCache();
-    EXPECT_TRUE(cache.pop().empty());
-    cache.push(numberedRange(0, 250));
-    const auto batch = cache.pop();
+    EXPECT_TRUE(cache->pop().empty());
+    cache->push(numberedRange(0, 250));
+    const auto batch = cache->pop();
     ASSERT_EQ(batch.size(), 100u);
     EXPECT_EQ(batch.front().type, "signal-0");
     EXPECT_EQ(batch.back().type, "signal-99");
-    EXPECT_EQ(cache.count(), 150u);
-    EXPECT_EQ(cache.pop().size(), 100u);
-    EXPECT_EQ(cache.pop().size(), 50u);
-    EXPECT_TRUE(cache.pop().empty());
+    EXPECT_EQ(cache->count(), 150u);
+    EXPECT_EQ(cache->pop().size(), 100u);
+    EXPECT_EQ(cache->pop().size(), 50u);
+    EXPECT_TRUE(cache->pop().empty());
 }
 
-TEST_F(SignalCacheTests, LoadsTheNewestRecordsOfALargeFileAndRemovesIt) {
+TEST_F(SignalCacheTests, LoadsTheNewestRecordsOfALargeFileAndKeepsOnlyThem) {
     writeFile(numberedRange(0, 12000));
     auto cache = makeCache();
-    EXPECT_FALSE(fileio::exists(file()));
-    EXPECT_EQ(cache.count(), 10000u);
-    EXPECT_EQ(cache.pop().front().type, "signal-2000");
+    // Loaded on the cache's own thread: a record pushed meanwhile comes after the loaded ones.
+    cache->push(numbered(20000));
+    EXPECT_EQ(cache->count(), 10000u);
+    EXPECT_EQ(cache->pop().front().type, "signal-2001");
+    const auto kept = onDisk(*cache);
+    ASSERT_EQ(kept.size(), 9900u);
+    EXPECT_EQ(kept.front().type, "signal-2101");
+    EXPECT_EQ(kept.back().type, "signal-20000");
     EXPECT_EQ(log.messages(),
               (std::vector<std::string>{"Loading Telemetry cache from: " + file().string(),
                                         "Loaded 12000 signals"}));
 }
 
-TEST_F(SignalCacheTests, BackupCreatesTheFolderAndTheNextStartTakesItOver) {
+TEST_F(SignalCacheTests, EveryChangeReachesTheFileAndBatchesLeaveItOnlyWhenSettled) {
     auto cache = makeCache();
-    auto records = numberedRange(0, 3);
+    auto records = numberedRange(0, 5);
     records[1].floatValue = 4.5;
-    cache.push(records);
-    cache.backupCache();
-    EXPECT_EQ(cache.count(), 0u);
-    EXPECT_EQ(directoryEntries(file().parent_path()), std::vector<std::string>{"tallysignalcache"});
-    EXPECT_EQ(log.count("Saved Telemetry cache "), 1u);
-    const auto size = std::filesystem::file_size(file());
-    EXPECT_TRUE(log.messages().back()
-                == "Saved Telemetry cache " + std::to_string(size) + " bytes of 3 signals");
+    cache->push(records);
+    EXPECT_EQ(onDisk(*cache), records);
 
-    auto next = makeCache();
-    EXPECT_FALSE(fileio::exists(file()));
-    const auto loaded = next.pop();
-    EXPECT_EQ(loaded, records);
-    EXPECT_FALSE(loaded[0].floatValue);
+    // Checked out for delivery: still on disk, in the same order.
+    auto first = cache->checkOut();
+    EXPECT_EQ(first.records, records);
+    cache->push(numbered(5));
+    EXPECT_EQ(types(onDisk(*cache)),
+              (std::vector<std::string>{"signal-0", "signal-1", "signal-2", "signal-3", "signal-4",
+                                        "signal-5"}));
+    // A failed batch goes back after everything waiting; a delivered one leaves for good.
+    cache->giveBack(first.ticket, {records[3], records[4]});
+    EXPECT_EQ(types(onDisk(*cache)),
+              (std::vector<std::string>{"signal-5", "signal-3", "signal-4"}));
+    auto second = cache->checkOut();
+    cache->settle(second.ticket);
+    EXPECT_TRUE(onDisk(*cache).empty());
+    // Settling or giving back twice changes nothing.
+    cache->giveBack(first.ticket, records);
+    cache->settle(second.ticket);
+    EXPECT_EQ(cache->count(), 0u);
+
+    // The next cache on the file finds what the last one left, floatValue as it was.
+    cache->push(records);
+    ASSERT_TRUE(cache->waitUntilWritten(std::chrono::seconds(10)));
+    cache.reset();
+    EXPECT_EQ(makeCache()->pop(), records);
 }
 
-TEST_F(SignalCacheTests, EmptyBackupWritesAnEmptyArray) {
-    makeCache().backupCache();
-    EXPECT_EQ(vorn::test::readText(file()), "[]");
-    log.clear();
-    EXPECT_EQ(makeCache().count(), 0u);
+TEST_F(SignalCacheTests, BackupWritesWaitingAndCheckedOutRecords) {
+    auto cache = makeCache();
+    cache->push(numberedRange(0, 150));
+    const auto inFlight = cache->checkOut();
+    cache->backupCache();
+    EXPECT_EQ(cache->count(), 50u);
+    EXPECT_EQ(directoryEntries(file().parent_path()), std::vector<std::string>{"tallysignalcache"});
+    const auto size = std::filesystem::file_size(file());
+    EXPECT_EQ(log.messages().back(),
+              "Saved Telemetry cache " + std::to_string(size) + " bytes of 150 signals");
+    EXPECT_EQ(onDisk(*cache), numberedRange(0, 150));
+}
+
+TEST_F(SignalCacheTests, ANewerCacheTakesTheFileOver) {
+    auto older = makeCache();
+    older->push(numberedRange(0, 4));
+    const auto inFlight = older->checkOut();
+    auto newer = makeCache();
+    // Everything the older one held, the batch in flight included, moved through the file.
+    EXPECT_EQ(newer->count(), 4u);
+    EXPECT_EQ(older->count(), 0u);
+    // The older one keeps what it gets afterwards in memory only, and its batch is no longer
+    // its own.
+    older->push(numbered(9));
+    older->giveBack(inFlight.ticket, inFlight.records);
+    older->backupCache();
+    EXPECT_EQ(older->count(), 1u);
+    EXPECT_EQ(onDisk(*newer), numberedRange(0, 4));
+}
+
+TEST_F(SignalCacheTests, ErasingDeletesTheFileAndKeepsNothingAfterwards) {
+    auto cache = makeCache();
+    cache->push(numberedRange(0, 3));
+    const auto inFlight = cache->checkOut();
+    ASSERT_TRUE(cache->waitUntilWritten(std::chrono::seconds(10)));
+    cache->erase();
     EXPECT_FALSE(fileio::exists(file()));
-    EXPECT_EQ(log.count("Loaded 0 signals"), 1u);
+    cache->push(numbered(4));
+    cache->giveBack(inFlight.ticket, inFlight.records);
+    cache->backupCache();
+    EXPECT_EQ(cache->count(), 0u);
+    EXPECT_TRUE(cache->waitUntilWritten(std::chrono::seconds(10)));
+    EXPECT_FALSE(fileio::exists(file()));
 }
 
 TEST_F(SignalCacheTests, UnreadableFilesAreRemovedAndLoadNothing) {
@@ -146,7 +217,7 @@ TEST_F(SignalCacheTests, UnreadableFilesAreRemovedAndLoadNothing) {
         vorn::test::writeText(file(), content);
         log.clear();
         auto cache = makeCache();
-        EXPECT_EQ(cache.count(), 0u) << content;
+        EXPECT_EQ(cache->count(), 0u) << content;
         EXPECT_FALSE(fileio::exists(file())) << content;
         EXPECT_EQ(log.count("Loaded"), 0u) << content;
         EXPECT_EQ(log.lines().back().level, Level::error) << content;
@@ -158,7 +229,7 @@ TEST_F(SignalCacheTests, ADamagedRecordDoesNotCostTheOthers) {
     std::filesystem::create_directories(file().parent_path());
     vorn::test::writeText(file(), "[" + good + ",{\"type\":\"broken\"}," + good + "]");
     auto cache = makeCache();
-    EXPECT_EQ(cache.count(), 2u);
+    EXPECT_EQ(cache->count(), 2u);
     EXPECT_EQ(log.count("Skipped 1 unreadable cached signals"), 1u);
 }
 
@@ -166,17 +237,22 @@ TEST_F(SignalCacheTests, FailedBackupKeepsTheRecords) {
     // A plain file where the folder should be.
     vorn::test::writeText(temp / "caches", "");
     auto cache = makeCache();
-    cache.push(numberedRange(0, 5));
-    cache.backupCache();
-    EXPECT_EQ(cache.count(), 5u);
-    EXPECT_EQ(log.messages().back(), "Error saving Telemetry cache");
+    for (int i = 0; i < 5; ++i) {
+        cache->push(numbered(i));
+        EXPECT_TRUE(cache->waitUntilWritten(std::chrono::seconds(10)));
+    }
+    // One line for the lasting fault, not one per change; an explicit backup reports its own.
+    EXPECT_EQ(log.count("Error saving Telemetry cache"), 1u);
+    cache->backupCache();
+    EXPECT_EQ(cache->count(), 5u);
+    EXPECT_EQ(log.count("Error saving Telemetry cache"), 2u);
 }
 
 TEST_F(SignalCacheTests, LoadingClearsTemporariesOfAnInterruptedBackup) {
     writeFile(numberedRange(0, 2));
     const auto stale = file().parent_path() / ".tallysignalcache.tmp-Ab12Cd";
     vorn::test::writeText(stale, "[");
-    EXPECT_EQ(makeCache().count(), 2u);
+    EXPECT_EQ(makeCache()->count(), 2u);
     EXPECT_FALSE(fileio::exists(stale));
 }
 
@@ -186,7 +262,6 @@ TEST_F(SignalCacheTests, DefaultFileIsInAFolderOfTheProgramsOwn) {
     {
         SignalCache cache(std::nullopt, 10);
         cache.push(numbered(7));
-        cache.backupCache();
     }
     EXPECT_EQ(SignalCache(std::nullopt, 10).pop(), std::vector{numbered(7)});
     ::unsetenv("XDG_CACHE_HOME");
@@ -200,7 +275,7 @@ TEST_F(SignalCacheTests, ConcurrentUseLosesAndDuplicatesNothing) {
     for (int p = 0; p < producers; ++p) {
         threads.emplace_back([&, p] {
             for (int i = 0; i < perProducer; ++i) {
-                cache.push(numbered(p * perProducer + i));
+                cache->push(numbered(p * perProducer + i));
             }
         });
     }
@@ -209,8 +284,8 @@ TEST_F(SignalCacheTests, ConcurrentUseLosesAndDuplicatesNothing) {
     std::vector<std::thread> consumers;
     for (auto& into : popped) {
         consumers.emplace_back([&] {
-            while (producing.load() || cache.count() > 0) {
-                for (auto& record : cache.pop()) {
+            while (producing.load() || cache->count() > 0) {
+                for (auto& record : cache->pop()) {
                     into.push_back(std::move(record));
                 }
             }

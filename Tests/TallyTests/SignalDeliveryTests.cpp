@@ -1,7 +1,9 @@
+#include <future>
 #include <set>
 
 #include <gtest/gtest.h>
 
+#include "ClientData.h"
 #include "FileIO.h"
 #include "LoopbackHttpServer.h"
 #include "Signals/SignalCache.h"
@@ -43,6 +45,7 @@ protected:
         Tally::initialize(configuration);
         // Waits for the first attempt (with whatever a previous run left) to arm the timer, then
         // lets the session start pass: the next attempt is due in 9.5 seconds.
+        system::waitForGlobalUtilityQueue();
         (void)engine()->sendCompletions();
         time->advance(TallyManager::sessionStartDelay);
         settle();
@@ -164,7 +167,8 @@ TEST_F(SignalDeliveryTests, FailedAttemptsComeAgainWithGrowingGaps) {
                 EXPECT_EQ(records(request), records(requests[0])) << c.name;
             }
         }
-        Tally::terminate();
+        // The next case starts without these.
+        ClientData::terminateAndErase();
         settle();
     }
 }
@@ -183,21 +187,96 @@ TEST_F(SignalDeliveryTests, TooLargeBatchesAreDroppedForGood) {
     EXPECT_EQ(log.count("Dropping 3 signal(s): rejected by server Payload Too Large (413)"), 1u);
 }
 
-TEST_F(SignalDeliveryTests, QuittingKeepsTheRecordsForTheNextClient) {
-    LoopbackHttpServer server;
-    start(server.url("/"));
+TEST_F(SignalDeliveryTests, ABatchInFlightAtQuitArrivesWithTheNextClient) {
+    LoopbackHttpServer slow;
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    slow.setResponder([released](const LoopbackHttpServer::Request&) {
+        released.wait();
+        return LoopbackHttpServer::Reply{};
+    });
+    start(slow.url("/"));
     sendSignals(4);
-    system::NotificationCenter::defaultCenter().post(system::Notification::willTerminate);
+    // On disk before any attempt or quit, so that an abrupt end loses nothing.
+    ASSERT_TRUE(engine()->waitUntilCacheWritten(std::chrono::seconds(10)));
     const auto file = SignalCache::defaultFileURL();
-    ASSERT_TRUE(file && fileio::exists(*file));
+    ASSERT_TRUE(file);
     EXPECT_EQ(JSONDecoder{}.decodeArray(*fileio::readFile(*file))->records.size(), 4u);
 
+    time->advance(*time->nextDelay());
+    ASSERT_TRUE(slow.waitForRequests(1));
+    system::NotificationCenter::defaultCenter().post(system::Notification::willTerminate);
     Tally::terminate();
     settle();
+
+    LoopbackHttpServer server;
     start(server.url("/"));
-    EXPECT_FALSE(fileio::exists(*file));
     ASSERT_TRUE(server.waitForRequests(1));
-    EXPECT_EQ(records(server.requests()[0]).size(), 4u);
+    auto received = indices(server.requests()[0]);
+    std::sort(received.begin(), received.end());
+    EXPECT_EQ(received, (std::vector<std::string>{"0", "1", "2", "3"}));
+    release.set_value();
+}
+
+TEST_F(SignalDeliveryTests, RetryAfterHoldsBackEveryAttempt) {
+    struct Case {
+        int status;
+        std::string retryAfter;
+        // Seconds from the answer to the next attempt.
+        double wait;
+    };
+    const Case cases[] = {
+        {429, "60", 60},
+        {503, "60", 60},
+        // Two minutes after the virtual start; the answer comes 10 s after it.
+        {429, "Sat, 09 May 2026 06:15:20 GMT", 110},
+        {429, "1000", 300},  // bounded by the maximum back-off
+        {500, "60", 20},     // only 429 and 503 ask for a pause
+    };
+    for (const auto& c : cases) {
+        LoopbackHttpServer server;
+        server.setResponder([&c](const LoopbackHttpServer::Request&) {
+            return LoopbackHttpServer::Reply{c.status, {}, {{"Retry-After", c.retryAfter}}};
+        });
+        time = std::make_shared<test::VirtualTimeSource>();
+        system::setTimeSource(time);
+        auto configuration = start(server.url("/"));
+        configuration->setMaxBackoffInterval(300);
+        sendSignals(2);
+        runAttempt();
+        ASSERT_EQ(server.requests().size(), 1u) << c.retryAfter;
+        const double wait = *time->nextDelay();
+        EXPECT_NEAR(wait, c.wait, 1e-6) << c.retryAfter;
+
+        // An extra attempt within the pause sends nothing.
+        time->advance(wait - 1);
+        if (c.status != 500) {
+            engine()->attemptToSendNextBatchOfCachedSignals();
+            settle();
+        }
+        EXPECT_EQ(server.requests().size(), 1u) << c.retryAfter;
+        time->advance(1);
+        EXPECT_TRUE(server.waitForRequests(2)) << c.retryAfter;
+        ClientData::terminateAndErase();
+        settle();
+    }
+}
+
+TEST_F(SignalDeliveryTests, ARedirectToAnotherPortIsRefusedAndRetried) {
+    LoopbackHttpServer elsewhere;
+    LoopbackHttpServer server;
+    server.setResponder([&](const LoopbackHttpServer::Request&) {
+        return LoopbackHttpServer::Reply{307, {}, {{"Location", elsewhere.url("/v2/")}}};
+    });
+    start(server.url("/"));
+    sendSignals(2);
+    EXPECT_EQ(runAttempt(), 9.5);
+    EXPECT_EQ(runAttempt(), 20);
+    EXPECT_EQ(*time->nextDelay(), 40);
+    EXPECT_EQ(server.requests().size(), 2u);
+    EXPECT_TRUE(elsewhere.requests().empty());
+    EXPECT_EQ(engine()->cachedSignalCount(), 2u);
+    EXPECT_EQ(log.count("Redirect refused (status 307)"), 2u);
 }
 
 }  // namespace

@@ -58,7 +58,9 @@ protected:
 
     std::shared_ptr<SignalManager> create() {
         manager = SignalManager::create(configuration);
-        // Creation queues two armings of the timer; reading a counter waits for both.
+        // Creation arms the timer, and so does the first attempt, which runs on the utility
+        // queue; reading a counter after that waits for both.
+        system::waitForGlobalUtilityQueue();
         (void)manager->sendCompletions();
         return manager;
     }
@@ -158,7 +160,7 @@ TEST(SignalManagerAddressTests, Dispositions) {
     for (const auto& c : cases) {
         std::optional<system::HttpResponse> response;
         if (c.status) {
-            response = system::HttpResponse{*c.status, {}};
+            response = system::HttpResponse{*c.status, {}, {}};
         }
         const auto disposition = ResponseDisposition::of(response);
         EXPECT_EQ(disposition.kind, c.kind) << c.status.value_or(-1);
@@ -246,9 +248,9 @@ TEST_F(SignalManagerTests, AnswersThatKeepTheBatch) {
         std::string message;
     };
     const Case cases[] = {
-        {{system::HttpResponse{500, {}}, std::nullopt},
+        {{system::HttpResponse{500, {}, {}}, std::nullopt},
          "Failed to send events (status 500), will try again later"},
-        {{system::HttpResponse{429, {}}, std::nullopt},
+        {{system::HttpResponse{429, {}, {}}, std::nullopt},
          "Failed to send events (status 429), will try again later"},
         {{std::nullopt, std::nullopt}, "Failed to send events (status 0), will try again later"},
         {{std::nullopt, std::string("Couldn't connect to server")}, "Couldn't connect to server"},
@@ -330,23 +332,29 @@ TEST_F(SignalManagerTests, AHandedOverManagerPassesEverythingOnAndFallsSilent) {
 
     auto successorConfiguration = makeConfiguration();
     auto successorSession = std::make_shared<test::ScriptedHttpSession>();
+    successorSession->answerWith(500);
     successorConfiguration->setUrlSession(successorSession);
     manager = SignalManager::create(successorConfiguration);
     predecessor->handOver(manager);
     EXPECT_EQ(predecessor->cachedSignalCount(), 0u);
-    EXPECT_EQ(manager->cachedSignalCount(), 3u);
 
     predecessor->processSignal("after", {}, std::nullopt, std::nullopt, configuration);
     settle();
-    EXPECT_EQ(manager->cachedSignalCount(), 4u);
 
+    // Whether the successor's first attempt still has the three in flight or not, they are
+    // written with the fourth.
     system::NotificationCenter::defaultCenter().post(system::Notification::willTerminate);
     EXPECT_EQ(log.count("appWillTerminate()"), 1u);
     const auto file = SignalCache::defaultFileURL();
     ASSERT_TRUE(file);
     const auto written = JSONDecoder{}.decodeArray(fileio::readFile(*file).value_or(""));
     ASSERT_TRUE(written);
-    EXPECT_EQ(written->records.size(), 4u);
+    std::vector<std::string> types;
+    for (const auto& record : written->records) {
+        types.push_back(record.type);
+    }
+    std::sort(types.begin(), types.end());
+    EXPECT_EQ(types, (std::vector<std::string>{"after", "before", "before", "before"}));
 
     predecessor->attemptToSendNextBatchOfCachedSignals();
     time->advance(600);

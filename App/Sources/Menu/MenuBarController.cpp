@@ -100,7 +100,9 @@ void MenuBarController::sendFeedback() {
 
 void MenuBarController::quit() {
     vornMenuBarLog().notice("quit");
-    QCoreApplication::quit();
+    // Not quit(), which first asks every window to close and gives up when one refuses, as the
+    // display chooser does.
+    QCoreApplication::exit(0);
 }
 
 bool MenuBarController::eventFilter(QObject* watched, QEvent* event) {

@@ -48,8 +48,11 @@ public:
     virtual ~CrashBackend() = default;
 
     // Starts crash reporting with the options configure sets. Only the first start in a process
-    // has an effect.
+    // sets it up; a start after stop() resumes it as it was.
     virtual void start(const std::function<void(CrashOptions&)>& configure) = 0;
+    // Stops crash reporting for this run: crashes are no longer recorded and no further record
+    // is sent.
+    virtual void stop() = 0;
     // Deletes the crash records kept for a later send, unsent.
     virtual void discardPendingReports() = 0;
 };

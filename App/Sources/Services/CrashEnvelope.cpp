@@ -37,6 +37,55 @@ std::string hexAddress(std::uint64_t address) {
     return buffer;
 }
 
+// The debug identifier the envelope protocol derives from an ELF build id: its first 16 bytes
+// (zero-padded) read as a little-endian GUID.
+std::string debugIdOf(const std::string& buildId) {
+    std::string bytes(32, '0');
+    for (std::size_t i = 0; i < 32 && i < buildId.size(); ++i) {
+        bytes[i] = buildId[i];
+    }
+    const auto byteAt = [&](int index) {
+        return bytes.substr(static_cast<std::size_t>(index) * 2, 2);
+    };
+    std::string id;
+    for (int index : {3, 2, 1, 0}) {
+        id += byteAt(index);
+    }
+    id += '-';
+    id += byteAt(5) + byteAt(4) + "-" + byteAt(7) + byteAt(6) + "-";
+    for (int index = 8; index < 16; ++index) {
+        id += byteAt(index);
+        if (index == 9) {
+            id += '-';
+        }
+    }
+    return id;
+}
+
+// The file name alone: full paths would tell the service the user's name and folders.
+std::string fileName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+json::Value debugImages(const CrashRecord& record) {
+    json::Value images = json::Value::array();
+    for (const LoadedModule& module : record.modules) {
+        json::Value image = {
+            {"type", "elf"},
+            {"code_file", fileName(module.path)},
+            {"image_addr", hexAddress(module.address)},
+            {"image_size", module.size},
+        };
+        if (!module.buildId.empty()) {
+            image["code_id"] = module.buildId;
+            image["debug_id"] = debugIdOf(module.buildId);
+        }
+        images.push_back(std::move(image));
+    }
+    return images;
+}
+
 std::string describe(const CrashRecord& record) {
     if (record.kind == "exception") {
         return "Uncaught exception";
@@ -134,9 +183,11 @@ std::string crashEnvelope(const CrashRecord& record,
         {"mechanism", mechanism},
     };
     if (!frames.empty()) {
-        exception["stacktrace"] = {{"frames", frames}};
+        // The crashing frame's address is the instruction itself, every other a return address.
+        exception["stacktrace"] = {{"frames", frames},
+                                   {"instruction_addr_adjustment", "all_but_first"}};
     }
-    const json::Value event = {
+    json::Value event = {
         {"event_id", id},
         {"timestamp", record.timestamp},
         {"platform", "native"},
@@ -145,6 +196,9 @@ std::string crashEnvelope(const CrashRecord& record,
         {"environment", record.environment},
         {"exception", {{"values", json::Value::array({exception})}}},
     };
+    if (!record.modules.empty()) {
+        event["debug_meta"] = {{"images", debugImages(record)}};
+    }
     const std::string payload = json::writeCompact(event).value_or("{}");
     const json::Value header = {
         {"event_id", id}, {"dsn", dsn.text}, {"sent_at", isoTimestamp(sentAt)}};

@@ -10,10 +10,13 @@
 #include <ctime>
 #include <exception>
 
+#include "LoadedModules.h"
+
 #include <cxxabi.h>
-#include <execinfo.h>
 #include <fcntl.h>
+#include <ucontext.h>
 #include <unistd.h>
+#include <unwind.h>
 
 namespace vorn {
 namespace {
@@ -22,6 +25,7 @@ constexpr int fatalSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 constexpr int signalCount = sizeof fatalSignals / sizeof fatalSignals[0];
 constexpr int maximumFrames = 64;
 constexpr std::size_t alternateStackSize = 64 * 1024;
+constexpr std::size_t modulesSize = 128 * 1024;
 
 // Everything the handlers use is prepared at installation and lives in static storage, so that
 // a crash needs no allocation.
@@ -31,7 +35,11 @@ struct State {
     char environment[256] = {};  // JSON-escaped
     struct sigaction previous[signalCount] = {};
     std::terminate_handler previousTerminate = nullptr;
+    // The loaded modules as a JSON array, written at installation.
+    char modules[modulesSize] = {};
     std::atomic<bool> installed{false};
+    // Off while the user does not allow crash reports: crashes are handed on unrecorded.
+    std::atomic<bool> recording{false};
     // Set by the first crash: the abort that follows an uncaught exception writes nothing more.
     std::atomic<bool> claimed{false};
     char record[16384] = {};
@@ -147,13 +155,86 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-// Async-signal-safe: clock_gettime, getpid, open, write, fsync, close, rename, unlink and
-// glibc's backtrace, which needs no allocation once libgcc is loaded (install loads it).
-void writeRecord(const char* kind, const char* type, int signal) {
+struct Capture {
+    std::uintptr_t frames[maximumFrames];
+    int count = 0;
+    // The instruction the signal interrupted; 0 for a crash without a signal context.
+    std::uintptr_t interrupted = 0;
+    bool started = false;
+};
+
+void captureStack(Capture& capture);
+void writeRecord(const char* kind, const char* type, int signal, std::uintptr_t interrupted);
+void onTerminate();
+
+// The crash handler's own frames: an uncaught exception's stack starts below them.
+bool isHandlerFrame(std::uintptr_t functionStart) {
+    return functionStart == reinterpret_cast<std::uintptr_t>(&captureStack)
+           || functionStart == reinterpret_cast<std::uintptr_t>(&writeRecord)
+           || functionStart == reinterpret_cast<std::uintptr_t>(&onTerminate);
+}
+
+_Unwind_Reason_Code collectFrame(_Unwind_Context* context, void* data) {
+    auto& capture = *static_cast<Capture*>(data);
+    int beforeInstruction = 0;
+    const std::uintptr_t address = _Unwind_GetIPInfo(context, &beforeInstruction);
+    if (!capture.started) {
+        // A signal's stack starts at the interrupted instruction, below the handler and the
+        // kernel's return trampoline.
+        const bool skipped =
+            capture.interrupted != 0
+                ? address != capture.interrupted
+                : isHandlerFrame(static_cast<std::uintptr_t>(_Unwind_GetRegionStart(context)));
+        if (skipped) {
+            return _URC_NO_REASON;
+        }
+        capture.started = true;
+    }
+    if (capture.count >= maximumFrames) {
+        return _URC_END_OF_STACK;
+    }
+    capture.frames[capture.count++] = address;
+    return _URC_NO_REASON;
+}
+
+// libgcc's unwinder finds unwind tables through _dl_find_object, which neither locks nor
+// allocates, so it may run in a signal handler.
+[[gnu::noinline]] void captureStack(Capture& capture) {
+    _Unwind_Backtrace(collectFrame, &capture);
+    if (capture.interrupted != 0 && !capture.started) {
+        // The unwinder could not step through the signal frame: the faulting instruction alone
+        // still says where.
+        capture.frames[0] = capture.interrupted;
+        capture.count = 1;
+    }
+}
+
+std::uintptr_t interruptedInstruction(void* context) {
+    if (context == nullptr) {
+        return 0;
+    }
+    const auto* user = static_cast<const ucontext_t*>(context);
+#if defined(__x86_64__)
+    return static_cast<std::uintptr_t>(user->uc_mcontext.gregs[REG_RIP]);
+#elif defined(__aarch64__)
+    return static_cast<std::uintptr_t>(user->uc_mcontext.pc);
+#else
+    (void)user;
+    return 0;
+#endif
+}
+
+// Async-signal-safe: clock_gettime, getpid, open, write, fsync, close, rename, unlink and the
+// unwinder (see captureStack).
+[[gnu::noinline]] void writeRecord(const char* kind,
+                                   const char* type,
+                                   int signal,
+                                   std::uintptr_t interrupted) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    void* frames[maximumFrames];
-    const int frameCount = ::backtrace(frames, maximumFrames);
+    Capture capture;
+    capture.interrupted = interrupted;
+    captureStack(capture);
     const auto seconds = static_cast<std::uint64_t>(now.tv_sec > 0 ? now.tv_sec : 0);
     const auto pid = static_cast<std::uint64_t>(::getpid());
 
@@ -171,15 +252,15 @@ void writeRecord(const char* kind, const char* type, int signal) {
     record.raw("\",\"environment\":\"");
     record.raw(state.environment);
     record.raw("\",\"frames\":[");
-    for (int i = 0; i < frameCount; ++i) {
+    for (int i = 0; i < capture.count; ++i) {
         if (i > 0) {
             record.raw(",");
         }
         record.raw("\"");
-        record.hex(reinterpret_cast<std::uintptr_t>(frames[i]));
+        record.hex(capture.frames[i]);
         record.raw("\"");
     }
-    record.raw("]}\n");
+    record.raw("],\"modules\":");
     if (!record.fits()) {
         return;
     }
@@ -208,7 +289,9 @@ void writeRecord(const char* kind, const char* type, int signal) {
     if (fd < 0) {
         return;
     }
-    const bool written = writeAll(fd, state.record, record.size()) && ::fsync(fd) == 0;
+    const bool written = writeAll(fd, state.record, record.size())
+                         && writeAll(fd, state.modules, ::strlen(state.modules))
+                         && writeAll(fd, "}\n", 2) && ::fsync(fd) == 0;
     ::close(fd);
     if (!written || ::rename(temporary, final) != 0) {
         ::unlink(temporary);
@@ -226,8 +309,8 @@ int indexOf(int signal) {
 
 void onFatalSignal(int signal, siginfo_t* info, void* context) {
     const int savedErrno = errno;
-    if (!state.claimed.exchange(true)) {
-        writeRecord("signal", signalName(signal), signal);
+    if (state.recording.load() && !state.claimed.exchange(true)) {
+        writeRecord("signal", signalName(signal), signal, interruptedInstruction(context));
     }
     const int index = indexOf(signal);
     struct sigaction previous {};
@@ -250,8 +333,8 @@ void onFatalSignal(int signal, siginfo_t* info, void* context) {
     errno = savedErrno;
 }
 
-void onTerminate() {
-    if (!state.claimed.exchange(true)) {
+[[gnu::noinline]] void onTerminate() {
+    if (state.recording.load() && !state.claimed.exchange(true)) {
         const char* type = "std::terminate";
         char* demangled = nullptr;
         if (const std::type_info* thrown = abi::__cxa_current_exception_type()) {
@@ -259,7 +342,7 @@ void onTerminate() {
             demangled = abi::__cxa_demangle(thrown->name(), nullptr, nullptr, &status);
             type = status == 0 && demangled != nullptr ? demangled : thrown->name();
         }
-        writeRecord("exception", type, 0);
+        writeRecord("exception", type, 0, 0);
         std::free(demangled);
     }
     if (state.previousTerminate != nullptr) {
@@ -272,6 +355,39 @@ bool copyEscaped(char* target, std::size_t capacity, const std::string& text) {
     Writer writer(target, capacity);
     writer.escaped(text.c_str());
     return writer.fits() && text.find('\0') == std::string::npos;
+}
+
+// The modules as a JSON array into the static buffer; those that do not fit are left out.
+void recordModules() {
+    Writer modules(state.modules, sizeof state.modules);
+    modules.raw("[");
+    std::size_t kept = 1;
+    bool first = true;
+    for (const LoadedModule& module : loadedModules()) {
+        if (module.path.find('\0') != std::string::npos) {
+            continue;
+        }
+        if (!first) {
+            modules.raw(",");
+        }
+        modules.raw("{\"path\":\"");
+        modules.escaped(module.path.c_str());
+        modules.raw("\",\"address\":\"");
+        modules.hex(module.address);
+        modules.raw("\",\"size\":");
+        modules.number(module.size);
+        modules.raw(",\"buildId\":\"");
+        modules.raw(module.buildId.c_str());
+        modules.raw("\"}");
+        // Room for the closing bracket.
+        if (!modules.fits() || modules.size() + 2 > sizeof state.modules) {
+            break;
+        }
+        kept = modules.size();
+        first = false;
+    }
+    state.modules[kept] = '\0';
+    std::strcat(state.modules, "]");
 }
 
 }  // namespace
@@ -289,9 +405,10 @@ bool CrashHandler::install(const Settings& settings) {
     }
     std::memcpy(state.directory, directory.c_str(), directory.size() + 1);
 
-    // The first backtrace loads libgcc, which allocates; a crash must not be the first.
-    void* warmUp[1];
-    (void)::backtrace(warmUp, 1);
+    recordModules();
+    // Whatever the first unwinding sets up happens here rather than in a crash.
+    Capture warmUp;
+    captureStack(warmUp);
 
     stack_t stack{};
     stack.ss_sp = state.alternateStack;
@@ -312,7 +429,16 @@ bool CrashHandler::install(const Settings& settings) {
     if (settings.uncaughtExceptions) {
         state.previousTerminate = std::set_terminate(onTerminate);
     }
+    state.recording = true;
     return true;
+}
+
+void CrashHandler::setRecording(bool recording) {
+    state.recording = recording && state.installed.load();
+}
+
+bool CrashHandler::isRecording() {
+    return state.recording.load();
 }
 
 }  // namespace vorn

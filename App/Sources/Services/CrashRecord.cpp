@@ -7,6 +7,24 @@
 #include "JSON.h"
 
 namespace vorn {
+namespace {
+
+// "0x" and hexadecimal digits.
+std::optional<std::uint64_t> hexAddress(const std::optional<std::string>& text) {
+    if (!text || !text->starts_with("0x")) {
+        return std::nullopt;
+    }
+    std::uint64_t parsed = 0;
+    const char* begin = text->data() + 2;
+    const char* end = text->data() + text->size();
+    const auto [next, error] = std::from_chars(begin, end, parsed, 16);
+    if (error != std::errc() || next != end || begin == end) {
+        return std::nullopt;
+    }
+    return parsed;
+}
+
+}  // namespace
 
 std::optional<CrashRecord> CrashRecord::parse(std::string_view text) {
     const auto value = json::parse(text);
@@ -28,17 +46,28 @@ std::optional<CrashRecord> CrashRecord::parse(std::string_view text) {
     record.environment = json::asString(json::member(*value, "environment")).value_or("");
     if (const json::Value* frames = json::member(*value, "frames"); frames && frames->is_array()) {
         for (const auto& frame : *frames) {
-            const auto address = json::asString(&frame);
-            if (!address || !address->starts_with("0x")) {
+            if (const auto address = hexAddress(json::asString(&frame))) {
+                record.frames.push_back(*address);
+            }
+        }
+    }
+    if (const json::Value* modules = json::member(*value, "modules");
+        modules && modules->is_array()) {
+        for (const auto& entry : *modules) {
+            if (!entry.is_object()) {
                 continue;
             }
-            std::uint64_t parsed = 0;
-            const char* begin = address->data() + 2;
-            const char* end = address->data() + address->size();
-            const auto [next, error] = std::from_chars(begin, end, parsed, 16);
-            if (error == std::errc() && next == end) {
-                record.frames.push_back(parsed);
+            LoadedModule module;
+            module.path = json::asString(json::member(entry, "path")).value_or("");
+            const auto address = hexAddress(json::asString(json::member(entry, "address")));
+            const auto size = json::asInt(json::member(entry, "size"));
+            if (module.path.empty() || !address || !size || *size <= 0) {
+                continue;
             }
+            module.address = *address;
+            module.size = static_cast<std::uint64_t>(*size);
+            module.buildId = json::asString(json::member(entry, "buildId")).value_or("");
+            record.modules.push_back(std::move(module));
         }
     }
     return record;

@@ -1,5 +1,8 @@
 #include "CrashReportSender.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "FileIO.h"
 #include "Log.h"
 
@@ -9,6 +12,11 @@ namespace {
 void deleteRecord(const std::filesystem::path& file) {
     std::error_code error;
     std::filesystem::remove(file, error);
+}
+
+std::optional<CrashRecord> readRecord(const std::filesystem::path& file) {
+    const auto text = fileio::readFile(file);
+    return text ? CrashRecord::parse(*text) : std::nullopt;
 }
 
 }  // namespace
@@ -24,68 +32,136 @@ CrashReportSender::CrashReportSender(std::filesystem::path directory,
 
 void CrashReportSender::sendPending() {
     const Date now = m_clock();
+    struct Waiting {
+        std::filesystem::path file;
+        double timestamp;
+    };
+    std::vector<Waiting> waiting;
     for (const auto& file : pendingCrashRecords(m_directory)) {
-        const auto text = fileio::readFile(file);
-        const auto record = text ? CrashRecord::parse(*text) : std::nullopt;
+        const auto record = readRecord(file);
         if (!record) {
             vornObservabilityLog().error("crash report unreadable, deleted file=",
                                          file.filename().string());
             deleteRecord(file);
-            continue;
-        }
-        if (now.unixSeconds() - record->timestamp > longestAge) {
+        } else if (now.unixSeconds() - record->timestamp > longestAge) {
             vornObservabilityLog().notice("crash report older than 30 days, deleted file=",
                                           file.filename().string());
             deleteRecord(file);
+        } else {
+            waiting.push_back({file, record->timestamp});
+        }
+    }
+    std::sort(waiting.begin(), waiting.end(), [](const Waiting& a, const Waiting& b) {
+        return a.timestamp != b.timestamp ? a.timestamp > b.timestamp : a.file > b.file;
+    });
+    if (waiting.size() > mostKept) {
+        // A crash at every start must not pile up without end, nor be sent all at once.
+        for (std::size_t i = mostKept; i < waiting.size(); ++i) {
+            deleteRecord(waiting[i].file);
+        }
+        vornObservabilityLog().notice("crash reports beyond the newest ", mostKept,
+                                      " deleted count=", waiting.size() - mostKept);
+        waiting.resize(mostKept);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_sending || m_cancelled) {
+            return;
+        }
+        for (const auto& entry : waiting) {
+            m_queue.push_back(entry.file);
+        }
+        m_sending = true;
+    }
+    sendNext();
+}
+
+void CrashReportSender::sendNext() {
+    for (;;) {
+        std::filesystem::path file;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_cancelled || m_queue.empty()) {
+                m_queue.clear();
+                m_sending = false;
+                m_done.notify_all();
+                return;
+            }
+            file = m_queue.front();
+            m_queue.pop_front();
+        }
+        // Deleted meanwhile, when the user withdrew consent.
+        const auto record = readRecord(file);
+        if (!record) {
             continue;
         }
         tally::system::HttpRequest request;
         request.url = m_dsn.envelopeURL;
         request.headers = {{"Content-Type", "application/x-sentry-envelope"},
                            {std::string(Dsn::authHeaderName), m_dsn.authHeaderValue()}};
-        request.body = crashEnvelope(*record, m_dsn, Uuid::random(), now);
-        {
-            std::lock_guard lock(m_mutex);
-            ++m_inFlight;
-        }
+        request.body = crashEnvelope(*record, m_dsn, Uuid::random(), m_clock());
+        // The envelope carries the key: it goes to the DSN's address or nowhere.
+        request.redirects = tally::system::RedirectPolicy::none;
         auto self = shared_from_this();
         m_session->post(std::move(request),
                         [self, file](std::optional<tally::system::HttpResponse> response,
                                      std::optional<std::string> error) {
-                            self->finished(file, response, error);
+                            if (self->finished(file, response, error)) {
+                                self->sendNext();
+                            } else {
+                                self->endRound();
+                            }
                         });
+        return;
     }
 }
 
-void CrashReportSender::finished(const std::filesystem::path& file,
+bool CrashReportSender::finished(const std::filesystem::path& file,
                                  const std::optional<tally::system::HttpResponse>& response,
                                  const std::optional<std::string>& error) {
     const std::string name = file.filename().string();
     if (!response) {
         vornObservabilityLog().error("crash report not sent, kept file=", name,
                                      " error=", error.value_or("no answer"));
-    } else if (response->status >= 200 && response->status <= 299) {
+        return false;
+    }
+    if (response->status >= 200 && response->status <= 299) {
         vornObservabilityLog().notice("crash report sent file=", name);
         deleteRecord(file);
-    } else if (response->status == 429 || response->status >= 500) {
+        return true;
+    }
+    if (response->status == 429 || response->status >= 500) {
         vornObservabilityLog().notice("crash report deferred, kept file=", name,
                                       " status=", response->status);
-    } else {
-        // The service will never take it: keeping it would send it again at every start.
-        vornObservabilityLog().error("crash report rejected, deleted file=", name,
-                                     " status=", response->status);
-        deleteRecord(file);
+        return false;
     }
-    {
-        std::lock_guard lock(m_mutex);
-        --m_inFlight;
+    // The service will never take it: keeping it would send it again at every start.
+    vornObservabilityLog().error("crash report rejected, deleted file=", name,
+                                 " status=", response->status);
+    deleteRecord(file);
+    return true;
+}
+
+void CrashReportSender::endRound() {
+    std::lock_guard lock(m_mutex);
+    if (!m_queue.empty()) {
+        vornObservabilityLog().notice("crash reports left for the next start count=",
+                                      m_queue.size());
     }
+    m_queue.clear();
+    m_sending = false;
     m_done.notify_all();
+}
+
+void CrashReportSender::cancel() {
+    std::lock_guard lock(m_mutex);
+    m_cancelled = true;
+    m_queue.clear();
 }
 
 bool CrashReportSender::waitUntilDone(std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
-    return m_done.wait_for(lock, timeout, [this] { return m_inFlight == 0; });
+    return m_done.wait_for(lock, timeout, [this] { return !m_sending; });
 }
 
 }  // namespace vorn

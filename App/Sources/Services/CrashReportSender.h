@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -12,28 +14,35 @@
 
 namespace vorn {
 
-// Sends the crash records waiting in a directory, one envelope per request. A record is deleted
-// once the service accepted it, or rejected it for good; after a 429, a server error or a
-// failed connection it stays for the next start. A record older than 30 days is deleted
-// unsent.
+// Sends the crash records waiting in a directory, one envelope per request and one request at
+// a time, newest first. A record is deleted once the service accepted it, or rejected it for
+// good; a 429, a server error, a redirect or a failed connection keeps it and ends the round,
+// leaving the rest for the next start. Records older than 30 days, and all but the newest 20,
+// are deleted unsent.
 class CrashReportSender : public std::enable_shared_from_this<CrashReportSender> {
 public:
     static constexpr double longestAge = 30.0 * 86400;
+    static constexpr std::size_t mostKept = 20;
 
     CrashReportSender(std::filesystem::path directory,
                       Dsn dsn,
                       std::shared_ptr<tally::system::HttpSession> session,
                       Clock clock = systemClock());
 
-    // Starts sending every waiting record and returns at once.
+    // Starts sending the waiting records and returns at once.
     void sendPending();
-    // Waits until every send started has its answer; false after the timeout.
+    // Starts no further request; one under way still gets its answer.
+    void cancel();
+    // Waits until the round has ended; false after the timeout.
     bool waitUntilDone(std::chrono::milliseconds timeout);
 
 private:
-    void finished(const std::filesystem::path& file,
+    void sendNext();
+    // Whether the round goes on with the next record.
+    bool finished(const std::filesystem::path& file,
                   const std::optional<tally::system::HttpResponse>& response,
                   const std::optional<std::string>& error);
+    void endRound();
 
     const std::filesystem::path m_directory;
     const Dsn m_dsn;
@@ -41,7 +50,9 @@ private:
     const Clock m_clock;
     std::mutex m_mutex;
     std::condition_variable m_done;
-    int m_inFlight = 0;
+    std::deque<std::filesystem::path> m_queue;
+    bool m_sending = false;
+    bool m_cancelled = false;
 };
 
 }  // namespace vorn

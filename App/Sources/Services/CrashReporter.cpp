@@ -28,6 +28,10 @@ std::filesystem::path CrashReporter::reportsDirectory(const std::filesystem::pat
 void CrashReporter::start(const std::function<void(CrashOptions&)>& configure) {
     std::lock_guard lock(m_mutex);
     if (m_started) {
+        if (m_stopped) {
+            m_stopped = false;
+            CrashHandler::setRecording(true);
+        }
         return;
     }
     m_started = true;
@@ -56,6 +60,18 @@ void CrashReporter::start(const std::function<void(CrashOptions&)>& configure) {
     }
     m_sender = std::make_shared<CrashReportSender>(m_directory, *dsn, m_session, m_clock);
     m_sender->sendPending();
+}
+
+void CrashReporter::stop() {
+    std::lock_guard lock(m_mutex);
+    if (!m_started || m_stopped) {
+        return;
+    }
+    m_stopped = true;
+    CrashHandler::setRecording(false);
+    if (m_sender) {
+        m_sender->cancel();
+    }
 }
 
 void CrashReporter::discardPendingReports() {

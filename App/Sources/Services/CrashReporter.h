@@ -24,8 +24,9 @@ public:
                            Clock clock = systemClock());
 
     // Installs the handlers and starts sending waiting records. An unreadable DSN leaves
-    // crash reporting off; a second start does nothing.
+    // crash reporting off; a later start only resumes what stop() stopped.
     void start(const std::function<void(CrashOptions&)>& configure) override;
+    void stop() override;
     void discardPendingReports() override;
 
     // Waits until the sends started by start() have their answers; false after the timeout.
@@ -46,6 +47,7 @@ private:
     const Clock m_clock;
     std::mutex m_mutex;
     bool m_started = false;
+    bool m_stopped = false;
     std::shared_ptr<CrashReportSender> m_sender;
 };
 

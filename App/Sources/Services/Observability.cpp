@@ -1,26 +1,16 @@
 #include "Observability.h"
 
+#include "ClientData.h"
 #include "CrashReporter.h"
 #include "Log.h"
 #include "Signals/HostInformation.h"
 #include "Tally.h"
 #include "TallyConfiguration.h"
-#include "TallySink.h"
 
 namespace vorn {
-namespace {
-
-std::shared_ptr<TelemetrySink> makeSink(bool consented) {
-    if (consented) {
-        return std::make_shared<TallySink>();
-    }
-    return std::make_shared<NoopTelemetrySink>();
-}
-
-}  // namespace
 
 Observability::Observability(bool consented, ObservabilitySetup setup)
-    : m_sink(makeSink(consented))
+    : m_sink(std::make_shared<TallySink>(consented))
     , m_consented(consented)
     , m_setup(std::move(setup)) {}
 
@@ -42,8 +32,41 @@ void Observability::start() {
         crashBackend().discardPendingReports();
         return;
     }
+    startServices();
+}
+
+void Observability::setConsented(bool consented) {
+    if (consented == m_consented) {
+        return;
+    }
+    m_consented = consented;
+    m_sink->setEnabled(consented);
+    if (!m_started) {
+        return;
+    }
+    if (consented) {
+        startServices();
+    } else {
+        stopServices();
+    }
+}
+
+void Observability::startServices() {
     startCrashReporting();
     startTelemetry();
+}
+
+void Observability::stopServices() {
+    crashBackend().stop();
+    crashBackend().discardPendingReports();
+    if (m_setup.stopAnalytics) {
+        m_setup.stopAnalytics();
+    } else {
+        tally::ClientData::terminateAndErase();
+    }
+    m_telemetryRunning = false;
+    vornObservabilityLog().notice(
+        "observability stopped: crash reporting and telemetry off, their data deleted");
 }
 
 void Observability::startCrashReporting() {
@@ -68,6 +91,9 @@ void Observability::startCrashReporting() {
 
 void Observability::startTelemetry() {
     const auto& deployment = m_setup.deployment;
+    if (m_telemetryRunning) {
+        return;
+    }
     if (deployment.analyticsAppID.empty() || deployment.analyticsBaseURL.empty()) {
         vornObservabilityLog().notice(
             "telemetry not started: no analytics app id or base address in this build");
@@ -83,6 +109,7 @@ void Observability::startTelemetry() {
     } else {
         tally::Tally::initialize(std::move(configuration));
     }
+    m_telemetryRunning = true;
     vornObservabilityLog().notice("telemetry started");
 }
 

@@ -5,6 +5,9 @@
 namespace vorn {
 
 void TallySink::send(const TelemetryEvent& event) {
+    if (!m_enabled.load()) {
+        return;
+    }
     tally::Tally::signal(std::string(event.signalName()), event.parameters());
 }
 

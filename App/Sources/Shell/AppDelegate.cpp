@@ -90,6 +90,8 @@ void AppDelegate::bootstrap() {
     observability->start();
     observability->sink()->send(TelemetryEvent::appLaunched());
     m_observability = std::move(observability);
+    m_usageDataPreference = std::make_unique<UsageDataPreference>(
+        m_consentStore, *m_observability, consent.telemetryEnabled, m_deps.appVersion);
 
     QPointer<AppDelegate> self(this);
     m_feedbackController = m_deps.makeFeedback([self] {

@@ -16,6 +16,7 @@
 #include "RebindPicker.h"
 #include "ScreenChooser.h"
 #include "Store.h"
+#include "UsageDataPreference.h"
 
 namespace vorn::app {
 
@@ -47,6 +48,8 @@ public:
     ScreenChooser& chooser() { return m_chooser; }
     RebindPicker& rebindPicker() { return m_rebindPicker; }
     ObservabilityService* observability() const { return m_observability.get(); }
+    // The usage-data switch's preference for the settings window; none before bootstrap().
+    UsageDataPreference* usageDataPreference() const { return m_usageDataPreference.get(); }
     const DisplayCatalog& catalog() const { return m_catalog; }
 
 private:
@@ -68,6 +71,7 @@ private:
     std::shared_ptr<ConsentStore> m_consentStore;
     std::unique_ptr<ConsentController> m_consentController;
     std::unique_ptr<ObservabilityService> m_observability;
+    std::unique_ptr<UsageDataPreference> m_usageDataPreference;
     std::unique_ptr<SoftwareUpdater> m_softwareUpdater;
     std::unique_ptr<FeedbackService> m_feedbackController;
     AXPermissionFunnel m_axFunnel;

@@ -13,6 +13,10 @@
 #include "SidebarPanelHost.h"
 #include "SoftwareUpdater.h"
 
+namespace vorn {
+struct ObservabilitySetup;
+}
+
 namespace vorn::app {
 
 class PlatformBackend;
@@ -44,5 +48,9 @@ struct AppDependencies {
 AppDependencies standardDependencies(PlatformBackend& backend,
                                      ScreenEvents& screenEvents,
                                      std::shared_ptr<MainExecutor> executor);
+
+// Crash reporting and analytics as the services library starts them, for the set-up.
+std::unique_ptr<ObservabilityService> servicesObservability(bool consented,
+                                                            ObservabilitySetup setup);
 
 }  // namespace vorn::app

@@ -5,7 +5,10 @@
 #include <QApplication>
 
 #include "AppDelegate.h"
+#include "AppIcon.h"
 #include "ApplicationLife.h"
+#include "BundleInfo.h"
+#include "CommandLine.h"
 #include "Log.h"
 #include "Logging.h"
 #include "QtRunLoop.h"
@@ -15,6 +18,9 @@
 namespace vorn::app {
 
 int runApplication(int argc, char** argv) {
+    if (const auto answered = answerCommandLine(argc, argv)) {
+        return *answered;
+    }
     // Before the application, whose construction already reports through Qt's messages.
     installLogging();
     // The program draws on X11 only: the window layer talks to the same server.
@@ -22,6 +28,8 @@ int runApplication(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vorn"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vorn"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(bundle::identifier));
+    QApplication::setWindowIcon(appIcon());
     // The chooser and the pickers come and go; only the menu's Quit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     connectApplicationLife(application);

@@ -39,7 +39,8 @@ void connectApplicationLife(QGuiApplication& application) {
         for (const int signal : QuitSignals::takePending()) {
             vornAppLog().notice("quit on signal=", signal);
         }
-        QCoreApplication::quit();
+        // Unconditionally: quit() would let a window that refuses to close keep the program.
+        QCoreApplication::exit(0);
     });
 }
 

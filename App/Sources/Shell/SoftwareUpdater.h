@@ -1,5 +1,9 @@
 #pragma once
 
+#include <functional>
+
+#include "Observation.h"
+
 namespace vorn::app {
 
 // What the settings window sees of the updater: the automatic-update preferences.
@@ -12,6 +16,12 @@ public:
     virtual bool allowsAutomaticUpdates() const = 0;
     virtual void setAutomaticallyChecksForUpdates(bool value) = 0;
     virtual void setAutomaticallyDownloadsUpdates(bool value) = 0;
+    // Calls the observer on the main thread after one of the three values above changed; the
+    // changes of a user's click arrive this way too. Preferences that never change need not
+    // override it.
+    [[nodiscard]] virtual Subscription observePreferences(std::function<void()> /*observer*/) {
+        return {};
+    }
 };
 
 // Checks for, downloads and installs new versions of the program; runs for the whole run.

@@ -154,8 +154,11 @@ AXReply<Value> X11Accessibility::readWindow(const X11Element& element, std::stri
     if (!isWindowAttribute(attribute)) {
         return {AXStatus::attributeUnsupported, std::nullopt};
     }
-    if (attribute == ax::document || attribute == ax::url) {
-        // Nothing on X11 tells which document a window shows.
+    if (attribute == ax::document) {
+        return readDocument(element);
+    }
+    if (attribute == ax::url) {
+        // Documents are told as plain paths.
         return {AXStatus::noValue, std::nullopt};
     }
     if (m_desktop.connection() == nullptr) {

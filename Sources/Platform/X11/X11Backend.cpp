@@ -6,7 +6,10 @@ namespace vorn::platform::x11 {
 
 X11Backend::X11Backend(RunLoop& mainRunLoop, X11Options options)
     : m_desktop(std::make_unique<X11Desktop>(mainRunLoop, options))
-    , m_parts(std::make_unique<X11Parts>(*m_desktop)) {}
+    , m_parts(std::make_unique<X11Parts>(*m_desktop,
+                                         options.recentlyUsedFile.empty()
+                                             ? defaultRecentlyUsedFile()
+                                             : options.recentlyUsedFile)) {}
 
 X11Backend::~X11Backend() = default;
 

@@ -19,6 +19,9 @@ struct X11Options {
     // Where desktop entries are listed, in order of precedence; empty means the XDG data
     // directories.
     std::vector<std::filesystem::path> applicationDirs;
+    // The recently-used list that tells which file a window shows; empty means
+    // $XDG_DATA_HOME/recently-used.xbel.
+    std::filesystem::path recentlyUsedFile;
     // Another D-Bus bus and logind session object than this process's own, for tests.
     std::string logindBusAddress;
     std::string logindSessionPath;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 
 #include <xcb/xcb.h>
 
+#include "DocumentResolver.h"
 #include "ProcessInfo.h"
 #include "Services.h"
 #include "WindowActions.h"
@@ -53,8 +55,10 @@ private:
 
 class X11Accessibility final : public Accessibility {
 public:
-    explicit X11Accessibility(X11Desktop& desktop)
-        : m_desktop(desktop) {}
+    // The recently-used list tells windows' documents; an empty path means none.
+    X11Accessibility(X11Desktop& desktop, std::filesystem::path recentlyUsedFile)
+        : m_desktop(desktop)
+        , m_documents(desktop.runLoop(), std::move(recentlyUsedFile)) {}
 
     bool isProcessTrusted() override { return true; }
     bool promptForTrust() override { return true; }
@@ -72,11 +76,15 @@ public:
 private:
     AXReply<Value> readApplication(const X11Element& element, std::string_view attribute);
     AXReply<Value> readWindow(const X11Element& element, std::string_view attribute);
+    AXReply<Value> readDocument(const X11Element& element);
     AXStatus setFrame(const X11Element& element, std::string_view attribute, const Value& value);
     AXStatus setMinimized(const X11Element& element, bool minimized);
 
     X11Desktop& m_desktop;
     std::map<std::int32_t, double> m_timeouts;
+    DocumentResolver m_documents;
+    // The client list the resolver last forgot gone windows for.
+    std::optional<std::uint64_t> m_documentsClientList;
 };
 
 class X11Workspace final : public Workspace {
@@ -136,9 +144,9 @@ private:
 
 class X11Parts {
 public:
-    explicit X11Parts(X11Desktop& desktop)
+    X11Parts(X11Desktop& desktop, std::filesystem::path recentlyUsedFile)
         : windowServer(desktop)
-        , accessibility(desktop)
+        , accessibility(desktop, std::move(recentlyUsedFile))
         , workspace(desktop)
         , screens(desktop)
         , loader(desktop) {}

@@ -36,6 +36,9 @@ public:
     virtual void handOver(const std::shared_ptr<SignalManageable>& successor) = 0;
     // Takes records from a predecessor, after those already held.
     virtual void adoptPendingSignals(std::vector<SignalPostBody> records) = 0;
+    // The user withdrew consent: stops delivering, drops every record held or still built, and
+    // deletes what the engine keeps on disk. Final.
+    virtual void discardPendingSignals() {}
 };
 
 // Builds the engine of a new client manager.

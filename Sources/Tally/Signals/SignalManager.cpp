@@ -1,5 +1,6 @@
 #include "Signals/SignalManager.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Helpers/ClientDomain.h"
@@ -101,8 +102,14 @@ void SignalManager::observeTermination() {
 }
 
 void SignalManager::sendCachedSignalsRepeatedly() {
-    attemptToSendNextBatchOfCachedSignals();
     std::weak_ptr<SignalManager> weak = weak_from_this();
+    // Not on the creating thread (the main thread at start-up): the attempt waits for the cache
+    // to finish loading.
+    system::globalUtilityQueue()->async([weak] {
+        if (const auto self = weak.lock()) {
+            self->attemptToSendNextBatchOfCachedSignals();
+        }
+    });
     m_timerQueue->async([weak] {
         if (const auto self = weak.lock()) {
             self->m_consecutiveFailures = 0;
@@ -116,7 +123,7 @@ void SignalManager::scheduleNextTransmission() {
         m_sendTimerSource->cancel();
         m_sendTimerSource.reset();
     }
-    if (successor()) {
+    if (successor() || m_discarded.load()) {
         return;
     }
     const double maximum = m_configuration->maxBackoffInterval();
@@ -124,6 +131,7 @@ void SignalManager::scheduleNextTransmission() {
     if (!(delay <= maximum)) {
         delay = maximum;
     }
+    delay = std::max(delay, holdOffRemaining());
     std::weak_ptr<SignalManager> weak = weak_from_this();
     m_sendTimerSource = system::OneShotTimer::start(m_timerQueue, delay, [weak] {
         if (const auto self = weak.lock()) {
@@ -133,13 +141,20 @@ void SignalManager::scheduleNextTransmission() {
 }
 
 void SignalManager::attemptToSendNextBatchOfCachedSignals() {
-    if (successor()) {
+    if (successor() || m_discarded.load()) {
+        return;
+    }
+    if (holdOffRemaining() > 0) {
+        // An extra attempt while the service asked for a pause; the pending timer respects it.
+        log(LogLevel::debug, "Not sending: the service asked to retry later");
         return;
     }
     log(LogLevel::debug, "Current signal cache count: " + std::to_string(m_signalCache.count()));
-    auto batch = m_signalCache.pop();
+    auto checkedOut = m_signalCache.checkOut();
+    auto& batch = checkedOut.records;
+    const std::uint64_t ticket = checkedOut.ticket;
     if (batch.empty()) {
-        handleSendSuccess();
+        handleSendSuccess(ticket);
         return;
     }
     log(LogLevel::info, "Sending " + std::to_string(batch.size()) + " signals leaving a cache of "
@@ -160,62 +175,65 @@ void SignalManager::attemptToSendNextBatchOfCachedSignals() {
         sendable.push_back(std::move(record));
     }
     if (sendable.empty()) {
-        handleSendSuccess();
+        handleSendSuccess(ticket);
         return;
     }
     auto body = encoder.encode(sendable);
     if (!body) {
         log(LogLevel::error, "Failed to encode signal batch: a record could not be written");
-        handleSendFailure(std::move(sendable));
+        handleSendFailure(ticket, std::move(sendable));
         return;
     }
-    send(std::move(*body), std::move(sendable));
+    send(std::move(*body), ticket, std::move(sendable));
 }
 
-void SignalManager::send(std::string body, std::vector<SignalPostBody> batch) {
+void SignalManager::send(std::string body,
+                         std::uint64_t ticket,
+                         std::vector<SignalPostBody> batch) {
     auto self = shared_from_this();
-    system::globalUtilityQueue()->async(
-        [self, body = std::move(body), batch = std::move(batch)]() mutable {
-            const auto& configuration = *self->m_configuration;
-            const auto address =
-                getServiceUrl(configuration.apiBaseURL(), configuration.apiNamespace());
-            if (!address) {
-                self->log(LogLevel::error, "Unable to construct signal API URL for namespace "
-                                               + configuration.apiNamespace().value_or("nil"));
-                std::weak_ptr<SignalManager> weak = self;
-                system::mainQueue()->async([weak, batch = std::move(batch)]() mutable {
-                    if (const auto held = weak.lock()) {
-                        held->handleAnswer(std::move(batch), std::nullopt,
-                                           std::string("Invalid endpoint URL"));
-                    }
-                });
-                return;
-            }
-            system::HttpRequest request;
-            request.url = *address;
-            request.headers = {{"Content-Type", "application/json"}};
-            if (isValidUTF8(body)) {
-                self->log(LogLevel::debug, body);
-            }
-            request.body = std::move(body);
+    system::globalUtilityQueue()->async([self, body = std::move(body), ticket,
+                                         batch = std::move(batch)]() mutable {
+        const auto& configuration = *self->m_configuration;
+        const auto address =
+            getServiceUrl(configuration.apiBaseURL(), configuration.apiNamespace());
+        if (!address) {
+            self->log(LogLevel::error, "Unable to construct signal API URL for namespace "
+                                           + configuration.apiNamespace().value_or("nil"));
             std::weak_ptr<SignalManager> weak = self;
-            configuration.urlSession()->post(
-                std::move(request),
-                [weak, batch = std::move(batch)](std::optional<system::HttpResponse> response,
-                                                 std::optional<std::string> error) mutable {
-                    if (const auto held = weak.lock()) {
-                        held->handleAnswer(std::move(batch), response, error);
-                    }
-                });
-        });
+            system::mainQueue()->async([weak, ticket, batch = std::move(batch)]() mutable {
+                if (const auto held = weak.lock()) {
+                    held->handleAnswer(ticket, std::move(batch), std::nullopt,
+                                       std::string("Invalid endpoint URL"));
+                }
+            });
+            return;
+        }
+        system::HttpRequest request;
+        request.url = *address;
+        request.headers = {{"Content-Type", "application/json"}};
+        if (isValidUTF8(body)) {
+            self->log(LogLevel::debug, body);
+        }
+        request.body = std::move(body);
+        std::weak_ptr<SignalManager> weak = self;
+        configuration.urlSession()->post(
+            std::move(request),
+            [weak, ticket, batch = std::move(batch)](std::optional<system::HttpResponse> response,
+                                                     std::optional<std::string> error) mutable {
+                if (const auto held = weak.lock()) {
+                    held->handleAnswer(ticket, std::move(batch), response, error);
+                }
+            });
+    });
 }
 
-void SignalManager::handleAnswer(std::vector<SignalPostBody> batch,
+void SignalManager::handleAnswer(std::uint64_t ticket,
+                                 std::vector<SignalPostBody> batch,
                                  const std::optional<system::HttpResponse>& response,
                                  const std::optional<std::string>& error) {
     if (error) {
         log(LogLevel::error, *error);
-        handleSendFailure(std::move(batch));
+        handleSendFailure(ticket, std::move(batch));
         return;
     }
     const auto disposition = ResponseDisposition::of(response);
@@ -224,23 +242,43 @@ void SignalManager::handleAnswer(std::vector<SignalPostBody> batch,
             if (isValidUTF8(response->body)) {
                 log(LogLevel::debug, response->body);
             }
-            handleSendSuccess();
+            handleSendSuccess(ticket);
             return;
         case ResponseDisposition::Kind::drop:
             log(LogLevel::error, "Dropping " + std::to_string(batch.size())
                                      + " signal(s): rejected by server " + disposition.reason);
-            handleSendSuccess();
+            handleSendSuccess(ticket);
             return;
         case ResponseDisposition::Kind::retry:
             log(LogLevel::debug, "Failed to send events (status "
                                      + std::to_string(response ? response->status : 0)
                                      + "), will try again later");
-            handleSendFailure(std::move(batch));
+            if (response && (response->status == 429 || response->status == 503)) {
+                if (const auto wait = system::retryAfterSeconds(*response, system::now())) {
+                    holdOffFor(*wait);
+                }
+            }
+            handleSendFailure(ticket, std::move(batch));
             return;
     }
 }
 
-void SignalManager::handleSendSuccess() {
+void SignalManager::holdOffFor(double seconds) {
+    const double bounded = std::min(seconds, m_configuration->maxBackoffInterval());
+    const double until = system::now().secondsSinceReference() + bounded;
+    double current = m_notBefore.load();
+    while (current < until && !m_notBefore.compare_exchange_weak(current, until)) {
+    }
+}
+
+double SignalManager::holdOffRemaining() const {
+    return m_notBefore.load() - system::now().secondsSinceReference();
+}
+
+void SignalManager::handleSendSuccess(std::uint64_t ticket) {
+    if (ticket != 0) {
+        m_signalCache.settle(ticket);
+    }
     std::weak_ptr<SignalManager> weak = weak_from_this();
     m_timerQueue->async([weak] {
         if (const auto self = weak.lock()) {
@@ -251,8 +289,20 @@ void SignalManager::handleSendSuccess() {
     });
 }
 
-void SignalManager::handleSendFailure(std::vector<SignalPostBody> requeue) {
-    keep(std::move(requeue));
+void SignalManager::handleSendFailure(std::uint64_t ticket, std::vector<SignalPostBody> requeue) {
+    std::shared_ptr<SignalManageable> next;
+    {
+        // Under the lock that hands over, so that no record falls between the two.
+        std::lock_guard lock(m_successorMutex);
+        next = m_successor;
+        if (!next) {
+            m_signalCache.giveBack(ticket, std::move(requeue));
+        }
+    }
+    if (next) {
+        m_signalCache.settle(ticket);
+        next->adoptPendingSignals(std::move(requeue));
+    }
     std::weak_ptr<SignalManager> weak = weak_from_this();
     m_timerQueue->async([weak] {
         if (const auto self = weak.lock()) {
@@ -271,6 +321,10 @@ void SignalManager::processSignal(const std::string& signalName,
     auto self = shared_from_this();
     system::mainQueue()->async([self, signalName, parameters, floatValue, customUserID,
                                 configuration] {
+        // Withdrawn meanwhile: not even the user identifier or the statistics are touched.
+        if (self->m_discarded.load()) {
+            return;
+        }
         std::string defaultUser = self->defaultUserIdentifier();
         Parameters defaultPayload = defaultSignalPayload();
         system::globalUtilityQueue()->async([self, signalName, parameters, floatValue, customUserID,
@@ -372,8 +426,22 @@ void SignalManager::adoptPendingSignals(std::vector<SignalPostBody> records) {
     keep(std::move(records));
 }
 
+void SignalManager::discardPendingSignals() {
+    if (m_discarded.exchange(true)) {
+        return;
+    }
+    m_willTerminate.reset();
+    m_timerQueue->sync([this] {
+        if (m_sendTimerSource) {
+            m_sendTimerSource->cancel();
+            m_sendTimerSource.reset();
+        }
+    });
+    m_signalCache.erase();
+}
+
 void SignalManager::keep(std::vector<SignalPostBody> records) {
-    if (records.empty()) {
+    if (records.empty() || m_discarded.load()) {
         return;
     }
     std::shared_ptr<SignalManageable> next;
@@ -394,7 +462,7 @@ std::shared_ptr<SignalManageable> SignalManager::successor() const {
 }
 
 void SignalManager::appWillTerminate() {
-    if (successor()) {
+    if (successor() || m_discarded.load()) {
         return;
     }
     log(LogLevel::debug, "appWillTerminate()");

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,15 +39,16 @@ struct ResponseDisposition {
 };
 
 // Turns signals into records, keeps them in the signal cache and delivers the cache to the
-// service in batches of at most 100: one attempt at creation, then one per tick of a one-shot
-// timer whose delay is the transmit interval times 2 to the power of the consecutive failures,
-// at most the maximum back-off. Writes the cache to disk when the application is about to
-// terminate. Records of a batch in flight at that moment are not written.
+// service in batches of at most 100: one attempt soon after creation, then one per tick of a
+// one-shot timer whose delay is the transmit interval times 2 to the power of the consecutive
+// failures, at most the maximum back-off, and never before a Retry-After of a 429 or 503 answer
+// (itself bounded by the maximum back-off). The cache keeps itself on disk, batches in flight
+// included, and a batch leaves it only once the service took it or rejected it for good.
 class SignalManager final : public SignalManageable,
                             public std::enable_shared_from_this<SignalManager> {
 public:
-    // Loads what a previous run left, makes the first attempt on this thread and arms the
-    // timer.
+    // Starts loading what a previous run left and arms the timer; the first attempt runs on the
+    // utility queue once the cache is loaded.
     static std::shared_ptr<SignalManager> create(std::shared_ptr<TallyConfiguration> configuration);
     ~SignalManager() override;
 
@@ -65,6 +69,7 @@ public:
     std::string defaultUserIdentifier() override;
     void handOver(const std::shared_ptr<SignalManageable>& successor) override;
     void adoptPendingSignals(std::vector<SignalPostBody> records) override;
+    void discardPendingSignals() override;
 
     // Writes the cache to its file before returning.
     void appWillTerminate();
@@ -78,6 +83,10 @@ public:
     int consecutiveFailures() const;
     int sendCompletions() const;
     std::size_t cachedSignalCount() const { return m_signalCache.count(); }
+    // Waits until the cache's file holds every change made so far; false after the timeout.
+    bool waitUntilCacheWritten(std::chrono::milliseconds timeout) const {
+        return m_signalCache.waitUntilWritten(timeout);
+    }
 
 private:
     explicit SignalManager(std::shared_ptr<TallyConfiguration> configuration);
@@ -85,12 +94,18 @@ private:
     void observeTermination();
     void sendCachedSignalsRepeatedly();
     void scheduleNextTransmission();
-    void handleSendSuccess();
-    void handleSendFailure(std::vector<SignalPostBody> requeue);
-    void send(std::string body, std::vector<SignalPostBody> batch);
-    void handleAnswer(std::vector<SignalPostBody> batch,
+    // The ticket names the cache's batch; 0 when the attempt had none.
+    void handleSendSuccess(std::uint64_t ticket);
+    void handleSendFailure(std::uint64_t ticket, std::vector<SignalPostBody> requeue);
+    void send(std::string body, std::uint64_t ticket, std::vector<SignalPostBody> batch);
+    void handleAnswer(std::uint64_t ticket,
+                      std::vector<SignalPostBody> batch,
                       const std::optional<system::HttpResponse>& response,
                       const std::optional<std::string>& error);
+    // A 429 or 503 asked for a pause: no attempt before it has passed.
+    void holdOffFor(double seconds);
+    // Seconds until attempts may be made again; 0 or less when they may.
+    double holdOffRemaining() const;
     void buildRecord(const std::string& signalName,
                      const Parameters& parameters,
                      std::optional<double> floatValue,
@@ -110,6 +125,9 @@ private:
     std::shared_ptr<system::OneShotTimer> m_sendTimerSource;
     int m_consecutiveFailures = 0;
     int m_sendCompletions = 0;
+    // Seconds since the reference date before which no attempt is made.
+    std::atomic<double> m_notBefore{-1e300};
+    std::atomic<bool> m_discarded{false};
 
     mutable std::mutex m_successorMutex;
     std::shared_ptr<SignalManageable> m_successor;

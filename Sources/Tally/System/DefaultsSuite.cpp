@@ -134,6 +134,19 @@ void DefaultsSuite::set(const std::string& key, json::Value value) {
     saveLocked();
 }
 
+void DefaultsSuite::clear() {
+    std::lock_guard lock(m_mutex);
+    m_values = json::Value::object();
+    if (!m_file) {
+        return;
+    }
+    std::error_code error;
+    std::filesystem::remove(*m_file, error);
+    if (error) {
+        reportError("Settings file not deleted suite=" + m_name + " error=" + error.message());
+    }
+}
+
 void DefaultsSuite::remove(const std::string& key) {
     std::lock_guard lock(m_mutex);
     if (m_values.erase(key) > 0) {

@@ -30,6 +30,8 @@ public:
 
     void set(const std::string& key, json::Value value);
     void remove(const std::string& key);
+    // Forgets every value and deletes the file.
+    void clear();
 
 private:
     DefaultsSuite(std::string name, std::optional<std::filesystem::path> file);

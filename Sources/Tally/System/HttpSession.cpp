@@ -1,5 +1,7 @@
 #include "System/HttpSession.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -43,7 +45,11 @@ struct Transfer {
     curl_slist* headers = nullptr;
     HttpRequest request;
     HttpCompletion completion;
+    // The address the caller asked for; every redirect is measured against it.
+    std::string origin;
+    long redirects = 0;
     std::string answer;
+    std::vector<std::pair<std::string, std::string>> answerHeaders;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
     ~Transfer() {
@@ -59,6 +65,41 @@ std::size_t collectAnswer(char* data, std::size_t size, std::size_t count, void*
     const std::size_t bytes = size * count;
     const std::size_t room = CurlHttpSession::longestAnswer - transfer->answer.size();
     transfer->answer.append(data, bytes < room ? bytes : room);
+    return bytes;
+}
+
+std::string lowercased(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+std::string trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+std::size_t collectHeader(char* data, std::size_t size, std::size_t count, void* context) {
+    auto* transfer = static_cast<Transfer*>(context);
+    const std::size_t bytes = size * count;
+    const std::string_view line(data, bytes);
+    if (line.starts_with("HTTP/")) {
+        // A new status line: the fields of an earlier, informational answer do not count.
+        transfer->answerHeaders.clear();
+    } else if (const auto colon = line.find(':'); colon != std::string_view::npos) {
+        constexpr std::size_t mostFields = 100;
+        if (transfer->answerHeaders.size() < mostFields) {
+            transfer->answerHeaders.emplace_back(lowercased(trimmed(line.substr(0, colon))),
+                                                 trimmed(line.substr(colon + 1)));
+        }
+    }
     return bytes;
 }
 
@@ -82,10 +123,8 @@ bool configure(Transfer& transfer, const std::string& noProxy) {
     set(curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer));
     set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
     set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
-    set(curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
-    set(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L));
-    set(curl_easy_setopt(easy, CURLOPT_MAXREDIRS, CurlHttpSession::maximumRedirects));
-    set(curl_easy_setopt(easy, CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_ALL)));
+    // Redirects are followed by hand (see Worker::redirectOf), so that each is checked first.
+    set(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L));
     set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L));
     set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L));
     set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, CurlHttpSession::idleTimeoutSeconds));
@@ -98,8 +137,38 @@ bool configure(Transfer& transfer, const std::string& noProxy) {
     set(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.headers));
     set(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collectAnswer));
     set(curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer));
+    set(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, collectHeader));
+    set(curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer));
     set(curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorBuffer));
     return ok;
+}
+
+// The parts of an address that decide where its data goes; none when it does not parse.
+std::optional<std::array<std::string, 3>> originOf(const std::string& text) {
+    CURLU* url = curl_url();
+    if (url == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<std::array<std::string, 3>> origin;
+    if (curl_url_set(url, CURLUPART_URL, text.c_str(), 0) == CURLUE_OK) {
+        std::array<std::string, 3> parts;
+        const CURLUPart names[] = {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT};
+        bool complete = true;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            char* part = nullptr;
+            if (curl_url_get(url, names[i], &part, CURLU_DEFAULT_PORT) != CURLUE_OK) {
+                complete = false;
+                break;
+            }
+            parts[i] = lowercased(part);
+            curl_free(part);
+        }
+        if (complete) {
+            origin = std::move(parts);
+        }
+    }
+    curl_url_cleanup(url);
+    return origin;
 }
 
 std::string describe(CURLcode code, const char* detail) {
@@ -149,8 +218,52 @@ struct CurlHttpSession::Worker {
         HttpResponse response;
         curl_easy_getinfo(transfer->easy, CURLINFO_RESPONSE_CODE, &response.status);
         response.body = std::move(transfer->answer);
+        response.headers = std::move(transfer->answerHeaders);
         transfer.reset();
         completion(std::move(response), std::nullopt);
+    }
+
+    struct Redirect {
+        // The next address, when the redirect is followed.
+        std::optional<std::string> target;
+        // Why it is refused; empty when it is followed or when the answer is no redirect.
+        std::string refusal;
+    };
+
+    static Redirect redirectOf(const Transfer& transfer) {
+        long status = 0;
+        curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
+        char* location = nullptr;
+        curl_easy_getinfo(transfer.easy, CURLINFO_REDIRECT_URL, &location);
+        // A 3xx without a usable Location is a plain answer.
+        if (status < 300 || status > 399 || location == nullptr
+            || transfer.request.redirects == RedirectPolicy::answer) {
+            return {};
+        }
+        const std::string prefix = "Redirect refused (status " + std::to_string(status) + "): ";
+        if (transfer.request.redirects == RedirectPolicy::none) {
+            return {std::nullopt, prefix + "this request follows none"};
+        }
+        if (!isSameOrigin(transfer.origin, location)) {
+            return {std::nullopt, prefix + "another scheme, host or port"};
+        }
+        if (transfer.redirects >= CurlHttpSession::maximumRedirects) {
+            return {std::nullopt, prefix + "too many redirects"};
+        }
+        return {std::string(location), {}};
+    }
+
+    // Starts the transfer; false (after completing it with an error) when libcurl refuses it.
+    bool begin(std::unique_ptr<Transfer>& transfer,
+               std::map<CURL*, std::unique_ptr<Transfer>>& active) {
+        if (!configure(*transfer, noProxy)
+            || curl_multi_add_handle(multi, transfer->easy) != CURLM_OK) {
+            finish(std::move(transfer), CURLE_FAILED_INIT);
+            return false;
+        }
+        CURL* easy = transfer->easy;
+        active.emplace(easy, std::move(transfer));
+        return true;
     }
 
     void run() {
@@ -165,13 +278,8 @@ struct CurlHttpSession::Worker {
                 added.swap(incoming);
             }
             for (auto& transfer : added) {
-                if (!configure(*transfer, noProxy)
-                    || curl_multi_add_handle(multi, transfer->easy) != CURLM_OK) {
-                    finish(std::move(transfer), CURLE_FAILED_INIT);
-                    continue;
-                }
-                CURL* easy = transfer->easy;
-                active.emplace(easy, std::move(transfer));
+                transfer->origin = transfer->request.url;
+                begin(transfer, active);
             }
             int running = 0;
             curl_multi_perform(multi, &running);
@@ -189,7 +297,23 @@ struct CurlHttpSession::Worker {
                 }
                 auto transfer = std::move(found->second);
                 active.erase(found);
-                finish(std::move(transfer), code);
+                const Redirect redirect = code == CURLE_OK ? redirectOf(*transfer) : Redirect{};
+                if (redirect.target) {
+                    auto next = std::make_unique<Transfer>();
+                    next->request = std::move(transfer->request);
+                    next->request.url = *redirect.target;
+                    next->completion = std::move(transfer->completion);
+                    next->origin = std::move(transfer->origin);
+                    next->redirects = transfer->redirects + 1;
+                    transfer.reset();
+                    begin(next, active);
+                } else if (!redirect.refusal.empty()) {
+                    auto completion = std::move(transfer->completion);
+                    transfer.reset();
+                    completion(std::nullopt, redirect.refusal);
+                } else {
+                    finish(std::move(transfer), code);
+                }
             }
             // Idle, the thread sleeps until a request or the stop wakes it.
             long timeout = -1;
@@ -269,6 +393,37 @@ void CurlHttpSession::post(HttpRequest request, HttpCompletion completion) {
 std::shared_ptr<HttpSession> HttpSession::shared() {
     static auto* session = new std::shared_ptr<HttpSession>(std::make_shared<CurlHttpSession>());
     return *session;
+}
+
+std::optional<std::string> HttpResponse::header(std::string_view name) const {
+    for (const auto& [field, value] : headers) {
+        if (field == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+bool isSameOrigin(const std::string& from, const std::string& to) {
+    const auto a = originOf(from);
+    const auto b = originOf(to);
+    return a && b && *a == *b;
+}
+
+std::optional<double> retryAfterSeconds(const HttpResponse& response, Date now) {
+    const auto value = response.header("retry-after");
+    if (!value || value->empty()) {
+        return std::nullopt;
+    }
+    if (value->find_first_not_of("0123456789") == std::string::npos) {
+        // Beyond any sensible wait; the caller bounds it anyway.
+        return value->size() > 9 ? 1e9 : std::stod(*value);
+    }
+    const time_t date = curl_getdate(value->c_str(), nullptr);
+    if (date < 0) {
+        return std::nullopt;
+    }
+    return std::max(0.0, static_cast<double>(date) - now.unixSeconds());
 }
 
 bool isValidURL(const std::string& text) {

@@ -28,7 +28,7 @@ void ScriptedHttpSession::setScript(Script script) {
 
 void ScriptedHttpSession::answerWith(long status) {
     setScript([status](const system::HttpRequest&) {
-        return Answer{system::HttpResponse{status, {}}, std::nullopt};
+        return Answer{system::HttpResponse{status, {}, {}}, std::nullopt};
     });
 }
 

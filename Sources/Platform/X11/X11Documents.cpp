@@ -1,0 +1,48 @@
+#include <algorithm>
+#include <set>
+
+#include "X11Parts.h"
+
+namespace vorn::platform::x11 {
+
+AXReply<Value> X11Accessibility::readDocument(const X11Element& element) {
+    if (m_desktop.connection() == nullptr) {
+        return {AXStatus::cannotComplete, std::nullopt};
+    }
+    AfterReplies after(m_desktop);
+    const std::uint64_t clientList = m_desktop.clientListGeneration();
+    if (m_documentsClientList != clientList) {
+        std::set<std::pair<std::int32_t, std::uint32_t>> windows;
+        for (const auto& app : m_desktop.applications()) {
+            for (xcb_window_t window : app.windows) {
+                windows.emplace(app.info.pid, window);
+            }
+        }
+        m_documents.retain(windows);
+        m_documentsClientList = clientList;
+    }
+    const X11Desktop::Application* app = m_desktop.application(element.pid);
+    if (app == nullptr
+        || std::find(app->windows.begin(), app->windows.end(), element.window)
+               == app->windows.end()) {
+        return {AXStatus::invalidElement, std::nullopt};
+    }
+    DocumentResolver::Window window;
+    window.id = element.window;
+    window.pid = element.pid;
+    window.onlyWindowOfProcess = app->windows.size() == 1;
+    if (app->info.bundleIdentifier) {
+        window.entry = m_desktop.entries().byID(*app->info.bundleIdentifier);
+    }
+    const auto path = m_documents.document(window, [&]() -> std::optional<std::string> {
+        auto title = readWindow(element, ax::title);
+        const std::string* text = title.value ? title.value->asString() : nullptr;
+        return text != nullptr ? std::optional<std::string>(*text) : std::nullopt;
+    });
+    if (!path) {
+        return {AXStatus::noValue, std::nullopt};
+    }
+    return {AXStatus::success, Value::string(*path)};
+}
+
+}  // namespace vorn::platform::x11
