@@ -57,6 +57,8 @@ public:
     std::vector<std::uint32_t> workarea();
     // Makes the next read ask for every part of every window again.
     void forgetClients() { m_clients.invalidate(); }
+    // Grows whenever windows come or go or an owner or identity changes.
+    std::uint64_t clientListGeneration() const { return m_clients.identityGeneration(); }
 
     // The applications in the order their first windows appeared. Built again only after
     // windows came or went or an owner or identity changed.
