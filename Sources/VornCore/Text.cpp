@@ -177,4 +177,16 @@ int hexDigitValue(char c) {
     return -1;
 }
 
+std::string_view utf8Prefix(std::string_view utf8, std::size_t maxBytes) {
+    if (utf8.size() <= maxBytes) {
+        return utf8;
+    }
+    std::size_t end = maxBytes;
+    // Back over the continuation bytes (10xxxxxx) of the character the cut would split.
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return utf8.substr(0, end);
+}
+
 }  // namespace vorn::text

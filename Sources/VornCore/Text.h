@@ -25,4 +25,8 @@ std::string normalizedTitle(std::string_view title, std::string_view appName);
 // The value of one ASCII hexadecimal digit of either case, or -1 for any other character.
 int hexDigitValue(char c);
 
+// The longest start of the UTF-8 text that has at most maxBytes bytes and ends on a character
+// boundary: a character is never cut in two.
+std::string_view utf8Prefix(std::string_view utf8, std::size_t maxBytes);
+
 }  // namespace vorn::text
