@@ -67,6 +67,42 @@ TEST(X11PropertyTest, TextIsUTF8OrLatin1UpToTheFirstNul) {
     }
 }
 
+TEST(X11PropertyTest, CompoundTextIsDecodedSegmentBySegment) {
+    constexpr xcb_atom_t compound = 301;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string expected;
+    };
+    const Case cases[] = {
+        // "Привет" in ISO 8859-5, as Xlib writes it in a Russian locale.
+        {"Cyrillic", "CT5 \x1B-L\xBF\xE0\xD8\xD2\xD5\xE2", "CT5 Привет"},
+        {"Latin-1 by default", "Caf\xE9", "Café"},
+        {"Greek, then back to Latin-1", "\x1B-F\xE1\xE2 \x1B-A\xE9", "αβ é"},
+        {"Japanese, in the right half", "\x1B$)B\xC6\xFC\xCB\xDC", "日本"},
+        {"Japanese, in the left half", "\x1B$(BF|\x1B(B!", "日!"},
+        {"Korean", "\x1B$)C\xC7\xD1", "한"},
+        {"half-width katakana", "\x1B)I\xB1", "ｱ"},
+        {"UTF-8 segment", "a\x1B%G\xE2\x82\xAC\x1B%@b", "a€b"},
+        {"extended segment", "\x1B%/1\x80\x8AUTF-8\x02\xC3\xA4!x", "ä!x"},
+        {"direction marks dropped",
+         "\x9B"
+         "1]abc\x9B]",
+         "abc"},
+        {"unknown set", "\x1B-~\xE9z", "\uFFFDz"},
+        {"a byte the set lacks", "\x1B-F\xAE", "\uFFFD"},
+        {"cut in a double-byte character", "\x1B$)A\xC4", "\uFFFD"},
+        {"escape cut short", "ok\x1B$", "ok"},
+        {"extended segment longer than the text", "\x1B%/1\x8F\xFFUTF-8\x02hi", "hi"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(propertyText(view(compound, 8, text(c.bytes)), utf8, compound), c.expected);
+    }
+    // Without the type's atom the same bytes read as Latin-1.
+    EXPECT_EQ(propertyText(view(compound, 8, text("\xBF")), utf8), "¿");
+}
+
 TEST(X11PropertyTest, WindowClassHasInstanceAndClass) {
     const auto both = text(std::string_view("xterm\0XTerm\0", 12));
     EXPECT_EQ(windowClass(view(XCB_ATOM_STRING, 8, both)), (WindowClass{"xterm", "XTerm"}));

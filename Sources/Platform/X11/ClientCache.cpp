@@ -18,6 +18,7 @@ inline constexpr unsigned desktop = 4;
 inline constexpr unsigned active = 8;
 inline constexpr unsigned workarea = 16;
 inline constexpr unsigned monitors = 32;
+inline constexpr unsigned wmCheck = 64;
 }  // namespace root
 
 // Two more parts of a window besides those of its properties.
@@ -52,6 +53,9 @@ unsigned rootPartOf(xcb_atom_t property, const Atoms& atoms) {
     if (property == atoms.netWorkarea) {
         return root::workarea;
     }
+    if (property == atoms.netSupportingWmCheck) {
+        return root::wmCheck;
+    }
     return 0;
 }
 
@@ -62,7 +66,14 @@ struct RootQuery {
     std::optional<xcb_get_property_cookie_t> active;
     std::optional<xcb_get_property_cookie_t> workarea;
     std::optional<MonitorRequest> monitors;
+    std::optional<xcb_get_property_cookie_t> wmCheck;
+    // The check window's own property, which must name the check window itself.
+    std::optional<xcb_get_property_cookie_t> checkSelf;
 };
+
+// The window manager's check window is watched for its end, which is the manager's.
+constexpr std::uint32_t watchedCheckEvents =
+    XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
 
 struct PendingWindow {
     xcb_window_t id = XCB_NONE;
@@ -79,6 +90,11 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
     switch (type) {
         case XCB_PROPERTY_NOTIFY: {
             const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+            if (notify.window == m_wmCheck && m_wmCheck != XCB_NONE) {
+                m_verifyCheck = true;
+                m_stale = true;
+                return true;
+            }
             if (notify.window == connection.root()) {
                 const unsigned parts = rootPartOf(notify.atom, atoms);
                 m_rootDirty |= parts;
@@ -87,8 +103,9 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
             }
             // A client may also state its process late; user times and icons change often and
             // are of no interest.
-            const unsigned parts =
-                notify.atom == atoms.netWmPid ? ownerPart : partOf(notify.atom, atoms);
+            const bool owner =
+                notify.atom == atoms.netWmPid || notify.atom == XCB_ATOM_WM_CLIENT_MACHINE;
+            const unsigned parts = owner ? ownerPart : partOf(notify.atom, atoms);
             if (parts == 0 || !m_entries.contains(notify.window)) {
                 return false;
             }
@@ -131,6 +148,16 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
         case XCB_DESTROY_NOTIFY: {
             // Both events carry the window at the same place.
             const auto& notify = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
+            if (type == XCB_DESTROY_NOTIFY && notify.window == m_wmCheck
+                && notify.window != XCB_NONE) {
+                // The window manager has gone; a new one names its own check window.
+                m_wmCheck = XCB_NONE;
+                m_wmVerified = false;
+                m_rootDirty |= root::wmCheck;
+                m_stale = true;
+                m_snapshotDirty = true;
+                return true;
+            }
             if (m_entries.contains(notify.window)) {
                 // What is known of it may be out of date from now on; a window that stays in the
                 // client list enters again, read afresh.
@@ -218,7 +245,16 @@ bool ClientCache::refresh(const Connection& connection) {
     if (m_snapshotDirty) {
         rebuildSnapshot();
     }
-    return m_hasList;
+    noteAvailability();
+    return m_available.value_or(false);
+}
+
+std::optional<std::int32_t> ClientCache::standInPID(const std::string& classKey) const {
+    const auto it = m_standIns.find(classKey);
+    if (classKey.empty() || it == m_standIns.end()) {
+        return std::nullopt;
+    }
+    return it->second;
 }
 
 void ClientCache::readPass(const Connection& c, unsigned rootParts) {
@@ -242,6 +278,14 @@ void ClientCache::readPass(const Connection& c, unsigned rootParts) {
     }
     if ((rootParts & root::monitors) != 0) {
         rootQuery.monitors = requestMonitors(c);
+    }
+    if ((rootParts & root::wmCheck) != 0) {
+        rootQuery.wmCheck = c.getProperty(rootWindow, atoms.netSupportingWmCheck, 1);
+    }
+    if (std::exchange(m_verifyCheck, false) && m_wmCheck != XCB_NONE) {
+        // Watched before it is read, so that an end right after the reading is heard of.
+        xcb_change_window_attributes(c.raw(), m_wmCheck, XCB_CW_EVENT_MASK, &watchedCheckEvents);
+        rootQuery.checkSelf = c.getProperty(m_wmCheck, atoms.netSupportingWmCheck, 1);
     }
 
     std::vector<PendingWindow> pending;
@@ -315,29 +359,44 @@ void ClientCache::readPass(const Connection& c, unsigned rootParts) {
         ++m_identityGeneration;
     }
 
+    bool listsChanged = false;
+    if (rootQuery.wmCheck) {
+        const xcb_window_t named =
+            firstCardinal(viewOf(c.reply(*rootQuery.wmCheck).get())).value_or(XCB_NONE);
+        // Also when the id is the same: a new window manager may get the old one's ids.
+        m_wmCheck = named;
+        m_wmVerified = false;
+        // Asked in the next pass: whether the window exists and names itself.
+        m_verifyCheck = named != XCB_NONE;
+        m_stale = m_stale || m_verifyCheck;
+        listsChanged = true;
+    }
+    if (rootQuery.checkSelf) {
+        auto reply = c.reply(*rootQuery.checkSelf);
+        m_wmVerified = m_wmCheck != XCB_NONE
+                       && firstCardinal(viewOf(reply.get())).value_or(XCB_NONE) == m_wmCheck;
+        listsChanged = true;
+    }
     if (rootQuery.stacking) {
         auto reply = c.reply(*rootQuery.stacking);
         const PropertyView stacking = viewOf(reply.get());
-        if (stacking.type != XCB_ATOM_WINDOW || stacking.format != 32) {
-            if (m_hasList) {
-                vornWMLog().notice("x11: no client list (no window manager?) type=", stacking.type);
-            }
-            m_hasList = false;
-            m_stacking.clear();
-        } else {
-            // The property lists bottom to top; the platform's lists go front to back.
-            std::vector<std::uint32_t> ids = cardinals(stacking);
-            std::reverse(ids.begin(), ids.end());
-            std::unordered_set<xcb_window_t> seen;
-            std::erase_if(
-                ids, [&](xcb_window_t id) { return id == XCB_NONE || !seen.insert(id).second; });
-            m_hasList = true;
-            m_stacking = std::move(ids);
-        }
-        admit(c, m_stacking);
+        m_hasStacking = stacking.type == XCB_ATOM_WINDOW && stacking.format == 32;
+        m_stackingList = m_hasStacking ? cardinals(stacking) : std::vector<std::uint32_t>{};
+        // The property lists bottom to top; the platform's lists go front to back.
+        std::reverse(m_stackingList.begin(), m_stackingList.end());
+        listsChanged = true;
     }
     if (rootQuery.clients) {
-        m_mappingOrder = cardinals(viewOf(c.reply(*rootQuery.clients).get()));
+        auto reply = c.reply(*rootQuery.clients);
+        const PropertyView clients = viewOf(reply.get());
+        m_clientList =
+            clients.type == XCB_ATOM_WINDOW ? cardinals(clients) : std::vector<std::uint32_t>{};
+        // What the lists name may have come to exist since.
+        m_rejected.clear();
+        listsChanged = true;
+    }
+    if (listsChanged) {
+        takeLists(c);
     }
     if (rootQuery.desktop) {
         m_currentDesktop = firstCardinal(viewOf(c.reply(*rootQuery.desktop).get()));
@@ -356,6 +415,52 @@ void ClientCache::readPass(const Connection& c, unsigned rootParts) {
     }
 }
 
+void ClientCache::takeLists(const Connection& connection) {
+    if (m_verifyCheck) {
+        // Taken once the next pass has asked about the window manager.
+        return;
+    }
+    m_snapshotDirty = true;
+    if (!m_wmVerified) {
+        // Without a window manager the lists are what the last one left behind.
+        m_stacking.clear();
+        m_mappingOrder.clear();
+        admit(connection, {});
+        return;
+    }
+    // Only windows that both lists name: a window manager may stack a new window before it
+    // manages it, and anyone may write either list.
+    const std::unordered_set<xcb_window_t> managed(m_clientList.begin(), m_clientList.end());
+    std::unordered_set<xcb_window_t> seen;
+    std::vector<xcb_window_t> listed;
+    listed.reserve(std::min(m_stackingList.size(), maxListedWindows));
+    for (xcb_window_t id : m_stackingList) {
+        if (id != XCB_NONE && managed.contains(id) && seen.insert(id).second) {
+            if (listed.size() == maxListedWindows) {
+                if (!std::exchange(m_cutLogged, true)) {
+                    vornWMLog().notice(
+                        "x11: too many windows listed, only the frontmost taken max=",
+                        maxListedWindows, " stacked=", m_stackingList.size(),
+                        " clients=", m_clientList.size());
+                }
+                break;
+            }
+            listed.push_back(id);
+        }
+    }
+    if (listed.size() < maxListedWindows) {
+        m_cutLogged = false;
+    }
+    admit(connection, listed);
+    m_stacking = std::move(listed);
+    m_mappingOrder.clear();
+    for (xcb_window_t id : m_clientList) {
+        if (m_entries.contains(id)) {
+            m_mappingOrder.push_back(id);
+        }
+    }
+}
+
 void ClientCache::admit(const Connection& connection, const std::vector<xcb_window_t>& ids) {
     const std::unordered_set<xcb_window_t> listed(ids.begin(), ids.end());
     std::vector<xcb_window_t> left;
@@ -367,8 +472,22 @@ void ClientCache::admit(const Connection& connection, const std::vector<xcb_wind
     for (xcb_window_t id : left) {
         drop(id);
     }
+    // New ids are checked first, all in one round trip: one question each instead of a dozen,
+    // and none about ids that name no window.
+    std::vector<std::pair<xcb_window_t, xcb_get_window_attributes_cookie_t>> asked;
     for (xcb_window_t id : ids) {
-        if (m_entries.contains(id)) {
+        if (!m_entries.contains(id) && !m_rejected.contains(id)) {
+            asked.emplace_back(id, xcb_get_window_attributes(connection.raw(), id));
+        }
+    }
+    std::size_t rejected = 0;
+    for (const auto& [id, cookie] : asked) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(connection.raw(), cookie, nullptr));
+        // No window manager manages a window that asked not to be managed.
+        if (!attributes || attributes->override_redirect != 0) {
+            m_rejected.insert(id);
+            ++rejected;
             continue;
         }
         // Watched before anything is read, so that no change after the reading goes unnoticed.
@@ -380,6 +499,37 @@ void ClientCache::admit(const Connection& connection, const std::vector<xcb_wind
         ++m_identityGeneration;
         m_stale = true;
     }
+    if (rejected > 0) {
+        if (!std::exchange(m_rejectedLogged, true)) {
+            vornWMLog().notice("x11: listed ids that name no manageable window are ignored count=",
+                               rejected);
+        } else {
+            vornWMLog().debug("x11: listed ids ignored count=", rejected);
+        }
+    }
+}
+
+void ClientCache::noteAvailability() {
+    // Windows that stay stacked while the client list is empty are what a window manager left.
+    const bool leftOver = m_clientList.empty() && !m_stackingList.empty();
+    const bool available = m_wmVerified && m_hasStacking && !leftOver;
+    if (m_available == available) {
+        return;
+    }
+    if (available) {
+        vornWMLog().notice("x11: window manager running, windows listed windows=",
+                           m_snapshot.windows.size());
+    } else if (!m_wmVerified) {
+        vornWMLog().notice("x11: no window manager running, windows not listed until one runs");
+    } else if (!m_hasStacking) {
+        vornWMLog().notice("x11: the window manager keeps no stacking list, windows not listed");
+    } else {
+        vornWMLog().notice(
+            "x11: the window manager lists no clients while windows are stacked, "
+            "windows not listed stacked=",
+            m_stackingList.size());
+    }
+    m_available = available;
 }
 
 void ClientCache::drop(xcb_window_t id) {
@@ -399,6 +549,7 @@ void ClientCache::rebuildSnapshot() {
     m_snapshotDirty = false;
     m_snapshot.windows.clear();
     m_snapshotIndex.clear();
+    std::unordered_map<std::string, std::int32_t> standIns;
     for (xcb_window_t id : m_stacking) {
         const auto it = m_entries.find(id);
         if (it == m_entries.end() || it->second.gone) {
@@ -406,7 +557,21 @@ void ClientCache::rebuildSnapshot() {
         }
         m_snapshotIndex.emplace(id, m_snapshot.windows.size());
         m_snapshot.windows.push_back(it->second.window);
+        ClientWindow& window = m_snapshot.windows.back();
+        if (!window.pid) {
+            // Listed under its class, as a process of its own; a class without windows for a
+            // while gets a new number when it comes back.
+            std::string key = classKey(window.windowClass);
+            if (!key.empty()) {
+                const auto known = m_standIns.find(key);
+                const std::int32_t pid =
+                    known != m_standIns.end() ? known->second : m_nextStandIn++;
+                window.pid = pid;
+                standIns.emplace(std::move(key), pid);
+            }
+        }
     }
+    m_standIns = std::move(standIns);
     m_snapshot.mappingOrder = m_mappingOrder;
     m_snapshot.currentDesktop = m_currentDesktop;
     m_snapshot.activeWindow = m_activeWindow;

@@ -159,8 +159,23 @@ public:
     SystemProcessInfo process;
 };
 
-// Whether the window is still a managed window of the process; one round trip.
-bool isManagedWindowOf(const Connection& connection, xcb_window_t window, std::int32_t pid);
+// Where a window stands for a process that is to act on it.
+enum class Standing {
+    managed,          // a managed window of the process
+    noWindowManager,  // no window manager runs, so nothing is managed
+    notManaged,       // gone, or not (yet) in the client list
+    otherProcess,     // managed, but another process's now
+};
+std::string_view standingName(Standing standing);
+// Asks the server afresh; one round trip.
+Standing standingOf(X11Desktop& desktop,
+                    const Connection& connection,
+                    xcb_window_t window,
+                    std::int32_t pid);
+bool isManagedWindowOf(X11Desktop& desktop,
+                       const Connection& connection,
+                       xcb_window_t window,
+                       std::int32_t pid);
 // Asks the window manager to activate the window with the right time; false without a time.
 bool activateWindow(X11Desktop& desktop, xcb_window_t window);
 
