@@ -7,6 +7,7 @@
 #include "ClientList.h"
 #include "Monitors.h"
 #include "Properties.h"
+#include "UsableArea.h"
 
 namespace vorn::platform::x11 {
 namespace {
@@ -160,6 +161,14 @@ TEST(X11PropertyTest, OuterFrameAddsBorderAndExtents) {
     EXPECT_EQ(outerFrame({10, 10}, {100, 100}, 2, {}), Rect(8, 8, 104, 104));
 }
 
+TEST(X11PropertyTest, ExtentsThatWouldLeaveATinyClientAreIgnoredWhenSizing) {
+    // A frame of 1,280 x 900 around real decorations, and around extents a client made up.
+    EXPECT_EQ(clientSizeFor({1280, 900}, {1, 1, 20, 5}), (Size{1278, 875}));
+    EXPECT_EQ(clientSizeFor({1280, 900}, {2000, 2000, 2000, 2000}), (Size{1280, 900}));
+    EXPECT_EQ(clientSizeFor({1280, 900}, {600, 640, 4, 4}), (Size{40, 892}));
+    EXPECT_EQ(clientSizeFor({1280, 900}, {600, 641, 430, 431}), (Size{1280, 900}));
+}
+
 TEST(X11MonitorTest, PrimaryComesFirstAndSetsTheOrigin) {
     Monitor a{1, false, Rect(0, 0, 960, 1080), {}};
     Monitor b{2, true, Rect(960, 0, 960, 1080), {}};
@@ -206,6 +215,75 @@ TEST(X11MonitorTest, StrutsCutOnlyTheMonitorsTheirBandsCross) {
         const Strut struts[] = {c.strut};
         EXPECT_EQ(visibleArea(left, struts, root), c.expectedLeft);
         EXPECT_EQ(visibleArea(right, struts, root), c.expectedRight);
+    }
+}
+
+TEST(X11MonitorTest, StrutsCountOnlyWhileTheyLeaveAUsableAreaAndAConsistentWorkAreaWins) {
+    const Size root{1920, 1080};
+    const Rect monitor(0, 0, 1920, 1080);
+    // A 100 x 50 window at the top left declaring an 1,800 px left strut over its own height,
+    // a real dock along the bottom, and a strut that reserves the whole width.
+    const Strut hostile{1800, 0, 0, 0, 0, 49, 0, 0, 0, 0, 0, 0};
+    const Strut dock{0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919};
+    const Strut whole{1920, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0};
+    const Strut leftPanel{600, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0};
+    const Strut rightPanel{0, 600, 0, 0, 0, 0, 0, 1079, 0, 0, 0, 0};
+    struct Case {
+        const char* name;
+        std::vector<Strut> struts;
+        std::optional<Rect> workarea;
+        Rect expected;
+        std::vector<std::size_t> ignored;
+        bool fromWorkarea;
+    };
+    const Case cases[] = {
+        {"a dock", {dock}, std::nullopt, Rect(0, 0, 1920, 1040), {}, false},
+        {"a hostile strut beside a dock",
+         {hostile, dock},
+         std::nullopt,
+         Rect(0, 0, 1920, 1040),
+         {0},
+         false},
+        {"the whole width", {whole}, std::nullopt, monitor, {0}, false},
+        // Each strut is judged with those before it: the second panel would leave too little.
+        {"two wide panels",
+         {leftPanel, rightPanel, dock},
+         std::nullopt,
+         Rect(600, 0, 1320, 1040),
+         {1},
+         false},
+        {"a work area the struts agree with",
+         {dock},
+         Rect(0, 0, 1920, 1040),
+         Rect(0, 0, 1920, 1040),
+         {},
+         true},
+        {"a work area with a panel of the window manager's own",
+         {},
+         Rect(0, 25, 1920, 1055),
+         Rect(0, 25, 1920, 1055),
+         {},
+         true},
+        // The window manager honoured the hostile strut: its work area is ignored too.
+        {"a work area left by a hostile strut",
+         {hostile, dock},
+         Rect(1800, 0, 120, 1040),
+         Rect(0, 0, 1920, 1040),
+         {0},
+         false},
+        {"a work area off the monitor",
+         {dock},
+         Rect(0, 0, 3840, 1040),
+         Rect(0, 0, 1920, 1040),
+         {},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const UsableArea usable = usableArea(monitor, c.struts, root, c.workarea);
+        EXPECT_EQ(usable.area, c.expected);
+        EXPECT_EQ(usable.ignored, c.ignored);
+        EXPECT_EQ(usable.fromWorkarea, c.fromWorkarea);
     }
 }
 

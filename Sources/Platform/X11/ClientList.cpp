@@ -202,6 +202,14 @@ Rect outerFrame(Point clientOrigin, Size clientSize, std::uint16_t border, const
                 clientSize.height + 2 * b + e.top + e.bottom);
 }
 
+Size clientSizeFor(Size outer, const FrameExtents& e) {
+    const auto inner = [](double size, double before, double after) {
+        const double left = size - before - after;
+        return left >= minimumClientSide ? left : size;
+    };
+    return {inner(outer.width, e.left, e.right), inner(outer.height, e.top, e.bottom)};
+}
+
 FrameQuery::FrameQuery(const Connection& connection, xcb_window_t window)
     : m_connection(connection)
     , m_geometry(xcb_get_geometry(connection.raw(), window))

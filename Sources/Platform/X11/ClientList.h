@@ -113,6 +113,13 @@ struct ClientSnapshot {
 // The outer frame of a client whose inside starts at clientOrigin (root coordinates).
 Rect outerFrame(Point clientOrigin, Size clientSize, std::uint16_t border, const FrameExtents& e);
 
+// The smallest client a frame change asks for in either direction, the placement's minimum.
+inline constexpr double minimumClientSide = 40;
+// The client's size for an outer frame of that size. Extents are whatever the window's
+// property says: along a direction where they would leave less than minimumClientSide, they are
+// ignored, and the outer size is taken for the client's.
+Size clientSizeFor(Size outer, const FrameExtents& e);
+
 // Geometry, position and extents of one window, asked together and collected later.
 class FrameQuery {
 public:

@@ -307,9 +307,7 @@ AXStatus X11Accessibility::setFrame(const X11Element& element,
         requestMoveResize(c, element.window, Point{point->x + origin.x, point->y + origin.y},
                           std::nullopt);
     } else {
-        const FrameExtents& e = frame->second;
-        requestMoveResize(c, element.window, std::nullopt,
-                          Size{size->width - e.left - e.right, size->height - e.top - e.bottom});
+        requestMoveResize(c, element.window, std::nullopt, clientSizeFor(*size, frame->second));
     }
     return AXStatus::success;
 }

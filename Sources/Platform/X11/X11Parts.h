@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include <xcb/xcb.h>
@@ -11,6 +12,7 @@
 #include "DocumentResolver.h"
 #include "ProcessInfo.h"
 #include "Services.h"
+#include "UsableArea.h"
 #include "WindowActions.h"
 #include "X11Desktop.h"
 
@@ -124,8 +126,16 @@ public:
     Point mouseLocation() override;
 
 private:
+    // Logs struts that were not honoured and displays left without a usable area, once each.
+    void noteUsableArea(const std::string& display,
+                        const UsableArea& usable,
+                        const std::vector<Strut>& struts,
+                        const std::vector<xcb_window_t>& declaredBy);
+
     X11Desktop& m_desktop;
     std::map<xcb_atom_t, std::string> m_monitorNames;
+    std::map<std::string, std::set<std::pair<xcb_window_t, std::string>>> m_ignoredStruts;
+    std::set<std::string> m_emptyAreas;
 };
 
 // The focus entry points, done the X11 way: an element's window number is its window id, and
