@@ -7,6 +7,8 @@
 //     --wm-name-only        set only WM_NAME, as Latin-1
 //     --class INSTANCE,CLASS
 //     --no-pid              leave out _NET_WM_PID
+//     --pid N               claim process N in _NET_WM_PID instead of its own
+//     --machine NAME        WM_CLIENT_MACHINE (by default this host's name)
 //     --geometry WxH[+X+Y]  a position makes it a user-given one, which window managers keep
 //     --increment W,H       size increments (with a base size of 0x0)
 //     --fixed               minimum and maximum size equal to the size
@@ -41,6 +43,8 @@ struct Options {
     std::string instance = "vorn-test-window";
     std::string windowClass = "VornTestWindow";
     bool setPid = true;
+    long claimedPid = -1;
+    std::string machine;
     int width = 400;
     int height = 300;
     int x = 0;
@@ -103,6 +107,10 @@ Options parse(int argc, char** argv) {
             o.windowClass = both.substr(comma + 1);
         } else if (arg == "--no-pid") {
             o.setPid = false;
+        } else if (arg == "--pid") {
+            o.claimedPid = std::atol(value());
+        } else if (arg == "--machine") {
+            o.machine = value();
         } else if (arg == "--geometry") {
             int w = 0, h = 0, x = 0, y = 0;
             const char* g = value();
@@ -242,10 +250,11 @@ public:
         classes += o.windowClass;
         classes.push_back('\0');
         setText(c, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, classes);
-        setText(c, w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, host);
+        setText(c, w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING,
+                o.machine.empty() ? std::string(host) : o.machine);
         if (o.setPid) {
-            setCardinals(c, w, netWmPid, XCB_ATOM_CARDINAL,
-                         {static_cast<std::uint32_t>(::getpid())});
+            const long pid = o.claimedPid >= 0 ? o.claimedPid : static_cast<long>(::getpid());
+            setCardinals(c, w, netWmPid, XCB_ATOM_CARDINAL, {static_cast<std::uint32_t>(pid)});
         }
         xcb_icccm_set_wm_protocols(c, w, protocols, 1, &deleteWindow);
 

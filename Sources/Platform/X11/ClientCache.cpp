@@ -421,37 +421,85 @@ void ClientCache::takeLists(const Connection& connection) {
         return;
     }
     m_snapshotDirty = true;
+    m_complete = true;
     if (!m_wmVerified) {
         // Without a window manager the lists are what the last one left behind.
         m_stacking.clear();
         m_mappingOrder.clear();
-        admit(connection, {});
+        admit({});
         return;
     }
     // Only windows that both lists name: a window manager may stack a new window before it
     // manages it, and anyone may write either list.
     const std::unordered_set<xcb_window_t> managed(m_clientList.begin(), m_clientList.end());
     std::unordered_set<xcb_window_t> seen;
-    std::vector<xcb_window_t> listed;
-    listed.reserve(std::min(m_stackingList.size(), maxListedWindows));
+    std::vector<xcb_window_t> candidates;
     for (xcb_window_t id : m_stackingList) {
-        if (id != XCB_NONE && managed.contains(id) && seen.insert(id).second) {
-            if (listed.size() == maxListedWindows) {
-                if (!std::exchange(m_cutLogged, true)) {
-                    vornWMLog().notice(
-                        "x11: too many windows listed, only the frontmost taken max=",
-                        maxListedWindows, " stacked=", m_stackingList.size(),
-                        " clients=", m_clientList.size());
-                }
-                break;
-            }
-            listed.push_back(id);
+        if (id != XCB_NONE && managed.contains(id) && !m_rejected.contains(id)
+            && seen.insert(id).second) {
+            candidates.push_back(id);
         }
     }
-    if (listed.size() < maxListedWindows) {
-        m_cutLogged = false;
+    // Frontmost first. Windows already known are real; new ids are asked about in batches, each
+    // one round trip, until enough are real, the list ends or the checks run out.
+    std::vector<xcb_window_t> listed;
+    std::size_t next = 0;
+    std::size_t checks = 0;
+    while (next < candidates.size() && listed.size() < maxListedWindows) {
+        std::vector<xcb_window_t> unknown;
+        std::vector<xcb_window_t> batch;
+        for (; next < candidates.size() && listed.size() + batch.size() < maxListedWindows
+               && checks + unknown.size() < maxCheckedIds;
+             ++next) {
+            batch.push_back(candidates[next]);
+            if (!m_entries.contains(candidates[next])) {
+                unknown.push_back(candidates[next]);
+            }
+        }
+        if (batch.empty()) {
+            break;
+        }
+        checks += unknown.size();
+        const std::unordered_set<xcb_window_t> real = existing(connection, unknown);
+        for (xcb_window_t id : batch) {
+            if (m_entries.contains(id) || real.contains(id)) {
+                listed.push_back(id);
+            }
+        }
     }
-    admit(connection, listed);
+    if (next < candidates.size()) {
+        if (listed.size() < maxListedWindows) {
+            // The rest was not looked at: what it holds is unknown, so nothing is known missing.
+            m_complete = false;
+            if (!std::exchange(m_incompleteLogged, true)) {
+                vornWMLog().notice(
+                    "x11: the window lists name too many ids to check, windows not "
+                    "listed until they change checked=",
+                    checks, " named=", candidates.size());
+            }
+        } else if (!std::exchange(m_cutLogged, true)) {
+            vornWMLog().notice("x11: too many windows, only the frontmost listed max=",
+                               maxListedWindows, " named=", candidates.size());
+        }
+    } else {
+        m_cutLogged = false;
+        m_incompleteLogged = false;
+    }
+    admit(listed);
+    for (xcb_window_t id : listed) {
+        if (!m_entries.contains(id)) {
+            // Watched before anything is read, so that no change after the reading goes
+            // unnoticed.
+            xcb_change_window_attributes(connection.raw(), id, XCB_CW_EVENT_MASK,
+                                         &watchedClientEvents);
+            Entry entry;
+            entry.window.id = id;
+            entry.dirty = everything;
+            m_entries.emplace(id, std::move(entry));
+            ++m_identityGeneration;
+            m_stale = true;
+        }
+    }
     m_stacking = std::move(listed);
     m_mappingOrder.clear();
     for (xcb_window_t id : m_clientList) {
@@ -461,7 +509,39 @@ void ClientCache::takeLists(const Connection& connection) {
     }
 }
 
-void ClientCache::admit(const Connection& connection, const std::vector<xcb_window_t>& ids) {
+std::unordered_set<xcb_window_t> ClientCache::existing(const Connection& connection,
+                                                       const std::vector<xcb_window_t>& ids) {
+    // One question each, all sent before any answer is read.
+    std::vector<xcb_get_window_attributes_cookie_t> cookies;
+    cookies.reserve(ids.size());
+    for (xcb_window_t id : ids) {
+        cookies.push_back(xcb_get_window_attributes(connection.raw(), id));
+    }
+    std::unordered_set<xcb_window_t> real;
+    std::size_t rejected = 0;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(connection.raw(), cookies[i], nullptr));
+        // No window manager manages a window that asked not to be managed.
+        if (!attributes || attributes->override_redirect != 0) {
+            m_rejected.insert(ids[i]);
+            ++rejected;
+        } else {
+            real.insert(ids[i]);
+        }
+    }
+    if (rejected > 0) {
+        if (!std::exchange(m_rejectedLogged, true)) {
+            vornWMLog().notice("x11: listed ids that name no manageable window are ignored count=",
+                               rejected);
+        } else {
+            vornWMLog().debug("x11: listed ids ignored count=", rejected);
+        }
+    }
+    return real;
+}
+
+void ClientCache::admit(const std::vector<xcb_window_t>& ids) {
     const std::unordered_set<xcb_window_t> listed(ids.begin(), ids.end());
     std::vector<xcb_window_t> left;
     for (const auto& [id, entry] : m_entries) {
@@ -472,48 +552,18 @@ void ClientCache::admit(const Connection& connection, const std::vector<xcb_wind
     for (xcb_window_t id : left) {
         drop(id);
     }
-    // New ids are checked first, all in one round trip: one question each instead of a dozen,
-    // and none about ids that name no window.
-    std::vector<std::pair<xcb_window_t, xcb_get_window_attributes_cookie_t>> asked;
-    for (xcb_window_t id : ids) {
-        if (!m_entries.contains(id) && !m_rejected.contains(id)) {
-            asked.emplace_back(id, xcb_get_window_attributes(connection.raw(), id));
-        }
-    }
-    std::size_t rejected = 0;
-    for (const auto& [id, cookie] : asked) {
-        Reply<xcb_get_window_attributes_reply_t> attributes(
-            xcb_get_window_attributes_reply(connection.raw(), cookie, nullptr));
-        // No window manager manages a window that asked not to be managed.
-        if (!attributes || attributes->override_redirect != 0) {
-            m_rejected.insert(id);
-            ++rejected;
-            continue;
-        }
-        // Watched before anything is read, so that no change after the reading goes unnoticed.
-        xcb_change_window_attributes(connection.raw(), id, XCB_CW_EVENT_MASK, &watchedClientEvents);
-        Entry entry;
-        entry.window.id = id;
-        entry.dirty = everything;
-        m_entries.emplace(id, std::move(entry));
-        ++m_identityGeneration;
-        m_stale = true;
-    }
-    if (rejected > 0) {
-        if (!std::exchange(m_rejectedLogged, true)) {
-            vornWMLog().notice("x11: listed ids that name no manageable window are ignored count=",
-                               rejected);
-        } else {
-            vornWMLog().debug("x11: listed ids ignored count=", rejected);
-        }
-    }
 }
 
 void ClientCache::noteAvailability() {
     // Windows that stay stacked while the client list is empty are what a window manager left.
     const bool leftOver = m_clientList.empty() && !m_stackingList.empty();
-    const bool available = m_wmVerified && m_hasStacking && !leftOver;
+    const bool available = m_wmVerified && m_hasStacking && !leftOver && m_complete;
     if (m_available == available) {
+        return;
+    }
+    // At the start only a missing listing is worth a line.
+    if (available && !m_available) {
+        m_available = available;
         return;
     }
     if (available) {
@@ -523,7 +573,7 @@ void ClientCache::noteAvailability() {
         vornWMLog().notice("x11: no window manager running, windows not listed until one runs");
     } else if (!m_hasStacking) {
         vornWMLog().notice("x11: the window manager keeps no stacking list, windows not listed");
-    } else {
+    } else if (leftOver) {
         vornWMLog().notice(
             "x11: the window manager lists no clients while windows are stacked, "
             "windows not listed stacked=",
@@ -564,10 +614,11 @@ void ClientCache::rebuildSnapshot() {
             std::string key = classKey(window.windowClass);
             if (!key.empty()) {
                 const auto known = m_standIns.find(key);
-                const std::int32_t pid =
-                    known != m_standIns.end() ? known->second : m_nextStandIn++;
-                window.pid = pid;
-                standIns.emplace(std::move(key), pid);
+                const auto [slot, added] = standIns.try_emplace(std::move(key), 0);
+                if (added) {
+                    slot->second = known != m_standIns.end() ? known->second : m_nextStandIn++;
+                }
+                window.pid = slot->second;
             }
         }
     }

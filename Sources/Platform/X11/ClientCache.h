@@ -26,11 +26,15 @@ namespace vorn::platform::x11 {
 // is listed only while an EWMH window manager runs (its check window exists and names itself)
 // and only when both lists name it; at most maxListedWindows are taken, the frontmost; and an id
 // new to the lists is asked about only after the server confirmed, for all new ids in one round
-// trip, that it names a window. Main thread only.
+// trip, that it names a window. Lists that name more ids than can be checked leave the listing
+// unavailable until they change. Main thread only.
 class ClientCache {
 public:
     // More windows than this in the lists are not listed (the backmost are left out).
     static constexpr std::size_t maxListedWindows = 2000;
+    // New ids asked about at most for one change of the lists; when the lists name more, the
+    // listing is unavailable until they change.
+    static constexpr std::size_t maxCheckedIds = 4 * maxListedWindows;
 
     // Marks what the event changed; true when it concerned anything kept here.
     bool handle(const xcb_generic_event_t& event, const Connection& connection);
@@ -74,10 +78,14 @@ private:
     // Asks for the marked parts of the root and of every window together, then reads the
     // answers; windows new in the client list are read in the next pass.
     void readPass(const Connection& connection, unsigned rootParts);
-    // The windows both lists name, frontmost first and at most maxListedWindows; admitted.
+    // The windows both lists name, frontmost first and at most maxListedWindows, become the
+    // listed ones: new ones get an entry and their events selected.
     void takeLists(const Connection& connection);
-    // Where window ids enter: ids that name a window get an entry and their events selected.
-    void admit(const Connection& connection, const std::vector<xcb_window_t>& ids);
+    // The ids that name a window that may be managed; the others are remembered as rejected.
+    std::unordered_set<xcb_window_t> existing(const Connection& connection,
+                                              const std::vector<xcb_window_t>& ids);
+    // Drops the entries of windows not among the ids.
+    void admit(const std::vector<xcb_window_t>& ids);
     void noteAvailability();
     void drop(xcb_window_t id);
     void rebuildSnapshot();
@@ -98,7 +106,10 @@ private:
     // Listed ids that named no window when asked; asked again once the client list changes.
     std::unordered_set<xcb_window_t> m_rejected;
     std::optional<bool> m_available;
+    // Whether every window the lists name was looked at.
+    bool m_complete = true;
     bool m_cutLogged = false;
+    bool m_incompleteLogged = false;
     bool m_rejectedLogged = false;
 
     // Front to back: the windows that are listed.

@@ -23,6 +23,11 @@ X11Loader::X11Loader(X11Desktop& desktop) {
                           std::make_shared<FunctionEntryPoint<entrypoint::ProcessForPID>>(
                               [world](std::int32_t pid, ProcessSerialNumber& psn) {
                                   AfterReplies after(*world);
+                                  if (pid > 0 && !world->hasWindowManager()) {
+                                      vornWMLog().notice(
+                                          "x11: not fronted: no window manager runs pid=", pid);
+                                      return std::int32_t{-1};
+                                  }
                                   if (pid <= 0 || world->application(pid) == nullptr) {
                                       return std::int32_t{-1};
                                   }
