@@ -49,6 +49,24 @@ public:
     static std::shared_ptr<system::DefaultsSuite> customDefaults();
     // Payload keys the client fills itself, lowercased.
     static const std::set<std::string>& reservedKeysLowercased();
+
+    // Duration signals. These work on the process's tracker whether or not a client is
+    // installed; each returns once the tracker has applied it.
+
+    // Starts measuring under the name, replacing a running measurement of that name. Time
+    // while the application is not active counts only when includeBackgroundTime is set.
+    static void startDurationSignal(const std::string& signalName,
+                                    const Parameters& parameters = {},
+                                    bool includeBackgroundTime = false);
+    // Ends the measurement and sends the name as it is, with "Tally.Signal.durationInSeconds"
+    // under the start's parameters under the given ones. Nothing when it is not running.
+    static void stopAndSendDurationSignal(
+        const std::string& signalName,
+        const Parameters& parameters = {},
+        std::optional<double> floatValue = std::nullopt,
+        const std::optional<std::string>& customUserID = std::nullopt);
+    // Ends the measurement without sending anything.
+    static void cancelDurationSignal(const std::string& signalName);
 };
 
 }  // namespace vorn::tally
