@@ -1,3 +1,5 @@
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "Helpers/DurationSignalTracker.h"
@@ -104,107 +106,36 @@ TEST_F(DurationSignalTests, OnlyARunningMeasurementSendsAndOnlyOnce) {
 }
 
 TEST_F(DurationSignalTests, InactiveTimeCountsOnlyWhereItOverlapsAndWasNotAskedFor) {
-    struct Step {
-        enum Kind {
-            start,
-            startWithBackground,
-            resign,
-            activate,
-            wait,
-            stop
-        } kind;
-        double seconds = 0;
+    // Steps: "start", "start+bg" (background time included), "resign", "activate", "stop",
+    // or a number of seconds to wait.
+    const std::pair<const char*, const char*> cases[] = {
+        {"start 2 resign 60 activate 3 stop", "5.0"},
+        {"start+bg 2 resign 60 activate 3 stop", "65.0"},
+        // Inactive time before the start is not the measurement's.
+        {"resign 40 start 20 activate 5 stop", "5.0"},
+        {"resign 40 activate start 5 stop", "5.0"},
+        {"start resign 10 resign 20 activate 4 stop", "14.0"},
+        {"start 3 resign 50 stop", "53.0"},
+        {"start 1 resign 9 activate 1 resign 9 activate 1 stop", "3.0"},
     };
-    using S = Step;
-    struct Case {
-        const char* name;
-        std::vector<Step> steps;
-        const char* duration;
-    };
-    const Case cases[] = {
-        {"inactive during the measurement is left out",
-         {{S::start},
-          {S::wait, 2},
-          {S::resign},
-          {S::wait, 60},
-          {S::activate},
-          {S::wait, 3},
-          {S::stop}},
-         "5.0"},
-        {"unless background time was asked for",
-         {{S::startWithBackground},
-          {S::wait, 2},
-          {S::resign},
-          {S::wait, 60},
-          {S::activate},
-          {S::wait, 3},
-          {S::stop}},
-         "65.0"},
-        {"inactive before the start is not subtracted",
-         {{S::resign},
-          {S::wait, 40},
-          {S::start},
-          {S::wait, 20},
-          {S::activate},
-          {S::wait, 5},
-          {S::stop}},
-         "5.0"},
-        {"an interval that ended before the start changes nothing",
-         {{S::resign}, {S::wait, 40}, {S::activate}, {S::start}, {S::wait, 5}, {S::stop}},
-         "5.0"},
-        {"two resignations count from the later one",
-         {{S::start},
-          {S::resign},
-          {S::wait, 10},
-          {S::resign},
-          {S::wait, 20},
-          {S::activate},
-          {S::wait, 4},
-          {S::stop}},
-         "14.0"},
-        {"stopped while inactive",
-         {{S::start}, {S::wait, 3}, {S::resign}, {S::wait, 50}, {S::stop}},
-         "53.0"},
-        {"two inactive intervals",
-         {{S::start},
-          {S::wait, 1},
-          {S::resign},
-          {S::wait, 9},
-          {S::activate},
-          {S::wait, 1},
-          {S::resign},
-          {S::wait, 9},
-          {S::activate},
-          {S::wait, 1},
-          {S::stop}},
-         "3.0"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [script, duration] : cases) {
         DurationSignalTracker::resetShared();
         (void)DurationSignalTracker::shared();
-        for (const auto& step : c.steps) {
-            switch (step.kind) {
-                case S::start:
-                    Tally::startDurationSignal("Task");
-                    break;
-                case S::startWithBackground:
-                    Tally::startDurationSignal("Task", {}, true);
-                    break;
-                case S::resign:
-                    post(Notification::willResignActive);
-                    break;
-                case S::activate:
-                    post(Notification::didBecomeActive);
-                    break;
-                case S::wait:
-                    time->advance(step.seconds);
-                    break;
-                case S::stop:
-                    Tally::stopAndSendDurationSignal("Task");
-                    break;
+        std::istringstream steps(script);
+        for (std::string step; steps >> step;) {
+            if (step == "start" || step == "start+bg") {
+                Tally::startDurationSignal("Task", {}, step == "start+bg");
+            } else if (step == "resign") {
+                post(Notification::willResignActive);
+            } else if (step == "activate") {
+                post(Notification::didBecomeActive);
+            } else if (step == "stop") {
+                Tally::stopAndSendDurationSignal("Task");
+            } else {
+                time->advance(std::stod(step));
             }
         }
-        EXPECT_EQ(sent().back().parameters.at(durationKey), c.duration) << c.name;
+        EXPECT_EQ(sent().back().parameters.at(durationKey), duration) << script;
     }
 }
 
