@@ -49,8 +49,4 @@ AppDependencies standardDependencies(PlatformBackend& backend,
                                      ScreenEvents& screenEvents,
                                      std::shared_ptr<MainExecutor> executor);
 
-// Crash reporting and analytics as the services library starts them, for the set-up.
-std::unique_ptr<ObservabilityService> servicesObservability(bool consented,
-                                                            ObservabilitySetup setup);
-
 }  // namespace vorn::app
