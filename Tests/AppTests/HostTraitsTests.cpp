@@ -32,6 +32,19 @@ struct NoPanel final : SidebarPanelHost {
     void close() override {}
 };
 
+struct NoUpdater final : SoftwareUpdater {
+    bool automaticallyChecksForUpdates() const override { return false; }
+    bool automaticallyDownloadsUpdates() const override { return false; }
+    bool allowsAutomaticUpdates() const override { return false; }
+    void setAutomaticallyChecksForUpdates(bool) override {}
+    void setAutomaticallyDownloadsUpdates(bool) override {}
+    void checkForUpdates() override {}
+};
+
+struct NoFeedback final : FeedbackService {
+    void show() override {}
+};
+
 std::string decimal(double value) {
     return QString::number(value, 'f', 1).toStdString();
 }
@@ -111,10 +124,8 @@ private Q_SLOTS:
             };
             return std::make_unique<ServicesObservability>(consented, std::move(setup), runLoop);
         };
-        deps.makeUpdater = [] { return std::make_unique<StandInUpdater>(); };
-        deps.makeFeedback = [](std::function<void()>) {
-            return std::make_unique<StandInFeedback>();
-        };
+        deps.makeUpdater = [] { return std::make_unique<NoUpdater>(); };
+        deps.makeFeedback = [](std::function<void()>) { return std::make_unique<NoFeedback>(); };
         deps.makeSettings = [](std::shared_ptr<SidebarModel>, UpdatePreferences*) {
             return std::make_unique<StandInSettingsWindow>();
         };
