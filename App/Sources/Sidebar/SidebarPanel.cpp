@@ -1,11 +1,14 @@
 #include "SidebarPanel.h"
 
+#include <utility>
+
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
 #include <QWindow>
 
+#include "PanelWindowHints.h"
 #include "SidebarStyle.h"
 
 namespace vorn::app {
@@ -36,11 +39,26 @@ SidebarPanel::SidebarPanel(bool translucent)
 }
 
 void SidebarPanel::allowKeyFocus() {
+    if (!isActiveWindow()) {
+        const unsigned long active = activeWindowId();
+        m_previousActive = active != winId() ? active : 0;
+    }
     if (QWindow* window = windowHandle()) {
         // On the native window only: changing the widget's flags would hide and re-create it.
         window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
     }
     activateWindow();
+}
+
+void SidebarPanel::releaseKeyFocus() {
+    const unsigned long previous = std::exchange(m_previousActive, 0);
+    if (!isActiveWindow()) {
+        return;
+    }
+    if (QWindow* window = windowHandle()) {
+        window->setFlag(Qt::WindowDoesNotAcceptFocus, true);
+    }
+    requestActivation(previous);
 }
 
 void SidebarPanel::paintEvent(QPaintEvent*) {
