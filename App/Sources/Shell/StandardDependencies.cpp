@@ -4,6 +4,7 @@
 #include "AppEnvironment.h"
 #include "BundleInfo.h"
 #include "Observability.h"
+#include "SettingsWindowController.h"
 #include "StandInServices.h"
 
 namespace vorn::app {
@@ -47,8 +48,8 @@ AppDependencies standardDependencies(PlatformBackend& backend,
     deps.makeFeedback = [](std::function<void()> /*onSent*/) {
         return std::make_unique<StandInFeedback>();
     };
-    deps.makeSettings = [](std::shared_ptr<SidebarModel> /*model*/, UpdatePreferences* /*prefs*/) {
-        return std::make_unique<StandInSettingsWindow>();
+    deps.makeSettings = [](std::shared_ptr<SidebarModel> model, UpdatePreferences* preferences) {
+        return std::make_unique<SettingsWindowController>(std::move(model), preferences);
     };
     deps.makePanel = defaultPanelFactory();
     return deps;

@@ -38,14 +38,4 @@ void StandInUpdater::checkForUpdates() {
     vornUpdaterLog().notice("update not found: this build has no update framework");
 }
 
-void StandInSettingsWindow::show() {
-    vornSettingsLog().notice(m_shown ? "settings window refocused" : "settings window shown");
-    m_shown = true;
-}
-
-void StandInSettingsWindow::close() {
-    m_shown = false;
-    vornSettingsLog().debug("settings window disposed");
-}
-
 }  // namespace vorn::app

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "FeedbackService.h"
-#include "SettingsWindow.h"
 #include "SoftwareUpdater.h"
 
 namespace vorn::app {
@@ -25,16 +24,6 @@ public:
     void setAutomaticallyChecksForUpdates(bool value) override;
     void setAutomaticallyDownloadsUpdates(bool value) override;
     void checkForUpdates() override;
-};
-
-// Logs where the settings window would be shown.
-class StandInSettingsWindow final : public SettingsWindow {
-public:
-    void show() override;
-    void close() override;
-
-private:
-    bool m_shown = false;
 };
 
 }  // namespace vorn::app

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+
+#include "SoftwareUpdater.h"
+
+class QCheckBox;
+class QLabel;
+
+namespace vorn::app {
+
+// "Updates": the updater's two automatic-update preferences and a help text for what they
+// mean together. The switches show the updater's values, never the click: after a switch the
+// section reads the values back.
+class UpdatesSection final : public QWidget {
+public:
+    // `preferences` must outlive the section.
+    explicit UpdatesSection(UpdatePreferences& preferences, QWidget* parent = nullptr);
+
+    // Reads the preferences again.
+    void refresh();
+
+    // The help text for the preferences.
+    static QString helpText(const UpdatePreferences& preferences);
+
+private:
+    UpdatePreferences& m_preferences;
+    QCheckBox* m_checks = nullptr;
+    QCheckBox* m_downloads = nullptr;
+    QLabel* m_help = nullptr;
+};
+
+}  // namespace vorn::app
