@@ -2,6 +2,7 @@
 
 #include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QToolButton>
 
 #include "ElidedLabel.h"
@@ -20,7 +21,7 @@ QSize SpaceNameField::minimumSizeHint() const {
 
 void SpaceNameField::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    if (event->reason() != Qt::PopupFocusReason) {
+    if (m_armed && event->reason() != Qt::PopupFocusReason) {
         Q_EMIT left();
     }
 }
@@ -81,14 +82,27 @@ QString SpaceHeader::title() const {
 
 void SpaceHeader::beginEditing(const QString& draft) {
     m_editing = true;
+    m_field->setArmed(false);
     m_field->setText(draft);
     m_field->selectAll();
     updateVisibility();
-    m_field->setFocus(Qt::OtherFocusReason);
+    // One turn later: window activations that were already under way (a menu closing) would
+    // take the focus off the field again, and that would end the edit at once.
+    QPointer<SpaceNameField> field(m_field);
+    QMetaObject::invokeMethod(
+        this,
+        [this, field] {
+            if (field && m_editing) {
+                field->setFocus(Qt::OtherFocusReason);
+                field->setArmed(true);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void SpaceHeader::endEditing() {
     m_editing = false;
+    m_field->setArmed(false);
     updateVisibility();
 }
 

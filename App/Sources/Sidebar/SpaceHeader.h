@@ -10,13 +10,18 @@ namespace vorn::app {
 
 class ElidedLabel;
 
-// The space's name field: says when it is submitted (Return) or left. Leaving it for one of its
-// own popups (the text field's context menu) does not count.
+// The space's name field: says when it is left, once it is armed. Leaving it for one of its own
+// popups (the text field's context menu) does not count.
 class SpaceNameField final : public QLineEdit {
     Q_OBJECT
 
 public:
     explicit SpaceNameField(QWidget* parent = nullptr);
+
+    // Focus changes count only once the field has been given the focus on purpose: the window
+    // activations that bring the focus to the panel may take it away and back on the way.
+    void setArmed(bool armed) { m_armed = armed; }
+    bool isArmed() const { return m_armed; }
 
     QSize minimumSizeHint() const override;
 
@@ -25,6 +30,9 @@ Q_SIGNALS:
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    bool m_armed = false;
 };
 
 // The top row of the sidebar: the active space's name, or the field that renames it, and the
@@ -40,7 +48,7 @@ public:
     void setTitle(const QString& name);
     QString title() const;
     // Shows the field holding the draft, all of it selected, and gives it the focus within the
-    // panel.
+    // panel in the next turn of the event loop.
     void beginEditing(const QString& draft);
     void endEditing();
     bool isEditing() const { return m_editing; }
