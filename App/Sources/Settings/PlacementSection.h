@@ -16,6 +16,8 @@ namespace vorn::app {
 // the sidebar model, with a help text for the mode that is set. A choice is the model's change:
 // it is logged, reported and saved there.
 class PlacementSection final : public QWidget {
+    Q_OBJECT
+
 public:
     explicit PlacementSection(std::shared_ptr<SidebarModel> model, QWidget* parent = nullptr);
 

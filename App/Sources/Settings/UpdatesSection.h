@@ -13,6 +13,8 @@ namespace vorn::app {
 // mean together. The switches show the updater's values, never the click: after a switch the
 // section reads the values back.
 class UpdatesSection final : public QWidget {
+    Q_OBJECT
+
 public:
     // `preferences` must outlive the section.
     explicit UpdatesSection(UpdatePreferences& preferences, QWidget* parent = nullptr);
