@@ -103,6 +103,8 @@ void SpaceHeader::beginEditing(const QString& draft) {
 void SpaceHeader::endEditing() {
     m_editing = false;
     m_field->setArmed(false);
+    // Typing must not reach a hidden field.
+    m_field->clearFocus();
     updateVisibility();
 }
 
