@@ -39,9 +39,11 @@ SidebarPanel::SidebarPanel(bool translucent)
 }
 
 void SidebarPanel::allowKeyFocus() {
-    if (!isActiveWindow()) {
-        const unsigned long active = activeWindowId();
-        m_previousActive = active != winId() ? active : 0;
+    // The window manager's word, not the toolkit's: the toolkit learns late that another
+    // window took the focus, and would then forget which one.
+    const unsigned long active = activeWindowId();
+    if (active != 0 && active != winId()) {
+        m_previousActive = active;
     }
     if (QWindow* window = windowHandle()) {
         // On the native window only: changing the widget's flags would hide and re-create it.
@@ -52,7 +54,8 @@ void SidebarPanel::allowKeyFocus() {
 
 void SidebarPanel::releaseKeyFocus() {
     const unsigned long previous = std::exchange(m_previousActive, 0);
-    if (!isActiveWindow()) {
+    const unsigned long active = activeWindowId();
+    if (active != 0 ? active != winId() : !isActiveWindow()) {
         return;
     }
     if (QWindow* window = windowHandle()) {
