@@ -28,7 +28,7 @@ SettingsWindowController::SettingsWindowController(std::shared_ptr<SidebarModel>
     , m_updatePreferences(updatePreferences) {}
 
 SettingsWindowController::~SettingsWindowController() {
-    close();
+    release();
 }
 
 void SettingsWindowController::show() {
@@ -54,6 +54,11 @@ void SettingsWindowController::show() {
 }
 
 void SettingsWindowController::close() {
+    release();
+    vornSettingsLog().debug("settings window disposed");
+}
+
+void SettingsWindowController::release() {
     if (QWidget* window = m_window.data()) {
         m_window = nullptr;
         window->hide();
@@ -64,7 +69,6 @@ void SettingsWindowController::close() {
             delete window;
         }
     }
-    vornSettingsLog().debug("settings window disposed");
 }
 
 QWidget* SettingsWindowController::build() {

@@ -36,6 +36,7 @@ public:
 
 private:
     QWidget* build();
+    void release();
 
     std::shared_ptr<SidebarModel> m_model;
     UpdatePreferences* m_updatePreferences;
