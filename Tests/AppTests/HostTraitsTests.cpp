@@ -15,7 +15,6 @@
 #include "ServicesObservability.h"
 #include "Signals/SignalPostBody.h"
 #include "SimulatedBackend.h"
-#include "StandInServices.h"
 #include "System/Dispatch.h"
 #include "Tally.h"
 #include "TallyConfiguration.h"
@@ -126,7 +125,8 @@ private Q_SLOTS:
         };
         deps.makeUpdater = [] { return std::make_unique<NoUpdater>(); };
         deps.makeFeedback = [](std::function<void()>) { return std::make_unique<NoFeedback>(); };
-        deps.makeSettings = [](std::shared_ptr<SidebarModel>, UpdatePreferences*) {
+        deps.makeSettings = [](std::shared_ptr<SidebarModel>, UpdatePreferences*,
+                               UsageDataPreference*) {
             return std::make_unique<StandInSettingsWindow>();
         };
         deps.makePanel = [](const PanelRequest&) { return std::make_unique<NoPanel>(); };

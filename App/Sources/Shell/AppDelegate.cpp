@@ -65,6 +65,11 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->m_feedbackController->show();
         }
     };
+    m_menuBar->onTrayAvailabilityChanged = [self](bool) {
+        if (self) {
+            self->placeStatusItems();
+        }
+    };
 
     const std::shared_ptr<Store> store = m_store;
     m_chooser.choose(std::nullopt, nullptr, [self, store](std::uint32_t displayID) {
@@ -144,7 +149,8 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
         countBucket(static_cast<long long>(m_catalog.options().size())),
         countBucket(static_cast<long long>(m_model->spaces().size()))));
 
-    m_settingsController = m_deps.makeSettings(m_model, m_softwareUpdater.get());
+    m_settingsController =
+        m_deps.makeSettings(m_model, m_softwareUpdater.get(), m_usageDataPreference.get());
 
     QPointer<AppDelegate> self(this);
     DisplayHostMenu hostMenu;
@@ -174,6 +180,7 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
     };
 
     m_controller = m_deps.makePanel(PanelRequest{m_model, displayID, hostMenu, &m_panelScreens});
+    placeStatusItems();
     if (show) {
         m_controller->orderFront();
     }
@@ -222,6 +229,25 @@ void AppDelegate::screensChanged() {
     if (m_controller && m_catalog.screen(*m_hostDisplayID)) {
         m_controller->repositionFlushLeft();
     }
+}
+
+void AppDelegate::placeStatusItems() {
+    if (!m_controller || !m_menuBar) {
+        return;
+    }
+    StatusItems items;
+    if (!m_menuBar->isTrayAvailable()) {
+        for (QAction* item : m_menuBar->items()) {
+            items.actions.push_back(item);
+        }
+        QPointer<MenuBarController> menu(m_menuBar.get());
+        items.willShow = [menu] {
+            if (menu) {
+                menu->menuWillOpen();
+            }
+        };
+    }
+    m_controller->showStatusItems(std::move(items));
 }
 
 void AppDelegate::send(const TelemetryEvent& event) {

@@ -57,6 +57,8 @@ private:
     void teardownController();
     void screensChanged();
     void send(const TelemetryEvent& event);
+    // Hands the panel the status-bar menu's items while no tray shows them, none otherwise.
+    void placeStatusItems();
 
     AppDependencies m_deps;
     DisplayCatalog m_catalog;

@@ -26,8 +26,9 @@ int runApplication(int argc, char** argv) {
     // The program draws on X11 only: the window layer talks to the same server.
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
+    // No display name: Qt would add it to every window title ("Vorn Settings — Vorn"); each
+    // window names itself.
     QApplication::setApplicationName(QStringLiteral("vorn"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vorn"));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(bundle::identifier));
     QApplication::setWindowIcon(appIcon());
     // The chooser and the pickers come and go; only the menu's Quit ends the program.

@@ -6,7 +6,7 @@
 #include "FeedbackController.h"
 #include "PlatformBackend.h"
 #include "ServicesObservability.h"
-#include "StandInServices.h"
+#include "SettingsWindowController.h"
 #include "StandardUserDriver.h"
 #include "UpdateWrapper.h"
 
@@ -43,8 +43,9 @@ AppDependencies standardDependencies(PlatformBackend& backend,
     deps.makeFeedback = [executor = deps.executor](std::function<void()> onSent) {
         return FeedbackController::fromBundle(std::move(onSent), executor);
     };
-    deps.makeSettings = [](std::shared_ptr<SidebarModel> /*model*/, UpdatePreferences* /*prefs*/) {
-        return std::make_unique<StandInSettingsWindow>();
+    deps.makeSettings = [](std::shared_ptr<SidebarModel> model, UpdatePreferences* updates,
+                           UsageDataPreference* usageData) {
+        return std::make_unique<SettingsWindowController>(std::move(model), updates, usageData);
     };
     deps.makePanel = defaultPanelFactory();
     return deps;
