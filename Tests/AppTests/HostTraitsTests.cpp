@@ -44,6 +44,11 @@ struct NoFeedback final : FeedbackService {
     void show() override {}
 };
 
+struct NoSettings final : SettingsWindow {
+    void show() override {}
+    void close() override {}
+};
+
 std::string decimal(double value) {
     return QString::number(value, 'f', 1).toStdString();
 }
@@ -126,9 +131,7 @@ private Q_SLOTS:
         deps.makeUpdater = [] { return std::make_unique<NoUpdater>(); };
         deps.makeFeedback = [](std::function<void()>) { return std::make_unique<NoFeedback>(); };
         deps.makeSettings = [](std::shared_ptr<SidebarModel>, UpdatePreferences*,
-                               UsageDataPreference*) {
-            return std::make_unique<StandInSettingsWindow>();
-        };
+                               UsageDataPreference*) { return std::make_unique<NoSettings>(); };
         deps.makePanel = [](const PanelRequest&) { return std::make_unique<NoPanel>(); };
 
         auto app = std::make_unique<AppDelegate>(std::move(deps));
