@@ -61,7 +61,10 @@ void DefaultsSuite::loadLocked() {
     if (!text) {
         return;
     }
-    auto parsed = json::parse(*text);
+    // A key given twice has no one meaning: such a file is set aside like any unreadable one.
+    json::ParseOptions options;
+    options.rejectDuplicateKeys = true;
+    auto parsed = json::parse(*text, options);
     if (parsed && parsed->is_object()) {
         m_values = std::move(*parsed);
         return;
