@@ -1,5 +1,6 @@
 #include "Log.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -16,6 +17,8 @@ SinkSlot& slot() {
     static SinkSlot s;
     return s;
 }
+
+std::atomic<int> minimumLevel{static_cast<int>(LogLevel::debug)};
 
 }  // namespace
 
@@ -54,6 +57,14 @@ std::shared_ptr<LogSink> currentLogSink() {
     auto& s = slot();
     std::lock_guard lock(s.mutex);
     return s.sink;
+}
+
+void setMinimumLogLevel(LogLevel level) {
+    minimumLevel.store(static_cast<int>(level), std::memory_order_relaxed);
+}
+
+bool logLevelEnabled(LogLevel level) {
+    return static_cast<int>(level) >= minimumLevel.load(std::memory_order_relaxed);
 }
 
 void setLogSubsystem(std::string subsystem) {

@@ -35,6 +35,11 @@ public:
 std::shared_ptr<LogSink> setLogSink(std::shared_ptr<LogSink> sink);
 std::shared_ptr<LogSink> currentLogSink();
 
+// Lines below the level are dropped before they are even formatted. Everything passes until a
+// program sets a level.
+void setMinimumLogLevel(LogLevel level);
+bool logLevelEnabled(LogLevel level);
+
 // The subsystem name every log line carries (the application's bundle identifier).
 void setLogSubsystem(std::string subsystem);
 std::string logSubsystem();
@@ -50,6 +55,9 @@ public:
 
     template <typename... Args>
     void log(LogLevel level, const Args&... args) const {
+        if (!logLevelEnabled(level)) {
+            return;
+        }
         std::ostringstream out;
         (out << ... << args);
         emit(level, out.str());

@@ -177,4 +177,17 @@ int hexDigitValue(char c) {
     return -1;
 }
 
+bool cutToLength(std::string& utf8, std::size_t maxBytes) {
+    if (utf8.size() <= maxBytes) {
+        return false;
+    }
+    std::size_t end = maxBytes;
+    // Back off over continuation bytes so that no character is split.
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    utf8.resize(end);
+    return true;
+}
+
 }  // namespace vorn::text

@@ -19,6 +19,7 @@
 
 #include "AppDelegate.h"
 #include "AppDependencies.h"
+#include "FileIO.h"
 #include "PlacementEngine.h"
 #include "QtRunLoop.h"
 #include "ScreenEvents.h"
@@ -28,6 +29,7 @@
 #include "X11PlatformBackend.h"
 #include "XvfbSession.h"
 
+#include <signal.h>
 #include <sys/wait.h>
 
 namespace vorn::app {
@@ -123,6 +125,16 @@ bool chooseFromPopup(const QString& item) {
         return false;
     }
     return click(menu->mapToGlobal(menu->actionGeometry(action).center()));
+}
+
+// How the process ended, waiting up to ten seconds; -1 while it still runs.
+int exitStatus(pid_t pid) {
+    int status = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return status;
 }
 
 // Openbox handles what the server sent before a request, so once a change of the number of
@@ -346,14 +358,75 @@ private Q_SLOTS:
         QVERIFY(theSession->waitFor([&] { return shownWindows(*pid).size() > before.size(); }));
         QVERIFY(theSession->run({"xdotool", "key", "ctrl+q"}));
 
-        int status = -1;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (::waitpid(*pid, &status, WNOHANG) == 0
-               && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        const int status = exitStatus(*pid);
         QVERIFY(WIFEXITED(status));
         QCOMPARE(WEXITSTATUS(status), 0);
+    }
+
+    // The first-run question is a modal alert shown before the main loop runs; a quit signal
+    // must end the program there too, and must not count as an answer.
+    void aQuitSignalDuringTheFirstRunQuestionEndsTheProgramUnanswered() {
+        test::TempDir data;
+        const std::string log = (data / "vorn.log").string();
+        const auto pid =
+            theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
+                              {{"VORN_DATA_DIR", data.path().string()}});
+        QVERIFY(pid.has_value());
+        QVERIFY2(theSession->waitFor([&] { return !shownWindows(*pid).empty(); },
+                                     std::chrono::seconds(20)),
+                 test::readText(log).c_str());
+        QVERIFY(::kill(*pid, SIGTERM) == 0);
+        const int status = exitStatus(*pid);
+        QVERIFY2(WIFEXITED(status), test::readText(log).c_str());
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY(!fileio::exists(data / "consent.json"));
+    }
+
+    void aSecondStartShowsTheFirstsSidebarAndTouchesNoFile() {
+        test::TempDir data;
+        recordConsent(data);
+        const auto start = [&](const std::string& log) {
+            return theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
+                                     {{"VORN_DATA_DIR", data.path().string()}});
+        };
+        const std::string firstLog = (data / "first.log").string();
+        const auto first = start(firstLog);
+        QVERIFY(first.has_value());
+        // The panel spans the screen's height; the tray icon is the smallest window.
+        const auto panel = [&]() -> std::optional<xcb_window_t> {
+            for (xcb_window_t window : shownWindows(*first)) {
+                if (clientFrame(window).height() >= 500) {
+                    return window;
+                }
+            }
+            return std::nullopt;
+        };
+        QVERIFY2(theSession->waitFor([&] { return panel().has_value(); }, std::chrono::seconds(20)),
+                 test::readText(firstLog).c_str());
+        QVERIFY(theSession->waitFor([&] { return fileio::exists(data / "state.json"); }));
+
+        // Hide it from its own menu: the first item toggles the sidebar.
+        const auto windows = shownWindows(*first);
+        QVERIFY(click(clientFrame(windows.front()).center()));
+        QVERIFY(theSession->waitFor([&] { return shownWindows(*first).size() > windows.size(); }));
+        QVERIFY(theSession->run({"xdotool", "key", "Down", "Return"}));
+        QVERIFY(theSession->waitFor([&] { return !panel().has_value(); }));
+        const std::string saved = test::readText(data / "state.json");
+
+        const std::string secondLog = (data / "second.log").string();
+        const auto second = start(secondLog);
+        QVERIFY(second.has_value());
+        const int status = exitStatus(*second);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        const std::string said = test::readText(secondLog);
+        QVERIFY2(said.find("already running on this data directory, showed its sidebar")
+                     != std::string::npos,
+                 said.c_str());
+        QCOMPARE(std::count(said.begin(), said.end(), '\n'), 1L);
+        QVERIFY(theSession->waitFor([&] { return panel().has_value(); }));
+        QCOMPARE(test::readText(data / "state.json"), saved);
+        theSession->stop(*first);
     }
 
 private:

@@ -10,6 +10,7 @@
 #include <QPalette>
 #include <QSystemTrayIcon>
 
+#include "ApplicationQuit.h"
 #include "Log.h"
 
 namespace vorn::app {
@@ -143,9 +144,9 @@ void MenuBarController::sendFeedback() {
 
 void MenuBarController::quit() {
     vornMenuBarLog().notice("quit");
-    // Not quit(), which first asks every window to close and gives up when one refuses, as the
-    // display chooser does.
-    QCoreApplication::exit(0);
+    // Not QCoreApplication::quit(), which first asks every window to close and gives up when
+    // one refuses, as the display chooser does.
+    quitApplication();
 }
 
 bool MenuBarController::eventFilter(QObject* watched, QEvent* event) {

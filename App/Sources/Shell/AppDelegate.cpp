@@ -188,6 +188,14 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
                         " show=", boolText(show));
 }
 
+void AppDelegate::showSidebar() {
+    if (!m_controller) {
+        vornAppLog().notice("showSidebar ignored: no sidebar yet (host selection pending)");
+        return;
+    }
+    m_controller->orderFront();
+}
+
 void AppDelegate::moveToDisplay(std::uint32_t target) {
     if (m_isMoving) {
         return;

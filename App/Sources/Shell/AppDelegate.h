@@ -36,6 +36,8 @@ public:
     void bootstrap();
     // The Accessibility permission may have changed.
     void handleAXTrustChanged();
+    // Brings the sidebar panel forward, as another start of the program asks.
+    void showSidebar();
     // The user's "Move to Display": rebuilds the sidebar on that display.
     void moveToDisplay(std::uint32_t target);
 

@@ -6,6 +6,7 @@
 #include <xcb/xcb_icccm.h>
 
 #include "Log.h"
+#include "Text.h"
 #include "X11Parts.h"
 
 namespace vorn::platform::x11 {
@@ -174,8 +175,10 @@ AXReply<Value> X11Accessibility::readWindow(const X11Element& element, std::stri
     ManagedCheck check(c, window);
 
     if (attribute == ax::title) {
-        auto netName = c.getProperty(window, atoms.netWmName, 1024);
-        auto wmName = c.getProperty(window, XCB_ATOM_WM_NAME, 1024);
+        // In 32-bit units: as much of a title as the saved state keeps.
+        constexpr std::uint32_t titleUnits = text::longestKeptText / 4;
+        auto netName = c.getProperty(window, atoms.netWmName, titleUnits);
+        auto wmName = c.getProperty(window, XCB_ATOM_WM_NAME, titleUnits);
         auto netReply = c.reply(netName);
         auto wmReply = c.reply(wmName);
         if (!check.collect(element.pid)) {
