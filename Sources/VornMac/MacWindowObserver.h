@@ -37,6 +37,9 @@ public:
     // on the main thread.
     void start(FocusResolver resolveFocused, WindowChangeHandler handler);
     bool isStarted() const { return m_timer.has_value(); }
+    // How many workspace notifications reached the handler since the start; poll ticks do not
+    // count.
+    std::uint64_t notificationsSeen() const;
 
 private:
     struct State;

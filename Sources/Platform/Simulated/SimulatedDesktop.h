@@ -183,6 +183,8 @@ public:
     bool trusted = true;
     bool trustedAfterPrompt = true;
     bool voiceOver = false;
+    // Whether the workspace claims to notify of every window change; it does not check it.
+    bool notifiesEveryWindowChange = false;
     std::int32_t ownPID = ownPIDDefault;
     std::optional<std::uint32_t> auditSessionID = 100001;
     Point mouseLocation;

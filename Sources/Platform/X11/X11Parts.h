@@ -95,6 +95,8 @@ public:
                   const std::string& applicationURL,
                   OpenConfiguration config) override;
     bool isVoiceOverEnabled() override { return false; }
+    // Every change of what a listing reads arrives as an event.
+    bool notifiesEveryWindowChange() override { return true; }
     ObserverToken addObserver(WorkspaceNotification name,
                               std::function<void(const WorkspaceEvent&)> observer) override;
     void removeObserver(ObserverToken token) override;
