@@ -1,18 +1,22 @@
 // Lists N real windows (N = 20, 100, 300) with the X11 backend and with `wmctrl -l -G -p` on a
-// private Xvfb with openbox, and prints the median times and their ratio. The backend's list
-// is the window layer's enumeration; "with titles" adds one title read per window, which is
-// what wmctrl prints too.
+// private Xvfb with openbox, and prints the median times and their ratios. The backend's list
+// is the window layer's enumeration; the full listing is everything one refresh of the sidebar
+// reads (the window manager's listWindows: owners, frames, titles, applications), which is what
+// wmctrl prints too. Both are measured as if every window had changed (the backend then reads
+// every part of every window again); the full listing also as a refresh finds it when nothing
+// changed, with the number of requests it then sends to the X server.
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
-#include "Accessibility.h"
+#include "AXPrivate.h"
+#include "MacWindowManager.h"
 #include "PollRunLoop.h"
 #include "WindowEnumerator.h"
+#include "WindowLayerContext.h"
 #include "X11Backend.h"
-#include "X11Parts.h"
 #include "XvfbSession.h"
 
 #include <unistd.h>
@@ -50,10 +54,13 @@ int main() {
     options.display = session.display();
     platform::x11::X11Backend backend(runLoop, options);
     platform::Services services = backend.services();
+    AXPrivate privateCalls(services.loader);
+    const WindowLayerContext context{services, privateCalls};
+    const auto manager = MacWindowManager::create(context, std::nullopt);
     const auto ownPID = static_cast<std::int32_t>(::getpid());
 
-    std::printf("%6s %14s %20s %14s %12s %12s %14s\n", "N", "backend (ms)", "with titles (ms)",
-                "wmctrl (ms)", "ratio", "ratio+titles", "us per window");
+    std::printf("%6s %13s %13s %15s %9s %12s %10s %12s\n", "N", "backend (ms)", "full (ms)",
+                "unchanged (ms)", "requests", "wmctrl (ms)", "wmctrl/b", "wmctrl/full");
     std::size_t open = 0;
     for (std::size_t n : {20u, 100u, 300u}) {
         while (open < n) {
@@ -66,26 +73,30 @@ int main() {
             open += windowsPerProcess;
         }
         // Everything listed at least once, and the window manager done with the new windows.
-        auto first = WindowEnumerator::currentScreenWindows(services.windowServer, ownPID);
+        (void)session.syncWindowManager();
+        auto first = manager->listWindows();
         if (!first || first->size() != n) {
             std::fprintf(stderr, "vorn-x11-bench: listed %zu of %zu windows\n",
                          first ? first->size() : 0, n);
             return 1;
         }
-        const double list = medianMilliseconds(
-            [&] { (void)WindowEnumerator::currentScreenWindows(services.windowServer, ownPID); });
-        const double titled = medianMilliseconds([&] {
-            auto windows = WindowEnumerator::currentScreenWindows(services.windowServer, ownPID);
-            for (const EnumeratedWindow& w : *windows) {
-                (void)services.accessibility.copyAttributeValue(
-                    platform::x11::makeWindowElement(w.ownerPID, w.windowID), "AXTitle");
-            }
+        const double list = medianMilliseconds([&] {
+            backend.forgetWindows();
+            (void)WindowEnumerator::currentScreenWindows(services.windowServer, ownPID);
         });
+        const double full = medianMilliseconds([&] {
+            backend.forgetWindows();
+            (void)manager->listWindows();
+        });
+        const double unchanged = medianMilliseconds([&] { (void)manager->listWindows(); });
+        const std::uint32_t before = backend.probeSequence();
+        (void)manager->listWindows();
+        const std::uint32_t requests = backend.probeSequence() - before - 1;
         const double wmctrl = medianMilliseconds([&] {
             (void)session.run({"wmctrl", "-l", "-G", "-p"});
         });
-        std::printf("%6zu %14.2f %20.2f %14.2f %11.1fx %11.1fx %14.1f\n", n, list, titled, wmctrl,
-                    wmctrl / list, wmctrl / titled, 1000.0 * list / static_cast<double>(n));
+        std::printf("%6zu %13.2f %13.2f %15.3f %9u %12.2f %9.1fx %11.1fx\n", n, list, full,
+                    unchanged, requests, wmctrl, wmctrl / list, wmctrl / full);
     }
     return 0;
 }

@@ -37,6 +37,8 @@ std::string_view notificationName(WorkspaceNotification notification) {
             return "didTerminateApplication";
         case WorkspaceNotification::activeSpaceDidChange:
             return "activeSpaceDidChange";
+        case WorkspaceNotification::windowsDidChange:
+            return "windowsDidChange";
     }
     return "didActivateApplication";
 }

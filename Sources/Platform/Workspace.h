@@ -21,7 +21,11 @@ enum class WorkspaceNotification {
     didActivateApplication,
     didLaunchApplication,
     didTerminateApplication,
-    activeSpaceDidChange
+    activeSpaceDidChange,
+    // Something that a window list shows changed (a title, a frame, a window came or went)
+    // and none of the notifications above tells of it. One notification may stand for many
+    // changes that arrived together.
+    windowsDidChange
 };
 
 std::string_view notificationName(WorkspaceNotification notification);
@@ -30,6 +34,9 @@ struct WorkspaceEvent {
     WorkspaceNotification name = WorkspaceNotification::didActivateApplication;
     // The application concerned; absent for desktop changes and when the system gave none.
     std::optional<RunningApplication> application;
+    // For an activation: the window that became active, when the system tells it. Focus moving
+    // between two windows of one application is then an activation too.
+    std::optional<std::uint32_t> window;
 };
 
 struct OpenConfiguration {
@@ -61,6 +68,9 @@ public:
                           OpenConfiguration config) = 0;
 
     virtual bool isVoiceOverEnabled() = 0;
+    // Whether the notifications tell of every change a window list shows (windowsDidChange
+    // included), so that a list stays true until the next one arrives.
+    virtual bool notifiesEveryWindowChange() { return false; }
 
     // Calls the observer on the main thread for each such notification until removed.
     virtual ObserverToken addObserver(WorkspaceNotification name,

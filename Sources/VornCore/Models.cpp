@@ -336,14 +336,14 @@ bool identical(const std::optional<Date>& a, const std::optional<Date>& b) {
     return sameBits(a->secondsSinceReference(), b->secondsSinceReference());
 }
 
+}  // namespace
+
 bool identical(const SpaceTab& a, const SpaceTab& b) {
     return a.id == b.id && a.order == b.order && a.boundWindowID == b.boundWindowID
            && a.lastTitle == b.lastTitle && a.app.bundleId == b.app.bundleId
            && a.app.name == b.app.name && a.docPath == b.docPath
            && identical(a.claimExpiresAt, b.claimExpiresAt);
 }
-
-}  // namespace
 
 bool identical(const Space& a, const Space& b) {
     return a.id == b.id && a.order == b.order && a.ambientCollapsed == b.ambientCollapsed

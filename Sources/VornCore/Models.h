@@ -180,6 +180,7 @@ std::optional<std::string> encodeStateCompact(const AppState& state);
 // Whether the two are the same to the last byte and bit (texts byte for byte, numbers bit for
 // bit), and therefore encode the same; found without encoding them. Canonically equivalent
 // texts are not identical.
+bool identical(const SpaceTab& a, const SpaceTab& b);
 bool identical(const Space& a, const Space& b);
 bool identical(const Settings& a, const Settings& b);
 

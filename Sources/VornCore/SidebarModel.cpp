@@ -102,8 +102,11 @@ Subscription SidebarModel::observe(std::function<void(Field)> observer) {
 }
 
 void SidebarModel::markFocused(WindowID id) {
+    // The order holds each window once: a window already in front changes nothing.
+    if (!m_focusOrder.empty() && m_focusOrder.front() == id) {
+        return;
+    }
     std::erase(m_focusOrder, id);
-    edited(Field::focusOrder);
     m_focusOrder.insert(m_focusOrder.begin(), id);
     edited(Field::focusOrder);
 }
@@ -288,6 +291,9 @@ void SidebarModel::refresh() {
         }
         static const AbsenceCounts noCounts;
         const auto counts = m_absenceCountsBySpace.find(spaceID);
+        // Kept to tell whether the pass changed anything: most refreshes change nothing, and
+        // then nobody is told.
+        const std::vector<SpaceTab> before = m_spaces[i].tabs;
         SidebarLayout layout = SidebarReducer::reduce(
             std::move(m_spaces[i].tabs), *windows, m_focusOrder, now,
             counts == m_absenceCountsBySpace.end() ? noCounts : counts->second, 2, aliveOffScreen);
@@ -303,10 +309,18 @@ void SidebarModel::refresh() {
                                   " stillAlive=", boolText(m_manager->isAlive(old)),
                                   " doc=", tab.docPath.value_or("-"));
         }
+        const bool tabsChanged =
+            !std::equal(before.begin(), before.end(), layout.tabs.begin(), layout.tabs.end(),
+                        [](const SpaceTab& a, const SpaceTab& b) { return identical(a, b); });
         m_spaces[i].tabs = std::move(layout.tabs);
-        edited(Field::spaces);
-        m_absenceCountsBySpace[spaceID] = std::move(layout.absenceCounts);
-        edited(Field::absenceCountsBySpace);
+        if (tabsChanged) {
+            edited(Field::spaces);
+        }
+        auto [slot, added] = m_absenceCountsBySpace.try_emplace(spaceID);
+        if (added || !(slot->second == layout.absenceCounts)) {
+            slot->second = std::move(layout.absenceCounts);
+            edited(Field::absenceCountsBySpace);
+        }
         if (spaceID == m_activeSpaceId) {
             assign(m_ambient, std::move(layout.ambient), Field::ambient);
         }

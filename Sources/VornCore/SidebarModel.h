@@ -37,8 +37,8 @@ namespace vorn {
 // until such an operation returns.
 class SidebarModel : public std::enable_shared_from_this<SidebarModel> {
 public:
-    // The observable fields. Assignments notify only when the value changes; in-place edits of
-    // spaces, focus order and miss counts notify every time.
+    // The observable fields. Every change notifies once; a refresh or a focus report that
+    // changes nothing notifies nothing.
     enum class Field {
         spaces,
         activeSpaceId,

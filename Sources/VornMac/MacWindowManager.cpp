@@ -142,6 +142,14 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
         vornWMLog().debug("listWindows: untrustworthy (", untrustworthyName(*reason), ") -> nil");
         return std::nullopt;
     }
+    // Where every change is notified, a listing with no notification since the last one would
+    // find the same windows: the poll's refreshes then cost next to nothing.
+    const bool reusable =
+        m_observer.isStarted() && m_context.platform.workspace.notifiesEveryWindowChange();
+    if (reusable && m_lastListing && m_lastListingNotifications == m_observer.notificationsSeen()) {
+        return m_lastListing;
+    }
+    m_lastListing.reset();
     const auto enumerated = currentScreenEnumerated();
     if (!enumerated) {
         vornWMLog().debug("listWindows: CGWindowList NULL (no GUI session) -> untrustworthy (nil)");
@@ -179,9 +187,16 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
         result.push_back(std::move(info));
     }
 
-    const auto all = WindowEnumerator::allWindowIDs(m_context.platform.windowServer);
-    vornWMLog().debug("listWindows: trustworthy onScreen=", result.size(),
-                      " allWindows=", all ? static_cast<long>(all->size()) : -1L);
+    if (reusable) {
+        m_lastListing = result;
+        m_lastListingNotifications = m_observer.notificationsSeen();
+    }
+    // The second enumeration only serves this line.
+    if (logLevelEnabled(LogLevel::debug)) {
+        const auto all = WindowEnumerator::allWindowIDs(m_context.platform.windowServer);
+        vornWMLog().debug("listWindows: trustworthy onScreen=", result.size(),
+                          " allWindows=", all ? static_cast<long>(all->size()) : -1L);
+    }
     return result;
 }
 

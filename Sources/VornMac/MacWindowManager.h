@@ -121,6 +121,10 @@ private:
     const std::int32_t m_ourPID;
     std::unordered_map<WindowID, WindowOwner> m_owners;
     std::unordered_map<WindowID, Rect> m_lastBounds;  // top-left coordinates
+    // The last listing, and how many notifications the observer had seen then; reused while
+    // none arrived on a platform whose notifications tell of every change.
+    std::optional<std::vector<WindowInfo>> m_lastListing;
+    std::uint64_t m_lastListingNotifications = 0;
     const std::optional<std::uint32_t> m_targetDisplayID;
     // The observer's focus resolver holds this weakly: it reaches no released manager.
     std::shared_ptr<Anchor> m_anchor;

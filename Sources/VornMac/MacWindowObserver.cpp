@@ -7,11 +7,12 @@
 namespace vorn {
 namespace {
 
-constexpr std::array<platform::WorkspaceNotification, 4> observedNotifications = {
+constexpr std::array<platform::WorkspaceNotification, 5> observedNotifications = {
     platform::WorkspaceNotification::didActivateApplication,
     platform::WorkspaceNotification::didLaunchApplication,
     platform::WorkspaceNotification::didTerminateApplication,
     platform::WorkspaceNotification::activeSpaceDidChange,
+    platform::WorkspaceNotification::windowsDidChange,
 };
 
 }  // namespace
@@ -19,6 +20,7 @@ constexpr std::array<platform::WorkspaceNotification, 4> observedNotifications =
 struct MacWindowObserver::State {
     FocusResolver resolveFocused;
     WindowChangeHandler handler;
+    std::uint64_t notifications = 0;
 
     void report(WindowChange change) const {
         // Copied: the handler may release the observer, and with it this state's owner.
@@ -70,10 +72,21 @@ void MacWindowObserver::stop() {
     m_state.reset();
 }
 
+std::uint64_t MacWindowObserver::notificationsSeen() const {
+    return m_state ? m_state->notifications : 0;
+}
+
 void MacWindowObserver::onWorkspace(const std::shared_ptr<State>& state,
                                     const platform::WorkspaceEvent& event) {
-    if (event.name == platform::WorkspaceNotification::didActivateApplication && event.application
-        && state->resolveFocused) {
+    // Counted before the handler runs: a listing it makes already knows of this change.
+    ++state->notifications;
+    const bool activation = event.name == platform::WorkspaceNotification::didActivateApplication;
+    // A platform that names the new active window saves asking the application for it.
+    if (activation && event.window) {
+        state->report(WindowChange::focused(WindowID(*event.window)));
+        return;
+    }
+    if (activation && event.application && state->resolveFocused) {
         // Copied for the same reason as the handler.
         const FocusResolver resolve = state->resolveFocused;
         if (const std::optional<WindowID> focused = resolve(event.application->pid)) {

@@ -14,8 +14,10 @@
 namespace vorn {
 
 // Turns workspace notifications and a steady poll into window changes: an application's
-// activation whose focused window resolves becomes a focus change for that window, everything
-// else a plain change. Nothing is coalesced or debounced. The workspace's callbacks and the
+// activation whose focused window is named by the notification or resolves becomes a focus
+// change for that window, everything else a plain change. Nothing is coalesced or debounced
+// here; a platform that reports window changes as they happen coalesces its own bursts, and the
+// poll stays as a backstop. The workspace's callbacks and the
 // timer reach the observer only through weak links, and releasing it removes both, so nothing is
 // delivered afterwards. Main thread only.
 class MacWindowObserver {
@@ -35,6 +37,9 @@ public:
     // on the main thread.
     void start(FocusResolver resolveFocused, WindowChangeHandler handler);
     bool isStarted() const { return m_timer.has_value(); }
+    // How many workspace notifications reached the handler since the start; poll ticks do not
+    // count.
+    std::uint64_t notificationsSeen() const;
 
 private:
     struct State;

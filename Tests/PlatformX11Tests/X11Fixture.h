@@ -62,8 +62,9 @@ protected:
     }
 
 public:
-    // A round trip on the backend's own connection: the server has handled all it sent.
-    void syncBackend() { (void)services->windowServer.getActiveDisplayList({}); }
+    // A round trip on the backend's own connection: the server has handled all it sent, and
+    // the backend has read every event sent before.
+    void syncBackend() { (void)backend->roundTrip(); }
 
 protected:
     // A window of the test process itself, managed like any other.

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <map>
 
 #include <QAccessible>
 #include <QApplication>
@@ -55,6 +56,20 @@ struct Desktop {
 int indexInList(QWidget* widget) {
     return widget->parentWidget()->layout()->indexOf(widget);
 }
+
+// Counts the paint events of every widget it watches.
+class PaintCounter final : public QObject {
+public:
+    std::map<QObject*, int> paints;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints[watched];
+        }
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -164,6 +179,46 @@ private Q_SLOTS:
         QTRY_COMPARE(d.titles("vorn.tab.ambient."), ambient);
         if (action == "Pin" && rowKind == "claimed") {
             QVERIFY(kept && kept->objectName().startsWith("vorn.tab.pinned."));  // the same row
+        }
+    }
+
+    void aChangedTitleTouchesOnlyItsRow() {
+        Desktop d;
+        for (std::uint32_t id : {4u, 5u, 6u}) {
+            d.h.wm->addWindow(test::makeWindow(id, "org.c", "Other " + std::to_string(id)));
+        }
+        d.h.wm->emit(WindowChange::changed());
+        d.h.executor->drain();
+        QTRY_VERIFY(d.row("vorn.tab.ambient.6"));
+        QCoreApplication::processEvents();
+
+        std::map<QString, QPointer<TabRow>> before;
+        PaintCounter counter;
+        for (TabRow* row : d.view->findChildren<TabRow*>()) {
+            before.emplace(row->objectName(), row);
+            row->installEventFilter(&counter);
+        }
+        QCOMPARE(before.size(), std::size_t{6});
+        const int renamed = 5;
+
+        // One refresh in which only one window's title changed.
+        for (WindowInfo& window : *d.h.wm->onScreen) {
+            if (window.windowID == WindowID(renamed)) {
+                window.title = "Renamed";
+            }
+        }
+        d.h.wm->emit(WindowChange::changed());
+        d.h.executor->drain();
+        QTRY_COMPARE(d.row("vorn.tab.ambient.5")->title(), QStringLiteral("Renamed"));
+        QTRY_VERIFY(counter.paints[d.row("vorn.tab.ambient.5")] > 0);
+
+        const QList<TabRow*> after = d.view->findChildren<TabRow*>();
+        QCOMPARE(static_cast<std::size_t>(after.size()), before.size());
+        for (const auto& [name, row] : before) {
+            QVERIFY2(row && d.row(name) == row.data(), qPrintable(name));
+            if (name != QStringLiteral("vorn.tab.ambient.5")) {
+                QVERIFY2(counter.paints[row.data()] == 0, qPrintable(name));
+            }
         }
     }
 

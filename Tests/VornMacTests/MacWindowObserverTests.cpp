@@ -66,6 +66,16 @@ TEST_F(MacWindowObserverTest, EachWorkspaceEventGivesOneChange) {
          WindowChange::changed()},
         {"termination", [&] { world.desktop.terminateApplication(30); }, WindowChange::changed()},
         {"desktop change", [&] { world.desktop.switchDesktop(); }, WindowChange::changed()},
+        // Named by the platform: no need to ask, also for another window of the same process.
+        {"activation naming the window",
+         [&] {
+             world.desktop.notify(platform::WorkspaceNotification::didActivateApplication, 10,
+                                  4712);
+         },
+         WindowChange::focused(WindowID(4712))},
+        {"windows changed",
+         [&] { world.desktop.notify(platform::WorkspaceNotification::windowsDidChange, {}); },
+         WindowChange::changed()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -102,7 +112,7 @@ TEST_F(MacWindowObserverTest, NothingArrivesOnceTheObserverIsReleased) {
     deliver();
     EXPECT_TRUE(changes.empty());
     EXPECT_EQ(world.desktop.runLoop().activeTimers(), 0u);
-    EXPECT_EQ(world.desktop.countCalls("ws.removeObserver"), 4u);
+    EXPECT_EQ(world.desktop.countCalls("ws.removeObserver"), 5u);
 }
 
 TEST_F(MacWindowObserverTest, StartingAgainReplacesTheFirstObservations) {
@@ -110,8 +120,8 @@ TEST_F(MacWindowObserverTest, StartingAgainReplacesTheFirstObservations) {
     std::vector<WindowChange> second;
     observer->start([](std::int32_t) { return std::optional<WindowID>(); },
                     [&second](WindowChange change) { second.push_back(change); });
-    EXPECT_EQ(world.desktop.countCalls("ws.addObserver"), 8u);
-    EXPECT_EQ(world.desktop.countCalls("ws.removeObserver"), 4u);
+    EXPECT_EQ(world.desktop.countCalls("ws.addObserver"), 10u);
+    EXPECT_EQ(world.desktop.countCalls("ws.removeObserver"), 5u);
     EXPECT_EQ(world.desktop.runLoop().activeTimers(), 1u);
 
     world.desktop.activateApplication(10);

@@ -13,7 +13,32 @@ QString text(const std::string& value) {
     return QString::fromStdString(value);
 }
 
+// Byte for byte, as the row shows it; cheaper than the model's equality of names.
+bool sameWindow(const WindowInfo& a, const WindowInfo& b) {
+    return a.windowID == b.windowID && a.title == b.title && a.app.bundleId == b.app.bundleId
+           && a.app.name == b.app.name && a.frame == b.frame && a.state == b.state
+           && a.docPath == b.docPath;
+}
+
 }  // namespace
+
+bool SidebarView::unchanged(const TabRow* row, const SpaceTab& tab, bool active) const {
+    const auto it = m_rowInputs.find(row);
+    if (it == m_rowInputs.end() || it->second.active != active) {
+        return false;
+    }
+    const auto* last = std::get_if<SpaceTab>(&it->second.value);
+    return last != nullptr && identical(*last, tab);
+}
+
+bool SidebarView::unchanged(const TabRow* row, const WindowInfo& window, bool active) const {
+    const auto it = m_rowInputs.find(row);
+    if (it == m_rowInputs.end() || it->second.active != active) {
+        return false;
+    }
+    const auto* last = std::get_if<WindowInfo>(&it->second.value);
+    return last != nullptr && sameWindow(*last, window);
+}
 
 TabRow* SidebarView::reuse(TabRow* existing, const std::string& bundleId) {
     TabRow* row = existing;
@@ -23,7 +48,11 @@ TabRow* SidebarView::reuse(TabRow* existing, const std::string& bundleId) {
         row->show();
     }
     if (existing == nullptr || row->iconKey() != text(bundleId)) {
-        row->setIcon(text(bundleId), AppIcons::icon(bundleId));
+        auto icon = m_icons.find(bundleId);
+        if (icon == m_icons.end()) {
+            icon = m_icons.emplace(bundleId, AppIcons::icon(bundleId)).first;
+        }
+        row->setIcon(text(bundleId), icon->second);
     }
     row->setValue(text(bundleId));
     return row;
@@ -32,13 +61,18 @@ TabRow* SidebarView::reuse(TabRow* existing, const std::string& bundleId) {
 TabRow* SidebarView::tabRow(TabRow* existing,
                             const SpaceTab& tab,
                             std::optional<WindowID> activeWindow) {
+    // An unbound tab is never active.
+    const bool active = tab.boundWindowID && activeWindow && *tab.boundWindowID == *activeWindow;
+    if (existing != nullptr && unchanged(existing, tab, active)) {
+        return existing;
+    }
     TabRow* row = reuse(existing, tab.app.bundleId);
+    m_rowInputs[row] = RowInput{tab, active};
     const QString prefix =
         tab.isClaimed() ? QStringLiteral("vorn.tab.claimed.") : QStringLiteral("vorn.tab.pinned.");
     row->setObjectName(prefix + text(tab.id.string()));
     row->setTitle(text(tab.displayTitle()));
-    // An unbound tab is never active.
-    row->setActive(tab.boundWindowID && activeWindow && *tab.boundWindowID == *activeWindow);
+    row->setActive(active);
     row->setReopenable(!tab.boundWindowID);
     row->setDimmed(false);
     // Each action hands the model the tab as it was when the row was built; the model looks it
@@ -61,10 +95,15 @@ TabRow* SidebarView::tabRow(TabRow* existing,
 TabRow* SidebarView::ambientRow(TabRow* existing,
                                 const WindowInfo& window,
                                 std::optional<WindowID> activeWindow) {
+    const bool active = activeWindow && *activeWindow == window.windowID;
+    if (existing != nullptr && unchanged(existing, window, active)) {
+        return existing;
+    }
     TabRow* row = reuse(existing, window.app.bundleId);
+    m_rowInputs[row] = RowInput{window, active};
     row->setObjectName(QStringLiteral("vorn.tab.ambient.") + QString::number(window.windowID.raw));
     row->setTitle(text(window.displayTitle()));
-    row->setActive(activeWindow && *activeWindow == window.windowID);
+    row->setActive(active);
     row->setReopenable(false);
     row->setDimmed(true);
     row->setPrimaryAction(

@@ -181,6 +181,7 @@ void SidebarView::arrangeList(const std::vector<QWidget*>& rows) {
 void SidebarView::retire(QWidget* row) {
     // Rebuilds run in a turn of their own, never inside the row's handlers; the row may still
     // have a context menu open, which goes with it.
+    m_rowInputs.erase(static_cast<const TabRow*>(row));
     m_list->removeWidget(row);
     row->hide();
     row->deleteLater();

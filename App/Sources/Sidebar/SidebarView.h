@@ -3,9 +3,12 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <unordered_map>
+#include <variant>
 #include <vector>
 
+#include <QIcon>
 #include <QPointer>
 #include <QWidget>
 
@@ -100,6 +103,9 @@ private:
                        const WindowInfo& window,
                        std::optional<WindowID> activeWindow);
     TabRow* reuse(TabRow* existing, const std::string& bundleId);
+    // Whether the row was last built from exactly this tab or window, in this state.
+    bool unchanged(const TabRow* row, const SpaceTab& tab, bool active) const;
+    bool unchanged(const TabRow* row, const WindowInfo& window, bool active) const;
 
     std::shared_ptr<SidebarModel> m_model;
     // For the header's rename field and its "Move to Display" menu.
@@ -124,6 +130,15 @@ private:
 
     std::unordered_map<Uuid, TabRow*> m_tabRows;
     std::unordered_map<WindowID, TabRow*> m_ambientRows;
+    // What each row was last built from: a refresh touches only rows whose tab or window
+    // changed.
+    struct RowInput {
+        std::variant<SpaceTab, WindowInfo> value;
+        bool active = false;
+    };
+    std::unordered_map<const TabRow*, RowInput> m_rowInputs;
+    // Application icons, looked up once per application and shared by its rows.
+    std::unordered_map<std::string, QIcon> m_icons;
 };
 
 }  // namespace vorn::app

@@ -197,8 +197,10 @@ void SimulatedDesktop::record(std::string call) {
     m_calls.push_back(std::move(call));
 }
 
-void SimulatedDesktop::notify(WorkspaceNotification name, std::optional<std::int32_t> pid) {
-    WorkspaceEvent event{name, pid ? runningApplication(*pid) : std::nullopt};
+void SimulatedDesktop::notify(WorkspaceNotification name,
+                              std::optional<std::int32_t> pid,
+                              std::optional<std::uint32_t> window) {
+    WorkspaceEvent event{name, pid ? runningApplication(*pid) : std::nullopt, window};
     m_parts->workspace.deliver(event);
 }
 

@@ -183,6 +183,8 @@ public:
     bool trusted = true;
     bool trustedAfterPrompt = true;
     bool voiceOver = false;
+    // Whether the workspace claims to notify of every window change; it does not check it.
+    bool notifiesEveryWindowChange = false;
     std::int32_t ownPID = ownPIDDefault;
     std::optional<std::uint32_t> auditSessionID = 100001;
     Point mouseLocation;
@@ -215,7 +217,10 @@ public:
 
     // Used by the interface implementations.
     void record(std::string call);
-    void notify(WorkspaceNotification name, std::optional<std::int32_t> pid);
+    // The window is the one an activation names, as platforms that know it do.
+    void notify(WorkspaceNotification name,
+                std::optional<std::int32_t> pid,
+                std::optional<std::uint32_t> window = std::nullopt);
     std::optional<RunningApplication> runningApplication(std::int32_t pid) const;
     std::vector<std::int32_t> applicationOrder() const { return m_appOrder; }
     std::vector<std::uint32_t> accessibleWindows(std::int32_t pid) const;

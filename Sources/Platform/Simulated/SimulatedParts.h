@@ -92,6 +92,7 @@ public:
                   const std::string& applicationURL,
                   OpenConfiguration config) override;
     bool isVoiceOverEnabled() override;
+    bool notifiesEveryWindowChange() override;
     ObserverToken addObserver(WorkspaceNotification name,
                               std::function<void(const WorkspaceEvent&)> observer) override;
     void removeObserver(ObserverToken token) override;

@@ -5,23 +5,10 @@
 #include <map>
 
 #include "Log.h"
+#include "Text.h"
 
 namespace vorn::platform::x11 {
 namespace {
-
-struct WindowCookies {
-    xcb_get_property_cookie_t type{};
-    xcb_get_property_cookie_t transientFor{};
-    xcb_get_property_cookie_t state{};
-    xcb_get_property_cookie_t desktop{};
-    xcb_get_property_cookie_t opacity{};
-    xcb_get_property_cookie_t windowClass{};
-    xcb_get_property_cookie_t gtkApplicationID{};
-    xcb_get_property_cookie_t kdeDesktopFile{};
-    xcb_get_property_cookie_t strutPartial{};
-    xcb_get_property_cookie_t strut{};
-    std::optional<FrameQuery> frame;
-};
 
 bool contains(const std::vector<std::uint32_t>& atoms, xcb_atom_t atom) {
     return atom != XCB_ATOM_NONE && std::find(atoms.begin(), atoms.end(), atom) != atoms.end();
@@ -203,135 +190,139 @@ std::optional<std::pair<Rect, FrameExtents>> FrameQuery::collect() {
     return std::make_pair(frame, extents);
 }
 
-std::optional<ClientSnapshot> readClients(const Connection& connection, unsigned details) {
-    if (connection.isBroken()) {
-        return std::nullopt;
+unsigned partOf(xcb_atom_t property, const Atoms& atoms) {
+    if (property == XCB_ATOM_NONE) {
+        return 0;
     }
+    if (property == atoms.netWmName || property == XCB_ATOM_WM_NAME) {
+        return part::title;
+    }
+    if (property == atoms.netWmState) {
+        return part::state;
+    }
+    if (property == atoms.netWmDesktop) {
+        return part::desktop;
+    }
+    if (property == atoms.netFrameExtents) {
+        return part::geometry;
+    }
+    if (property == atoms.netWmWindowType || property == XCB_ATOM_WM_TRANSIENT_FOR) {
+        return part::type;
+    }
+    if (property == atoms.netWmWindowOpacity) {
+        return part::opacity;
+    }
+    if (property == XCB_ATOM_WM_CLASS || property == atoms.gtkApplicationId
+        || property == atoms.kdeNetWmDesktopFile) {
+        return part::identity;
+    }
+    if (property == atoms.netWmStrut || property == atoms.netWmStrutPartial) {
+        return part::strut;
+    }
+    return 0;
+}
+
+WindowQuery::WindowQuery(const Connection& connection, xcb_window_t window, unsigned parts)
+    : m_connection(&connection)
+    , m_parts(parts) {
     const Atoms& atoms = connection.atoms();
-    const xcb_window_t root = connection.root();
+    if ((parts & part::geometry) != 0) {
+        m_frame.emplace(connection, window);
+    }
+    if ((parts & part::type) != 0) {
+        m_type = connection.getProperty(window, atoms.netWmWindowType, 32);
+        m_transientFor = connection.getProperty(window, XCB_ATOM_WM_TRANSIENT_FOR, 1);
+    }
+    if ((parts & part::state) != 0) {
+        m_state = connection.getProperty(window, atoms.netWmState, 32);
+    }
+    if ((parts & part::desktop) != 0) {
+        m_desktop = connection.getProperty(window, atoms.netWmDesktop, 1);
+    }
+    if ((parts & part::opacity) != 0) {
+        m_opacity = connection.getProperty(window, atoms.netWmWindowOpacity, 1);
+    }
+    if ((parts & part::identity) != 0) {
+        m_windowClass = connection.getProperty(window, XCB_ATOM_WM_CLASS, 256);
+        m_gtkApplicationID = connection.getProperty(window, atoms.gtkApplicationId, 256);
+        m_kdeDesktopFile = connection.getProperty(window, atoms.kdeNetWmDesktopFile, 256);
+    }
+    if ((parts & part::strut) != 0) {
+        m_strutPartial = connection.getProperty(window, atoms.netWmStrutPartial, 12);
+        m_strut = connection.getProperty(window, atoms.netWmStrut, 4);
+    }
+    if ((parts & part::title) != 0) {
+        // In 32-bit units: as much of a title as the saved state keeps.
+        constexpr std::uint32_t titleUnits = text::longestKeptText / 4;
+        m_netName = connection.getProperty(window, atoms.netWmName, titleUnits);
+        m_wmName = connection.getProperty(window, XCB_ATOM_WM_NAME, titleUnits);
+    }
+}
 
-    auto stackingCookie = connection.getProperty(root, atoms.netClientListStacking);
-    auto mappingCookie = connection.getProperty(root, atoms.netClientList);
-    auto desktopCookie = connection.getProperty(root, atoms.netCurrentDesktop, 1);
-    auto activeCookie = connection.getProperty(root, atoms.netActiveWindow, 1);
-    std::optional<MonitorRequest> monitorRequest;
-    if ((details & detail::monitors) != 0) {
-        monitorRequest = requestMonitors(connection);
-    }
-
-    auto stackingReply = connection.reply(stackingCookie);
-    auto mappingReply = connection.reply(mappingCookie);
-    auto desktopReply = connection.reply(desktopCookie);
-    auto activeReply = connection.reply(activeCookie);
-
-    ClientSnapshot snapshot;
-    if (monitorRequest) {
-        snapshot.monitors = collectMonitors(connection, *monitorRequest);
-    }
-    const PropertyView stacking = viewOf(stackingReply.get());
-    if (stacking.type != XCB_ATOM_WINDOW || stacking.format != 32) {
-        vornWMLog().debug("x11: no client list (no window manager?) type=", stacking.type);
-        return std::nullopt;
-    }
-    // The property lists bottom to top; the platform's lists go front to back.
-    std::vector<std::uint32_t> ids = cardinals(stacking);
-    std::reverse(ids.begin(), ids.end());
-    ids.erase(std::remove(ids.begin(), ids.end(), XCB_NONE), ids.end());
-    snapshot.mappingOrder = cardinals(viewOf(mappingReply.get()));
-    snapshot.currentDesktop = firstCardinal(viewOf(desktopReply.get()));
-    snapshot.activeWindow = firstCardinal(viewOf(activeReply.get())).value_or(XCB_NONE);
-
-    std::optional<OwnerQuery> owners;
-    if ((details & detail::owners) != 0) {
-        owners.emplace(connection, ids);
-    }
-    std::vector<WindowCookies> cookies(ids.size());
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        const xcb_window_t window = ids[i];
-        WindowCookies& c = cookies[i];
-        if ((details & detail::frames) != 0) {
-            c.frame.emplace(connection, window);
-            c.type = connection.getProperty(window, atoms.netWmWindowType, 32);
-            c.transientFor = connection.getProperty(window, XCB_ATOM_WM_TRANSIENT_FOR, 1);
-            c.state = connection.getProperty(window, atoms.netWmState, 32);
-            c.desktop = connection.getProperty(window, atoms.netWmDesktop, 1);
-            c.opacity = connection.getProperty(window, atoms.netWmWindowOpacity, 1);
-        }
-        if ((details & detail::identity) != 0) {
-            c.windowClass = connection.getProperty(window, XCB_ATOM_WM_CLASS, 256);
-            c.gtkApplicationID = connection.getProperty(window, atoms.gtkApplicationId, 256);
-            c.kdeDesktopFile = connection.getProperty(window, atoms.kdeNetWmDesktopFile, 256);
-        }
-        if ((details & detail::struts) != 0) {
-            c.strutPartial = connection.getProperty(window, atoms.netWmStrutPartial, 12);
-            c.strut = connection.getProperty(window, atoms.netWmStrut, 4);
+bool WindowQuery::collect(ClientWindow& window) {
+    const Connection& c = *m_connection;
+    const Atoms& atoms = c.atoms();
+    // Every reply is taken, also after a failure, so that none is left waiting in xcb.
+    bool gone = false;
+    const auto take = [&](xcb_get_property_cookie_t cookie) {
+        auto reply = c.reply(cookie);
+        gone = gone || reply == nullptr;
+        return reply;
+    };
+    if (m_frame) {
+        if (auto frame = m_frame->collect()) {
+            window.frame = frame->first;
+            window.extents = frame->second;
+        } else {
+            gone = true;
         }
     }
-
-    std::vector<std::optional<std::int32_t>> pids;
-    if (owners) {
-        pids = owners->collect();
+    if ((m_parts & part::type) != 0) {
+        auto type = take(m_type);
+        auto transientFor = take(m_transientFor);
+        const bool transient =
+            firstCardinal(viewOf(transientFor.get())).value_or(XCB_NONE) != XCB_NONE;
+        window.type = windowTypeOf(cardinals(viewOf(type.get())), transient, atoms);
     }
-    snapshot.windows.reserve(ids.size());
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        ClientWindow window;
-        window.id = ids[i];
-        if (owners) {
-            window.pid = pids[i];
-        }
-        WindowCookies& c = cookies[i];
-        bool gone = false;
-        if ((details & detail::frames) != 0) {
-            auto frame = c.frame->collect();
-            auto type = connection.reply(c.type);
-            auto transientFor = connection.reply(c.transientFor);
-            auto state = connection.reply(c.state);
-            auto desktop = connection.reply(c.desktop);
-            auto opacityReply = connection.reply(c.opacity);
-            if (!frame) {
-                // Destroyed after the list was read.
-                gone = true;
-            } else {
-                window.frame = frame->first;
-                window.extents = frame->second;
-                const auto typeAtoms = cardinals(viewOf(type.get()));
-                const bool transient =
-                    firstCardinal(viewOf(transientFor.get())).value_or(XCB_NONE) != XCB_NONE;
-                window.type = windowTypeOf(typeAtoms, transient, atoms);
-                const auto states = cardinals(viewOf(state.get()));
-                window.hidden = contains(states, atoms.stateHidden);
-                window.maximized = contains(states, atoms.stateMaximizedVert)
-                                   || contains(states, atoms.stateMaximizedHorz);
-                window.fullscreen = contains(states, atoms.stateFullscreen);
-                window.desktop = firstCardinal(viewOf(desktop.get()));
-                window.opacity = opacity(viewOf(opacityReply.get()));
-            }
-        }
-        if ((details & detail::identity) != 0) {
-            auto windowClassReply = connection.reply(c.windowClass);
-            auto gtk = connection.reply(c.gtkApplicationID);
-            auto kde = connection.reply(c.kdeDesktopFile);
-            window.windowClass = windowClass(viewOf(windowClassReply.get()));
-            window.gtkApplicationID =
-                propertyText(viewOf(gtk.get()), atoms.utf8String).value_or("");
-            window.kdeDesktopFile = propertyText(viewOf(kde.get()), atoms.utf8String).value_or("");
-        }
-        if ((details & detail::struts) != 0) {
-            auto partial = connection.reply(c.strutPartial);
-            auto plain = connection.reply(c.strut);
-            window.strut = strutPartial(viewOf(partial.get()));
-            if (!window.strut) {
-                window.strut = plainStrut(viewOf(plain.get()));
-            }
-        }
-        if (!gone) {
-            snapshot.windows.push_back(std::move(window));
+    if ((m_parts & part::state) != 0) {
+        const auto states = cardinals(viewOf(take(m_state).get()));
+        window.hidden = contains(states, atoms.stateHidden);
+        window.maximized = contains(states, atoms.stateMaximizedVert)
+                           || contains(states, atoms.stateMaximizedHorz);
+        window.fullscreen = contains(states, atoms.stateFullscreen);
+    }
+    if ((m_parts & part::desktop) != 0) {
+        window.desktop = firstCardinal(viewOf(take(m_desktop).get()));
+    }
+    if ((m_parts & part::opacity) != 0) {
+        window.opacity = opacity(viewOf(take(m_opacity).get()));
+    }
+    if ((m_parts & part::identity) != 0) {
+        auto windowClassReply = take(m_windowClass);
+        auto gtk = take(m_gtkApplicationID);
+        auto kde = take(m_kdeDesktopFile);
+        window.windowClass = windowClass(viewOf(windowClassReply.get()));
+        window.gtkApplicationID = propertyText(viewOf(gtk.get()), atoms.utf8String).value_or("");
+        window.kdeDesktopFile = propertyText(viewOf(kde.get()), atoms.utf8String).value_or("");
+    }
+    if ((m_parts & part::strut) != 0) {
+        auto partial = take(m_strutPartial);
+        auto plain = take(m_strut);
+        window.strut = strutPartial(viewOf(partial.get()));
+        if (!window.strut) {
+            window.strut = plainStrut(viewOf(plain.get()));
         }
     }
-    if (connection.isBroken()) {
-        return std::nullopt;
+    if ((m_parts & part::title) != 0) {
+        auto netName = take(m_netName);
+        auto wmName = take(m_wmName);
+        auto title = propertyText(viewOf(netName.get()), atoms.utf8String);
+        if (!title || title->empty()) {
+            title = propertyText(viewOf(wmName.get()), atoms.utf8String);
+        }
+        window.title = title.value_or("");
     }
-    return snapshot;
+    return !gone;
 }
 
 }  // namespace vorn::platform::x11

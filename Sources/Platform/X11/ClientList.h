@@ -62,16 +62,25 @@ struct ClientWindow {
     std::string kdeDesktopFile;
 
     std::optional<Strut> strut;
+    // _NET_WM_NAME, else WM_NAME; empty when neither is set.
+    std::string title;
 };
 
-// Which details readClients fetches besides the lists.
-namespace detail {
-inline constexpr unsigned owners = 1;
-inline constexpr unsigned frames = 2;    // geometry, extents, type, state, desktop, opacity
-inline constexpr unsigned identity = 4;  // class and desktop-entry hints
-inline constexpr unsigned struts = 8;
-inline constexpr unsigned monitors = 16;
-}  // namespace detail
+// The parts of a window that are read together, and re-read when an event says they changed.
+namespace part {
+inline constexpr unsigned geometry = 1;  // the outer frame and the extents
+inline constexpr unsigned type = 2;      // window type and transient-for
+inline constexpr unsigned state = 4;
+inline constexpr unsigned desktop = 8;
+inline constexpr unsigned opacity = 16;
+inline constexpr unsigned identity = 32;  // class and desktop-entry hints
+inline constexpr unsigned strut = 64;
+inline constexpr unsigned title = 128;
+inline constexpr unsigned all = 255;
+}  // namespace part
+
+// The part that a property of a client window belongs to; 0 for properties nothing here reads.
+unsigned partOf(xcb_atom_t property, const Atoms& atoms);
 
 struct ClientSnapshot {
     // Front to back, from _NET_CLIENT_LIST_STACKING.
@@ -87,10 +96,48 @@ struct ClientSnapshot {
     bool isOnScreen(const ClientWindow& window) const;
 };
 
-// The managed windows with the details asked for, in a constant number of round trips however
-// many windows there are: every request is sent before any reply is read. No value when the
-// window manager keeps no client list (none runs) or the connection broke.
-std::optional<ClientSnapshot> readClients(const Connection& connection, unsigned details);
+// The outer frame of a client whose inside starts at clientOrigin (root coordinates).
+Rect outerFrame(Point clientOrigin, Size clientSize, std::uint16_t border, const FrameExtents& e);
+
+// Geometry, position and extents of one window, asked together and collected later.
+class FrameQuery {
+public:
+    FrameQuery(const Connection& connection, xcb_window_t window);
+    // The outer frame and the extents; no value when the window is gone.
+    std::optional<std::pair<Rect, FrameExtents>> collect();
+
+private:
+    const Connection& m_connection;
+    xcb_get_geometry_cookie_t m_geometry;
+    xcb_translate_coordinates_cookie_t m_position;
+    xcb_get_property_cookie_t m_extents;
+};
+
+// The questions about some parts of one window, sent at once and answered later, so that the
+// questions about many windows share one round trip.
+class WindowQuery {
+public:
+    WindowQuery(const Connection& connection, xcb_window_t window, unsigned parts);
+    // Fills the parts asked for; false when the window is gone (a question failed).
+    bool collect(ClientWindow& window);
+
+private:
+    const Connection* m_connection;
+    unsigned m_parts;
+    xcb_get_property_cookie_t m_type{};
+    xcb_get_property_cookie_t m_transientFor{};
+    xcb_get_property_cookie_t m_state{};
+    xcb_get_property_cookie_t m_desktop{};
+    xcb_get_property_cookie_t m_opacity{};
+    xcb_get_property_cookie_t m_windowClass{};
+    xcb_get_property_cookie_t m_gtkApplicationID{};
+    xcb_get_property_cookie_t m_kdeDesktopFile{};
+    xcb_get_property_cookie_t m_strutPartial{};
+    xcb_get_property_cookie_t m_strut{};
+    xcb_get_property_cookie_t m_netName{};
+    xcb_get_property_cookie_t m_wmName{};
+    std::optional<FrameQuery> m_frame;
+};
 
 // The owning processes of windows, asked together and collected later: from the X-Resource
 // extension, else from the windows' _NET_WM_PID.
@@ -110,26 +157,5 @@ private:
 
 // A process id as a property states it; no value for 0 or numbers out of range.
 std::optional<std::int32_t> pidFromProperty(const PropertyView& property);
-
-}  // namespace vorn::platform::x11
-
-namespace vorn::platform::x11 {
-
-// The outer frame of a client whose inside starts at clientOrigin (root coordinates).
-Rect outerFrame(Point clientOrigin, Size clientSize, std::uint16_t border, const FrameExtents& e);
-
-// Geometry, position and extents of one window, asked together and collected later.
-class FrameQuery {
-public:
-    FrameQuery(const Connection& connection, xcb_window_t window);
-    // The outer frame and the extents; no value when the window is gone.
-    std::optional<std::pair<Rect, FrameExtents>> collect();
-
-private:
-    const Connection& m_connection;
-    xcb_get_geometry_cookie_t m_geometry;
-    xcb_translate_coordinates_cookie_t m_position;
-    xcb_get_property_cookie_t m_extents;
-};
 
 }  // namespace vorn::platform::x11

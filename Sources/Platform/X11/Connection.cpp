@@ -140,11 +140,18 @@ bool Connection::setUp() {
         m_hasMonitors = version
                         && (version->major_version > 1
                             || (version->major_version == 1 && version->minor_version >= 5));
+        // Monitors, outputs and the screen's size are kept until the server reports a change.
+        m_randrFirstEvent = randr->first_event;
+        xcb_randr_select_input(m_connection, m_root,
+                               XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE
+                                   | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE
+                                   | XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
     }
 
-    // Root properties tell of activations, launches and desktop switches; the own window's
-    // property events carry server times.
-    const std::uint32_t rootEvents = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    // Root properties tell of activations, launches and desktop switches, the root's structure
+    // of a new screen size; the own window's property events carry server times.
+    const std::uint32_t rootEvents =
+        XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &rootEvents);
     m_ownWindow = xcb_generate_id(m_connection);
     const std::uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};

@@ -47,6 +47,8 @@ public:
     bool hasResourceExtension() const { return m_hasResource; }
     // RandR 1.5, with monitors, is there.
     bool hasMonitors() const { return m_hasMonitors; }
+    // The type of RandR's first event; 0 without RandR.
+    std::uint8_t randrFirstEvent() const { return m_randrFirstEvent; }
     // The bits of a resource id that belong to its client; the rest names the client.
     std::uint32_t resourceIdMask() const { return m_resourceIdMask; }
     xcb_window_t ownWindow() const { return m_ownWindow; }
@@ -73,6 +75,7 @@ private:
     std::string m_displayName;
     bool m_hasResource = false;
     bool m_hasMonitors = false;
+    std::uint8_t m_randrFirstEvent = 0;
     std::uint32_t m_resourceIdMask = 0;
     xcb_window_t m_ownWindow = XCB_NONE;
 };

@@ -56,6 +56,11 @@ void WorkspaceEvents::rootPropertyChanged(xcb_atom_t property) {
     schedule();
 }
 
+void WorkspaceEvents::windowsChanged() {
+    m_windowsChanged = true;
+    schedule();
+}
+
 void WorkspaceEvents::schedule() {
     if (m_scheduled) {
         return;
@@ -85,6 +90,10 @@ void WorkspaceEvents::refresh() {
             refreshDesktop(events);
         }
     }
+    // Every notification makes its observers read the windows again; one is enough.
+    if (std::exchange(m_windowsChanged, false) && events.empty()) {
+        events.push_back({WorkspaceNotification::windowsDidChange, std::nullopt, std::nullopt});
+    }
     deliver(events);
 }
 
@@ -95,56 +104,51 @@ void WorkspaceEvents::refreshClients(std::vector<WorkspaceEvent>& events) {
     }
     for (const RunningApplication& app : now) {
         if (!runsIn(m_running, app.pid)) {
-            events.push_back({WorkspaceNotification::didLaunchApplication, app});
+            events.push_back({WorkspaceNotification::didLaunchApplication, app, std::nullopt});
         }
     }
     for (const RunningApplication& app : m_running) {
         if (!runsIn(now, app.pid)) {
             // Named as it was while it ran.
-            events.push_back({WorkspaceNotification::didTerminateApplication, app});
+            events.push_back({WorkspaceNotification::didTerminateApplication, app, std::nullopt});
         }
     }
     m_running = std::move(now);
 }
 
 void WorkspaceEvents::refreshActive(std::vector<WorkspaceEvent>& events) {
-    Connection* connection = m_desktop.connection();
-    if (connection == nullptr) {
+    const ClientSnapshot* clients = m_desktop.clients();
+    const xcb_window_t active = clients != nullptr ? clients->activeWindow : XCB_NONE;
+    // Focus moving to no window activates nothing.
+    if (active == m_activeWindow || active == XCB_NONE) {
+        m_activeWindow = active;
         return;
     }
-    auto reply = connection->reply(
-        connection->getProperty(connection->root(), connection->atoms().netActiveWindow, 1));
-    const xcb_window_t active = firstCardinal(viewOf(reply.get())).value_or(XCB_NONE);
     std::optional<std::int32_t> owner;
-    if (active != XCB_NONE) {
+    if (const ClientWindow* window = clients->find(active)) {
+        owner = window->pid;
+    } else if (Connection* connection = m_desktop.connection()) {
         const xcb_window_t windows[] = {active};
         owner = OwnerQuery(*connection, windows).collect().front();
     }
-    // Focus moving between windows of one process, or to no window, activates nothing.
-    if (owner && owner != m_activeOwner) {
-        std::optional<RunningApplication> app;
-        if (const auto* known = m_desktop.application(*owner)) {
-            app = known->info;
-        } else {
-            app = RunningApplication{*owner, std::nullopt, std::nullopt};
-        }
-        events.push_back({WorkspaceNotification::didActivateApplication, app});
+    if (!owner) {
+        return;
     }
-    if (owner || active == XCB_NONE) {
-        m_activeOwner = owner;
+    m_activeWindow = active;
+    std::optional<RunningApplication> app;
+    if (const auto* known = m_desktop.application(*owner)) {
+        app = known->info;
+    } else {
+        app = RunningApplication{*owner, std::nullopt, std::nullopt};
     }
+    events.push_back({WorkspaceNotification::didActivateApplication, app, active});
 }
 
 void WorkspaceEvents::refreshDesktop(std::vector<WorkspaceEvent>& events) {
-    Connection* connection = m_desktop.connection();
-    if (connection == nullptr) {
-        return;
-    }
-    auto reply = connection->reply(
-        connection->getProperty(connection->root(), connection->atoms().netCurrentDesktop, 1));
-    const auto desktop = firstCardinal(viewOf(reply.get()));
+    const ClientSnapshot* clients = m_desktop.clients();
+    const auto desktop = clients != nullptr ? clients->currentDesktop : std::nullopt;
     if (desktop && m_currentDesktop && desktop != m_currentDesktop) {
-        events.push_back({WorkspaceNotification::activeSpaceDidChange, std::nullopt});
+        events.push_back({WorkspaceNotification::activeSpaceDidChange, std::nullopt, std::nullopt});
     }
     if (desktop) {
         m_currentDesktop = desktop;
@@ -155,7 +159,8 @@ void WorkspaceEvents::deliver(const std::vector<WorkspaceEvent>& events) {
     const std::weak_ptr<bool> alive = m_alive;
     for (const WorkspaceEvent& event : events) {
         vornWMLog().debug("x11: workspace ", notificationName(event.name),
-                          " pid=", event.application ? event.application->pid : -1);
+                          " pid=", event.application ? event.application->pid : -1,
+                          " win=", event.window.value_or(0));
         std::vector<ObserverToken> tokens;
         for (const auto& [token, observer] : m_observers) {
             if (observer.name == event.name) {

@@ -15,11 +15,13 @@ namespace vorn::platform::x11 {
 
 class X11Desktop;
 
-// Turns changes of the root window's properties into workspace notifications: a new owner of
-// _NET_ACTIVE_WINDOW is an activation, processes appearing in or leaving _NET_CLIENT_LIST are
-// launches and terminations, and _NET_CURRENT_DESKTOP is a change of the active space. Property
-// events only mark what changed; one refresh on the run loop then reads the new state and
-// delivers, on the main thread. Main thread only.
+// Turns the server's events into workspace notifications: a new _NET_ACTIVE_WINDOW is an
+// activation (with that window, also between two windows of one process), processes appearing
+// in or leaving _NET_CLIENT_LIST are launches and terminations, _NET_CURRENT_DESKTOP is a change
+// of the active space, and any other change of what a window list shows is "windows changed".
+// Events only mark what changed; one refresh on the run loop then reads the new state and
+// delivers, on the main thread, so a burst of events gives one delivery, and "windows changed"
+// only when nothing more particular was delivered. Main thread only.
 class WorkspaceEvents {
 public:
     explicit WorkspaceEvents(X11Desktop& desktop);
@@ -34,6 +36,8 @@ public:
     void removeObserver(ObserverToken token);
     // A property of the root window changed.
     void rootPropertyChanged(xcb_atom_t property);
+    // Something a window list shows changed.
+    void windowsChanged();
 
 private:
     struct Observer {
@@ -55,11 +59,12 @@ private:
     bool m_clientsChanged = false;
     bool m_activeChanged = false;
     bool m_desktopChanged = false;
+    bool m_windowsChanged = false;
     bool m_scheduled = false;
 
     // The processes with windows as last seen, in order of appearance, with what they were.
     std::vector<RunningApplication> m_running;
-    std::optional<std::int32_t> m_activeOwner;
+    xcb_window_t m_activeWindow = XCB_NONE;
     std::optional<std::uint32_t> m_currentDesktop;
 
     // Tasks already posted hold this weakly and do nothing once it is gone.

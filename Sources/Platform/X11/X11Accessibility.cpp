@@ -119,8 +119,7 @@ AXReply<Value> X11Accessibility::readApplication(const X11Element& element,
     if (attribute != ax::windows && attribute != ax::focusedWindow && attribute != ax::title) {
         return {AXStatus::attributeUnsupported, std::nullopt};
     }
-    Connection* connection = m_desktop.connection();
-    if (connection == nullptr) {
+    if (m_desktop.connection() == nullptr) {
         return {AXStatus::cannotComplete, std::nullopt};
     }
     AfterReplies after(m_desktop);
@@ -144,10 +143,9 @@ AXReply<Value> X11Accessibility::readApplication(const X11Element& element,
         return {AXStatus::noValue, std::nullopt};
     }
     // The focused window of a process is the active window, when it is one of its own.
-    auto reply = connection->reply(
-        connection->getProperty(connection->root(), connection->atoms().netActiveWindow, 1));
-    const xcb_window_t active = firstCardinal(viewOf(reply.get())).value_or(XCB_NONE);
-    if (active != XCB_NONE && isManagedWindowOf(*connection, active, element.pid)) {
+    const ClientSnapshot* clients = m_desktop.clients();
+    const xcb_window_t active = clients != nullptr ? clients->activeWindow : XCB_NONE;
+    if (active != XCB_NONE && m_desktop.managedWindow(active, element.pid) != nullptr) {
         return {AXStatus::success, Value::element(makeWindowElement(element.pid, active))};
     }
     return {AXStatus::noValue, std::nullopt};
@@ -164,75 +162,41 @@ AXReply<Value> X11Accessibility::readWindow(const X11Element& element, std::stri
         // Documents are told as plain paths.
         return {AXStatus::noValue, std::nullopt};
     }
-    Connection* connection = m_desktop.connection();
-    if (connection == nullptr) {
+    if (m_desktop.connection() == nullptr) {
         return {AXStatus::cannotComplete, std::nullopt};
     }
     AfterReplies after(m_desktop);
-    const Connection& c = *connection;
-    const Atoms& atoms = c.atoms();
-    const xcb_window_t window = element.window;
-    ManagedCheck check(c, window);
-
+    // Answered from what the server last reported: each change of these parts arrives as an
+    // event, so a read asks the server only for what changed since the last one.
+    const ClientWindow* window = m_desktop.managedWindow(element.window, element.pid);
+    if (window == nullptr) {
+        return {AXStatus::invalidElement, std::nullopt};
+    }
     if (attribute == ax::title) {
-        // In 32-bit units: as much of a title as the saved state keeps.
-        constexpr std::uint32_t titleUnits = text::longestKeptText / 4;
-        auto netName = c.getProperty(window, atoms.netWmName, titleUnits);
-        auto wmName = c.getProperty(window, XCB_ATOM_WM_NAME, titleUnits);
-        auto netReply = c.reply(netName);
-        auto wmReply = c.reply(wmName);
-        if (!check.collect(element.pid)) {
-            return {AXStatus::invalidElement, std::nullopt};
-        }
-        auto title = propertyText(viewOf(netReply.get()), atoms.utf8String);
-        if (!title || title->empty()) {
-            title = propertyText(viewOf(wmReply.get()), atoms.utf8String);
-        }
-        return {AXStatus::success, Value::string(title.value_or(""))};
+        return {AXStatus::success, Value::string(window->title)};
     }
     if (attribute == ax::minimized) {
-        auto state = c.getProperty(window, atoms.netWmState, 32);
-        auto desktop = c.getProperty(window, atoms.netWmDesktop, 1);
-        auto current = c.getProperty(c.root(), atoms.netCurrentDesktop, 1);
-        auto stateReply = c.reply(state);
-        auto desktopReply = c.reply(desktop);
-        auto currentReply = c.reply(current);
-        if (!check.collect(element.pid)) {
-            return {AXStatus::invalidElement, std::nullopt};
-        }
-        const bool hidden = contains(cardinals(viewOf(stateReply.get())), atoms.stateHidden);
-        const auto on = firstCardinal(viewOf(desktopReply.get()));
-        const auto now = firstCardinal(viewOf(currentReply.get()));
+        // Taken before the next read, which may replace the snapshot.
+        const bool hidden = window->hidden;
+        const std::uint32_t on = window->desktop.value_or(allDesktops);
+        const ClientSnapshot* clients = m_desktop.clients();
+        const std::uint32_t now =
+            clients != nullptr ? clients->currentDesktop.value_or(allDesktops) : allDesktops;
         // A window on another desktop is elsewhere, not minimised.
-        const bool here = !on || !now || *on == allDesktops || *on == *now;
+        const bool here = on == allDesktops || now == allDesktops || on == now;
         return {AXStatus::success, Value::boolean(hidden && here)};
     }
     if (attribute == ax::subrole) {
-        auto type = c.getProperty(window, atoms.netWmWindowType, 32);
-        auto transientFor = c.getProperty(window, XCB_ATOM_WM_TRANSIENT_FOR, 1);
-        auto typeReply = c.reply(type);
-        auto transientReply = c.reply(transientFor);
-        if (!check.collect(element.pid)) {
-            return {AXStatus::invalidElement, std::nullopt};
-        }
-        const bool transient =
-            firstCardinal(viewOf(transientReply.get())).value_or(XCB_NONE) != XCB_NONE;
-        const auto typeAtoms = cardinals(viewOf(typeReply.get()));
-        return {AXStatus::success,
-                Value::string(subroleOf(windowTypeOf(typeAtoms, transient, atoms)))};
+        return {AXStatus::success, Value::string(subroleOf(window->type))};
     }
-
-    FrameQuery frameQuery(c, window);
-    const MonitorRequest monitorRequest = requestMonitors(c);
-    auto frame = frameQuery.collect();
-    auto monitors = collectMonitors(c, monitorRequest);
-    if (!check.collect(element.pid) || !frame) {
+    if (!window->frame) {
         return {AXStatus::invalidElement, std::nullopt};
     }
-    const Rect& outer = frame->first;
+    const Rect outer = *window->frame;
     if (attribute == ax::size) {
         return {AXStatus::success, Value::size(outer.size)};
     }
+    const auto monitors = m_desktop.monitors();
     const Point origin = monitors ? monitors->globalOrigin() : Point{};
     return {AXStatus::success,
             Value::point({outer.origin.x - origin.x, outer.origin.y - origin.y})};

@@ -31,4 +31,26 @@ void X11Backend::processEvents() {
     m_desktop->readEvents();
 }
 
+bool X11Backend::roundTrip() {
+    Connection* connection = m_desktop->connection();
+    if (connection == nullptr || !connection->sync()) {
+        return false;
+    }
+    m_desktop->readEvents();
+    m_desktop->takeQueuedEvents();
+    return true;
+}
+
+std::uint32_t X11Backend::probeSequence() {
+    Connection* connection = m_desktop->connection();
+    if (connection == nullptr) {
+        return 0;
+    }
+    return xcb_no_operation(connection->raw()).sequence;
+}
+
+void X11Backend::forgetWindows() {
+    m_desktop->forgetClients();
+}
+
 }  // namespace vorn::platform::x11

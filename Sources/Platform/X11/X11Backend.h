@@ -49,6 +49,14 @@ public:
     // Handles everything the server has sent. The descriptor watch calls it; calling it at
     // other times is harmless.
     void processEvents();
+    // A round trip: everything the server sent before it has been read and handled. False
+    // without a connection.
+    bool roundTrip();
+    // The sequence number of a request that does nothing, sent now: two of them, less one,
+    // tell how many requests went to the server in between. 0 without a connection.
+    std::uint32_t probeSequence();
+    // Makes the next listing read every part of every window again, as if all had changed.
+    void forgetWindows();
 
 private:
     std::unique_ptr<X11Desktop> m_desktop;

@@ -52,42 +52,54 @@ Connection* X11Desktop::connection() {
     return m_connection.get();
 }
 
-std::uint64_t X11Desktop::clientListGeneration() {
+const ClientSnapshot* X11Desktop::clients() {
     readEvents();
-    return m_generation;
+    Connection* conn = connection();
+    if (conn == nullptr) {
+        return nullptr;
+    }
+    return m_clients.current(*conn);
+}
+
+const ClientWindow* X11Desktop::managedWindow(xcb_window_t window, std::int32_t pid) {
+    if (clients() == nullptr) {
+        return nullptr;
+    }
+    const ClientWindow* found = m_clients.window(window);
+    return found != nullptr && found->pid == pid ? found : nullptr;
+}
+
+std::optional<Monitors> X11Desktop::monitors() {
+    readEvents();
+    Connection* conn = connection();
+    if (conn == nullptr) {
+        return std::nullopt;
+    }
+    return m_clients.monitors(*conn);
+}
+
+std::vector<std::uint32_t> X11Desktop::workarea() {
+    readEvents();
+    Connection* conn = connection();
+    if (conn == nullptr) {
+        return {};
+    }
+    return m_clients.workarea(*conn);
 }
 
 const std::vector<X11Desktop::Application>& X11Desktop::applications() {
-    const std::uint64_t generation = clientListGeneration();
-    if (m_applicationsGeneration == generation) {
-        return m_applications;
-    }
-    Connection* conn = connection();
-    if (conn == nullptr) {
-        m_applications.clear();
-        m_applicationsGeneration.reset();
-        return m_applications;
-    }
-    auto snapshot = readClients(*conn, detail::owners | detail::identity);
-    if (!snapshot) {
+    const ClientSnapshot* snapshot = clients();
+    if (snapshot == nullptr) {
         // No window manager keeps a list: no application is known to own a window.
         m_applications.clear();
         m_applicationsGeneration.reset();
         return m_applications;
     }
-    takeQueuedEvents();
-    rebuildApplications(*snapshot);
-    // Changes reported while the list was read may be missing from it: read again next time.
-    if (m_generation == generation) {
-        m_applicationsGeneration = generation;
-    } else {
-        m_applicationsGeneration.reset();
+    if (m_applicationsGeneration != m_clients.identityGeneration()) {
+        rebuildApplications(*snapshot);
+        m_applicationsGeneration = m_clients.identityGeneration();
     }
     return m_applications;
-}
-
-bool X11Desktop::applicationsAreCurrent() {
-    return m_applicationsGeneration == clientListGeneration();
 }
 
 const X11Desktop::Application* X11Desktop::application(std::int32_t pid) {
@@ -97,15 +109,6 @@ const X11Desktop::Application* X11Desktop::application(std::int32_t pid) {
         }
     }
     return nullptr;
-}
-
-void X11Desktop::adoptApplications(const ClientSnapshot& snapshot, std::uint64_t generationBefore) {
-    takeQueuedEvents();
-    if (m_generation != generationBefore || m_applicationsGeneration == m_generation) {
-        return;
-    }
-    rebuildApplications(snapshot);
-    m_applicationsGeneration = m_generation;
 }
 
 void X11Desktop::rebuildApplications(const ClientSnapshot& snapshot) {
@@ -186,18 +189,19 @@ void X11Desktop::handle(const xcb_generic_event_t& event) {
                           " major=", int{error.major_code});
         return;
     }
-    if (type != XCB_PROPERTY_NOTIFY || m_connection == nullptr) {
+    if (m_connection == nullptr) {
         return;
     }
-    const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
-    m_lastServerTime = notify.time;
-    if (notify.window != m_connection->root()) {
-        return;
+    if (type == XCB_PROPERTY_NOTIFY) {
+        const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+        m_lastServerTime = notify.time;
+        if (notify.window == m_connection->root()) {
+            m_events.rootPropertyChanged(notify.atom);
+        }
     }
-    if (notify.atom == m_connection->atoms().netClientList) {
-        ++m_generation;
+    if (m_clients.handle(event, *m_connection)) {
+        m_events.windowsChanged();
     }
-    m_events.rootPropertyChanged(notify.atom);
 }
 
 }  // namespace vorn::platform::x11

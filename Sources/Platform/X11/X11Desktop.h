@@ -7,6 +7,7 @@
 
 #include <xcb/xcb.h>
 
+#include "ClientCache.h"
 #include "ClientList.h"
 #include "Connection.h"
 #include "DesktopEntries.h"
@@ -44,17 +45,25 @@ public:
     WorkspaceEvents& events() { return m_events; }
     std::int32_t ownPID() const { return m_ownPID; }
 
-    // The applications in the order their first windows appeared. Read again after the client
-    // list changed; identities are not re-read while it stays the same.
+    // The managed windows as the server last reported them. What its events marked as changed
+    // is read first; with nothing marked nothing is asked. Null without a window manager's
+    // client list or a connection. Valid until the next call.
+    const ClientSnapshot* clients();
+    // A managed window of the process in that snapshot; null when it is none (gone, or now
+    // another process's).
+    const ClientWindow* managedWindow(xcb_window_t window, std::int32_t pid);
+    // The monitors and the work areas, read again only after the server reported a change.
+    std::optional<Monitors> monitors();
+    std::vector<std::uint32_t> workarea();
+    // Makes the next read ask for every part of every window again.
+    void forgetClients() { m_clients.invalidate(); }
+
+    // The applications in the order their first windows appeared. Built again only after
+    // windows came or went or an owner or identity changed.
     const std::vector<Application>& applications();
     const Application* application(std::int32_t pid);
-    // The generation of the client list: it grows with every change the server reported.
-    std::uint64_t clientListGeneration();
-    // Whether the table of applications is as current as the client list.
-    bool applicationsAreCurrent();
-    // Takes the snapshot (with owners and identities) as the application table, unless the
-    // client list changed while it was read.
-    void adoptApplications(const ClientSnapshot& snapshot, std::uint64_t generationBefore);
+    // Grows whenever windows come or go or an owner or identity changes, as of the last read.
+    std::uint64_t clientListGeneration() const { return m_clients.identityGeneration(); }
 
     // The time to activate with: the user's time when one was given, else a fresh server time.
     // Never 0, which window managers take as "no time" and refuse.
@@ -81,9 +90,9 @@ private:
     WorkspaceEvents m_events;
     std::int32_t m_ownPID;
 
+    ClientCache m_clients;
     std::vector<Application> m_applications;
     std::optional<std::uint64_t> m_applicationsGeneration;
-    std::uint64_t m_generation = 0;
 
     std::optional<xcb_timestamp_t> m_userTime;
     xcb_timestamp_t m_lastServerTime = 0;

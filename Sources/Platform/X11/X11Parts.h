@@ -58,7 +58,11 @@ public:
     // The recently-used list tells windows' documents; an empty path means none.
     X11Accessibility(X11Desktop& desktop, std::filesystem::path recentlyUsedFile)
         : m_desktop(desktop)
-        , m_documents(desktop.runLoop(), std::move(recentlyUsedFile)) {}
+        , m_documents(desktop.runLoop(), std::move(recentlyUsedFile)) {
+        // Listings are kept until the desktop reports a change; a window's document can change
+        // without one.
+        m_documents.recentlyUsed().onChange([&desktop] { desktop.events().windowsChanged(); });
+    }
 
     bool isProcessTrusted() override { return true; }
     bool promptForTrust() override { return true; }
@@ -103,6 +107,8 @@ public:
                   const std::string& applicationURL,
                   OpenConfiguration config) override;
     bool isVoiceOverEnabled() override { return false; }
+    // Every change of what a listing reads arrives as an event.
+    bool notifiesEveryWindowChange() override { return true; }
     ObserverToken addObserver(WorkspaceNotification name,
                               std::function<void(const WorkspaceEvent&)> observer) override;
     void removeObserver(ObserverToken token) override;
@@ -125,6 +131,7 @@ public:
 
 private:
     X11Desktop& m_desktop;
+    std::map<xcb_atom_t, std::string> m_monitorNames;
 };
 
 // The focus entry points, done the X11 way: an element's window number is its window id, and

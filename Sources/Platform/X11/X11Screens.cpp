@@ -31,33 +31,35 @@ std::vector<Screen> X11Screens::screens() {
     }
     AfterReplies after(m_desktop);
     const Connection& c = *connection;
-    auto snapshot = readClients(c, detail::owners | detail::struts | detail::monitors);
-    std::optional<Monitors> monitors;
-    if (snapshot) {
-        monitors = std::move(snapshot->monitors);
-    } else {
-        // Without a window manager nobody reserves space, but the monitors are still there.
-        monitors = collectMonitors(c, requestMonitors(c));
-    }
+    // Without a window manager nobody reserves space, but the monitors are still there.
+    const std::optional<Monitors> monitors = m_desktop.monitors();
+    const std::vector<std::uint32_t> areas = m_desktop.workarea();
+    const ClientSnapshot* snapshot = m_desktop.clients();
     if (!monitors) {
         return {};
     }
-    std::vector<xcb_get_atom_name_cookie_t> names;
+    // Atom names never change: each is asked for once.
+    std::vector<std::pair<xcb_atom_t, xcb_get_atom_name_cookie_t>> unnamed;
     for (const Monitor& monitor : monitors->list) {
-        names.push_back(xcb_get_atom_name(c.raw(), monitor.name));
+        if (!m_monitorNames.contains(monitor.name)) {
+            unnamed.emplace_back(monitor.name, xcb_get_atom_name(c.raw(), monitor.name));
+        }
     }
-    auto workarea = c.getProperty(c.root(), c.atoms().netWorkarea);
-    std::vector<std::string> texts;
-    for (const auto& cookie : names) {
+    for (const auto& [atom, cookie] : unnamed) {
         Reply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(c.raw(), cookie, nullptr));
-        texts.emplace_back(reply ? std::string(xcb_get_atom_name_name(reply.get()),
-                                               xcb_get_atom_name_name_length(reply.get()))
-                                 : std::string());
+        if (reply) {
+            m_monitorNames[atom] = std::string(xcb_get_atom_name_name(reply.get()),
+                                               xcb_get_atom_name_name_length(reply.get()));
+        }
     }
-    const auto areas = cardinals(viewOf(c.reply(workarea).get()));
+    std::vector<std::string> texts;
+    for (const Monitor& monitor : monitors->list) {
+        const auto name = m_monitorNames.find(monitor.name);
+        texts.push_back(name != m_monitorNames.end() ? name->second : std::string());
+    }
 
     std::vector<Strut> struts;
-    if (snapshot) {
+    if (snapshot != nullptr) {
         for (const ClientWindow& window : snapshot->windows) {
             // The program's own panels never narrow the area it places windows in.
             if (window.strut && window.pid != m_desktop.ownPID()) {
@@ -71,7 +73,7 @@ std::vector<Screen> X11Screens::screens() {
         Rect visible = visibleArea(monitor.bounds, struts, monitors->rootSize);
         // With one monitor the window manager's work area is exact, and also covers panels of
         // its own that have no strut.
-        const std::size_t desktop = snapshot ? snapshot->currentDesktop.value_or(0) : 0;
+        const std::size_t desktop = snapshot != nullptr ? snapshot->currentDesktop.value_or(0) : 0;
         if (monitors->list.size() == 1 && areas.size() >= 4 * (desktop + 1)) {
             const Rect area(areas[4 * desktop], areas[4 * desktop + 1], areas[4 * desktop + 2],
                             areas[4 * desktop + 3]);

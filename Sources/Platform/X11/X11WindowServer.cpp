@@ -26,27 +26,16 @@ Rect toGlobal(const Rect& rootRect, Point origin) {
 
 std::optional<Value> X11WindowServer::copyWindowList(std::uint32_t options,
                                                      std::uint32_t /*relativeToWindow*/) {
-    Connection* connection = m_desktop.connection();
-    if (connection == nullptr) {
-        return std::nullopt;
-    }
     AfterReplies after(m_desktop);
-    const std::uint64_t generation = m_desktop.clientListGeneration();
-    // Identities only change with the client list; read them only when it changed.
-    const bool withIdentity = !m_desktop.applicationsAreCurrent();
-    auto snapshot = readClients(*connection, detail::owners | detail::frames | detail::monitors
-                                                 | (withIdentity ? detail::identity : 0u));
-    if (!snapshot) {
-        return std::nullopt;
-    }
-    if (withIdentity) {
-        m_desktop.adoptApplications(*snapshot, generation);
-    }
     std::map<std::int32_t, std::string> names;
     for (const auto& app : m_desktop.applications()) {
         if (app.info.localizedName) {
             names.emplace(app.info.pid, *app.info.localizedName);
         }
+    }
+    const ClientSnapshot* snapshot = m_desktop.clients();
+    if (snapshot == nullptr) {
+        return std::nullopt;
     }
     const Point origin = snapshot->monitors ? snapshot->monitors->globalOrigin() : Point{};
 
@@ -80,12 +69,8 @@ std::optional<Value> X11WindowServer::copyWindowList(std::uint32_t options,
 }
 
 std::optional<Monitors> X11WindowServer::monitors() {
-    Connection* connection = m_desktop.connection();
-    if (connection == nullptr) {
-        return std::nullopt;
-    }
     AfterReplies after(m_desktop);
-    return collectMonitors(*connection, requestMonitors(*connection));
+    return m_desktop.monitors();
 }
 
 DisplayListReply X11WindowServer::getActiveDisplayList(std::span<std::uint32_t> buffer) {
