@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "AccessibilityAuthorization.h"
 #include "DisplayUtil.h"
@@ -342,10 +343,14 @@ ScreenArea MacWindowManager::currentScreenArea() {
 }
 
 std::string MacWindowManager::currentSessionToken() {
-    if (const auto session = m_context.platform.process.auditSessionID()) {
-        return "asid:" + std::to_string(*session);
+    if (auto identity = m_context.platform.windowServer.sessionIdentity()) {
+        return std::move(*identity);
     }
-    return "asid:?";
+    // A token nothing saved can match: window numbers of an unknown session are never trusted.
+    std::random_device random;
+    const std::uint64_t unique = (std::uint64_t{random()} << 32) | random();
+    vornWMLog().notice("window server session unknown; saved window numbers not trusted");
+    return "unknown:" + std::to_string(unique);
 }
 
 }  // namespace vorn

@@ -71,6 +71,7 @@ public:
     std::string currentSessionToken() override;
     // Starts the observer with the handler; meant to be called once.
     void observe(WindowChangeHandler handler) override;
+    void stopObserving() override;
 
 private:
     struct WindowOwner {

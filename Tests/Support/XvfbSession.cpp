@@ -170,9 +170,13 @@ bool XvfbSession::startServer(const Options& options) {
     const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const std::string screen =
         std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
-    auto pid = spawnChild(
-        {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
-        environment({}), -1, logFd, {{fds[1], 3}});
+    std::vector<std::string> argv{"Xvfb"};
+    if (options.displayNumber) {
+        argv.push_back(":" + std::to_string(*options.displayNumber));
+    }
+    argv.insert(argv.end(),
+                {"-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"});
+    auto pid = spawnChild(argv, environment({}), -1, logFd, {{fds[1], 3}});
     ::close(fds[1]);
     if (logFd >= 0) {
         ::close(logFd);

@@ -37,6 +37,9 @@ public:
         int height = 1080;
         int desktops = 2;
         bool windowManager = true;
+        // The display number to take, for a server that follows another on the same number;
+        // by default the server picks a free one.
+        std::optional<int> displayNumber = std::nullopt;
     };
 
     XvfbSession() = default;
@@ -49,6 +52,9 @@ public:
     bool start() { return start(Options{}); }
     const std::string& error() const { return m_error; }
     const std::string& display() const { return m_display; }
+    // The display number, 3 for ":3".
+    int displayNumber() const { return std::stoi(m_display.substr(1)); }
+    pid_t serverPID() const { return m_server; }
     xcb_connection_t* connection() const { return m_connection; }
     xcb_window_t root() const { return m_root; }
     const std::filesystem::path& directory() const { return m_dir.path(); }

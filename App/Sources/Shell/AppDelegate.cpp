@@ -17,6 +17,7 @@ AppDelegate::AppDelegate(AppDependencies dependencies)
     , m_chooser(m_catalog, *m_deps.screenEvents) {}
 
 AppDelegate::~AppDelegate() {
+    cancelSettle();
     teardownController();
 }
 
@@ -194,49 +195,6 @@ void AppDelegate::showSidebar() {
         return;
     }
     m_controller->orderFront();
-}
-
-void AppDelegate::moveToDisplay(std::uint32_t target) {
-    if (m_isMoving) {
-        return;
-    }
-    if (m_hostDisplayID == target || !m_catalog.screen(target) || !m_store) {
-        vornAppLog().notice("moveToDisplay ignored: target=", target,
-                            " is current or no longer connected");
-        return;
-    }
-    m_isMoving = true;
-    vornAppLog().notice("moveToDisplay from=",
-                        m_hostDisplayID ? std::to_string(*m_hostDisplayID) : std::string("?"),
-                        " to=", target);
-    const bool wasShown = !m_controller || m_controller->isVisible();
-    vornAppLog().notice("re-homing sidebar to display=", target, " wasShown=", boolText(wasShown));
-    teardownController();
-    start(target, m_store, wasShown);
-    m_isMoving = false;
-}
-
-void AppDelegate::teardownController() {
-    m_rebindPicker.finish(RebindChoice::cancel());
-    if (m_controller) {
-        m_controller->orderOut();
-        m_controller->close();
-        m_controller.reset();
-    }
-    if (m_settingsController) {
-        m_settingsController->close();
-        m_settingsController.reset();
-    }
-    m_model.reset();
-}
-
-void AppDelegate::screensChanged() {
-    if (!m_hostDisplayID) {
-        return;
-    }
-    if (m_controller && m_catalog.screen(*m_hostDisplayID)) {
-        m_controller->repositionFlushLeft();
-    }
 }
 
 void AppDelegate::placeStatusItems() {

@@ -44,7 +44,9 @@ public:
     std::optional<Rect> displayBounds(std::uint32_t display) override;
     std::optional<std::string> displayUUID(std::uint32_t display) override;
     std::optional<DisplayIdentity> displayIdentity(std::uint32_t display) override;
+    std::optional<DisplayNames> displayNames(std::uint32_t display) override;
     std::optional<Value> copySessionDictionary() override;
+    std::optional<std::string> sessionIdentity() override;
 
 private:
     SimulatedDesktop& m_desktop;

@@ -45,12 +45,17 @@ public:
     std::optional<Rect> displayBounds(std::uint32_t display) override;
     std::optional<std::string> displayUUID(std::uint32_t display) override;
     std::optional<DisplayIdentity> displayIdentity(std::uint32_t display) override;
+    // The RandR outputs' connector names, joined by "+", and the monitor's name.
+    std::optional<DisplayNames> displayNames(std::uint32_t display) override;
     std::optional<Value> copySessionDictionary() override;
+    // Read once: one connection talks to one run of one server.
+    std::optional<std::string> sessionIdentity() override;
 
 private:
     std::optional<Monitors> monitors();
 
     X11Desktop& m_desktop;
+    std::optional<std::string> m_sessionIdentity;
 };
 
 class X11Accessibility final : public Accessibility {
