@@ -58,6 +58,7 @@ public:
     }
     std::string currentSessionToken() override { return "asid:1"; }
     void observe(WindowChangeHandler h) override { handler = std::move(h); }
+    void stopObserving() override { handler = nullptr; }
 };
 
 AppRef app(int n) {

@@ -52,6 +52,14 @@ struct DisplayIdentity {
     friend bool operator==(const DisplayIdentity&, const DisplayIdentity&) = default;
 };
 
+// What a display is called besides its number; each name is empty when it has none.
+struct DisplayNames {
+    std::string connector;  // where it is plugged in, "HDMI-1" for example
+    std::string monitor;    // the display's own name at the window server
+
+    friend bool operator==(const DisplayNames&, const DisplayNames&) = default;
+};
+
 // The window server's view: every window with its owner and bounds, the active displays and the
 // login session. Coordinates are global points with the origin at the top left of the primary
 // display, y growing downwards.
@@ -71,8 +79,15 @@ public:
     // The display's UUID in canonical upper-case form; no value when it has none.
     virtual std::optional<std::string> displayUUID(std::uint32_t display) = 0;
     virtual std::optional<DisplayIdentity> displayIdentity(std::uint32_t display) = 0;
+    // The display's connector and own names; no value for a display that is not connected.
+    virtual std::optional<DisplayNames> displayNames(std::uint32_t display) = 0;
     // The current login session's dictionary (keys in sessionkey); no value without one.
     virtual std::optional<Value> copySessionDictionary() = 0;
+    // An opaque text that names this run of the window server: the same for every client and
+    // every call while the server runs, different after a restart of the server, a reboot or a
+    // new login, that is whenever window numbers may have been handed out again. No value when
+    // it cannot be told.
+    virtual std::optional<std::string> sessionIdentity() = 0;
 };
 
 }  // namespace vorn::platform

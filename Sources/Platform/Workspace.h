@@ -68,6 +68,9 @@ public:
                           OpenConfiguration config) = 0;
 
     virtual bool isVoiceOverEnabled() = 0;
+    // Whether the notifications tell of every change a window list shows (windowsDidChange
+    // included), so that a list stays true until the next one arrives.
+    virtual bool notifiesEveryWindowChange() { return false; }
 
     // Calls the observer on the main thread for each such notification until removed.
     virtual ObserverToken addObserver(WorkspaceNotification name,

@@ -1,6 +1,7 @@
 #include "ConsentStore.h"
 
 #include "FileIO.h"
+#include "InstanceLock.h"
 #include "Log.h"
 #include "Text.h"
 
@@ -65,7 +66,11 @@ ConsentState JSONFileConsentStore::load() {
         }
         return {};
     }
-    const auto value = json::parse(*bytes);
+    // A key given twice ("telemetryEnabled": false, then true) has no one meaning: such a file
+    // is as unusable as any other damaged one.
+    json::ParseOptions options;
+    options.rejectDuplicateKeys = true;
+    const auto value = json::parse(*bytes, options);
     auto state = value ? decodeConsentState(*value) : std::nullopt;
     if (!state) {
         vornConsentLog().error("load: consent file unusable, using the default record path=",
@@ -86,7 +91,10 @@ bool JSONFileConsentStore::save(const ConsentState& state) {
         vornConsentLog().error("save failed: the record holds a number that JSON cannot express");
         return false;
     }
-    fileio::removeStaleTemporaries(m_url);
+    // Another instance's write may be under way: only the lock's holder sweeps.
+    if (InstanceLock::heldFor(m_url.parent_path())) {
+        fileio::removeStaleTemporaries(m_url);
+    }
     const auto written = fileio::writeAtomically(m_url, *encoded);
     if (!written.ok) {
         vornConsentLog().error("save failed: ", written.error);

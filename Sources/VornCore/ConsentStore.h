@@ -67,7 +67,8 @@ public:
 
     const std::filesystem::path& url() const { return m_url; }
 
-    // A missing, unreadable or malformed file gives the default record and is left as it is.
+    // A missing, unreadable, malformed or ambiguous (a key twice) file, or anything but a
+    // regular file, gives the default record and is left as it is.
     ConsentState load() override;
     // Creates the directory (0700), then replaces the file atomically (0600). On failure the
     // previous file stays whole.

@@ -1,6 +1,7 @@
 #include "FileIO.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -20,7 +21,11 @@ std::string temporaryPrefix(const std::filesystem::path& target) {
 }
 
 WriteResult failure(WriteStep step, const std::filesystem::path& path, int error) {
-    return {false, std::string(name(step)) + " " + path.string() + ": " + std::strerror(error)};
+    WriteResult result;
+    result.error = std::string(name(step)) + " " + path.string() + ": " + std::strerror(error);
+    result.step = step;
+    result.code = error;
+    return result;
 }
 
 bool injected(const FaultInjector& fault, WriteStep step) {
@@ -45,19 +50,27 @@ std::string_view name(WriteStep step) {
             return "rename";
         case WriteStep::syncDirectory:
             return "sync directory";
+        case WriteStep::read:
+            return "read";
+        case WriteStep::moveAside:
+            return "move aside";
     }
     return "write";
 }
 
-std::optional<std::string> readFile(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+ReadResult readRegularFile(const std::filesystem::path& path) {
+    ReadResult result;
+    // Without O_NONBLOCK, opening a FIFO waits for a writer forever, deaf to SIGTERM.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        return std::nullopt;
+        result.error = errno;
+        return result;
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        result.error = EINVAL;
         ::close(fd);
-        return std::nullopt;
+        return result;
     }
     std::string bytes;
     char buffer[65536];
@@ -67,8 +80,9 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
             if (errno == EINTR) {
                 continue;
             }
+            result.error = errno;
             ::close(fd);
-            return std::nullopt;
+            return result;
         }
         if (n == 0) {
             break;
@@ -76,7 +90,12 @@ std::optional<std::string> readFile(const std::filesystem::path& path) {
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
-    return bytes;
+    result.bytes = std::move(bytes);
+    return result;
+}
+
+std::optional<std::string> readFile(const std::filesystem::path& path) {
+    return readRegularFile(path).bytes;
 }
 
 WriteResult createDirectories(const std::filesystem::path& directory,
@@ -86,7 +105,9 @@ WriteResult createDirectories(const std::filesystem::path& directory,
         return failure(WriteStep::createDirectory, directory, EACCES);
     }
     if (directory.empty()) {
-        return {true, {}};
+        WriteResult done;
+        done.ok = true;
+        return done;
     }
     // Walk down from the root, creating what is missing; an existing directory is fine, an
     // existing file is not.
@@ -104,7 +125,9 @@ WriteResult createDirectories(const std::filesystem::path& directory,
             return failure(WriteStep::createDirectory, current, errno);
         }
     }
-    return {true, {}};
+    WriteResult done;
+    done.ok = true;
+    return done;
 }
 
 WriteResult writeAtomically(const std::filesystem::path& target,
@@ -169,20 +192,54 @@ WriteResult writeAtomically(const std::filesystem::path& target,
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         return abandon(WriteStep::rename, errno);
     }
+    // Renamed: the new content is in place whatever follows, so a failure now is only a doubt
+    // about durability, not a failed write.
+    const auto notDurable = [&](int error) {
+        WriteResult result = failure(WriteStep::syncDirectory, directory, error);
+        result.ok = true;
+        result.durable = false;
+        return result;
+    };
     if (injected(fault, WriteStep::syncDirectory)) {
-        return failure(WriteStep::syncDirectory, directory, EIO);
+        return notDurable(EIO);
     }
     const int dirFd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) {
-        return failure(WriteStep::syncDirectory, directory, errno);
+        return notDurable(errno);
     }
     const int syncResult = ::fsync(dirFd);
     const int syncError = errno;
     ::close(dirFd);
     if (syncResult != 0) {
-        return failure(WriteStep::syncDirectory, directory, syncError);
+        return notDurable(syncError);
     }
-    return {true, {}};
+    WriteResult done;
+    done.ok = true;
+    return done;
+}
+
+WriteResult renameWithoutReplacing(const std::filesystem::path& from,
+                                   const std::filesystem::path& to,
+                                   const FaultInjector& fault) {
+    if (injected(fault, WriteStep::moveAside)) {
+        return failure(WriteStep::moveAside, from, EACCES);
+    }
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        const int error = errno;
+        if (error != EINVAL && error != ENOSYS) {
+            return failure(WriteStep::moveAside, from, error);
+        }
+        // A file system without the flag: test first, then rename.
+        if (fileio::exists(to)) {
+            return failure(WriteStep::moveAside, to, EEXIST);
+        }
+        if (::rename(from.c_str(), to.c_str()) != 0) {
+            return failure(WriteStep::moveAside, from, errno);
+        }
+    }
+    WriteResult done;
+    done.ok = true;
+    return done;
 }
 
 void removeStaleTemporaries(const std::filesystem::path& target) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -10,7 +11,7 @@
 
 namespace vorn::fileio {
 
-// The steps of a durable atomic write, in the order they run.
+// The steps of a durable atomic write, in the order they run, and the stores' other file steps.
 enum class WriteStep {
     createDirectory,
     createTemporary,
@@ -19,6 +20,8 @@ enum class WriteStep {
     close,
     rename,
     syncDirectory,
+    read,       // reading a file the store decides on
+    moveAside,  // renaming a file out of the way
 };
 
 std::string_view name(WriteStep step);
@@ -27,11 +30,32 @@ std::string_view name(WriteStep step);
 using FaultInjector = std::function<bool(WriteStep)>;
 
 struct WriteResult {
+    // The new content is at the target (or the rename was made).
     bool ok = false;
-    std::string error;  // what failed, for the log; empty on success
+    // What failed, for the log; on success, what kept the result from being durable.
+    std::string error;
+    // The step that failed and its error number, to tell one lasting fault from another.
+    WriteStep step = WriteStep::write;
+    int code = 0;
+    // False when the directory could not be synced after the rename: the content is in place
+    // but may not survive a power cut.
+    bool durable = true;
 };
 
-// The whole file, or no value when it cannot be read (missing, a directory, no permission).
+struct ReadResult {
+    std::optional<std::string> bytes;
+    // The error number of the failure: ENOENT when nothing is there, EINVAL for something that
+    // is not a regular file (a FIFO, a device, a directory).
+    int error = 0;
+
+    bool exists() const { return bytes.has_value() || error != ENOENT; }
+};
+
+// Reads a whole regular file. Opens without blocking, so that a FIFO or a device in its place
+// cannot hang the caller, and refuses anything that is not a regular file.
+ReadResult readRegularFile(const std::filesystem::path& path);
+
+// The whole file, or no value when it cannot be read (missing, not a regular file, no permission).
 std::optional<std::string> readFile(const std::filesystem::path& path);
 
 // Creates the directory and any missing parents with the given mode.
@@ -46,6 +70,12 @@ WriteResult createDirectories(const std::filesystem::path& directory,
 WriteResult writeAtomically(const std::filesystem::path& target,
                             std::string_view bytes,
                             const FaultInjector& fault = {});
+
+// Renames without replacing anything at the destination (EEXIST then); needs no permission to
+// read the file itself.
+WriteResult renameWithoutReplacing(const std::filesystem::path& from,
+                                   const std::filesystem::path& to,
+                                   const FaultInjector& fault = {});
 
 // Removes temporary files that an interrupted write of the target left behind.
 void removeStaleTemporaries(const std::filesystem::path& target);

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <unordered_set>
+#include <vector>
+
+#include "Text.h"
 
 namespace vorn::json {
 namespace {
@@ -242,14 +246,132 @@ private:
     std::string m_out;
 };
 
-}  // namespace
-
-std::optional<Value> parse(std::string_view text, int maxDepth) {
-    if (!nestingWithin(text, maxDepth)) {
+// The UTF-16 unit of four hexadecimal digits at text[at], if they are there.
+std::optional<unsigned> hexUnit(std::string_view text, std::size_t at) {
+    if (at + 4 > text.size()) {
         return std::nullopt;
     }
-    Value value = Value::parse(text.begin(), text.end(), nullptr, false);
-    if (value.is_discarded()) {
+    unsigned unit = 0;
+    for (std::size_t k = at; k < at + 4; ++k) {
+        const int digit = text::hexDigitValue(text[k]);
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        unit = unit * 16 + static_cast<unsigned>(digit);
+    }
+    return unit;
+}
+
+bool isHighSurrogate(unsigned unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool isLowSurrogate(unsigned unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+}  // namespace
+
+std::optional<std::string> repairedJSONText(std::string_view text) {
+    std::string out;
+    std::size_t copied = 0;  // text before this offset is already in out
+    const auto replace = [&](std::size_t from, std::size_t to, std::string_view with) {
+        out.append(text.substr(copied, from - copied));
+        out.append(with);
+        copied = to;
+    };
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const std::size_t length = validSequenceLength(text, i);
+            if (length == 0) {
+                replace(i, i + 1, "\xEF\xBF\xBD");
+                ++i;
+            } else {
+                i += length;
+            }
+            continue;
+        }
+        if (c == '"') {
+            inString = !inString;
+            ++i;
+            continue;
+        }
+        if (!inString || c != '\\') {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= text.size() || text[i + 1] != 'u') {
+            i += 2;
+            continue;
+        }
+        const auto unit = hexUnit(text, i + 2);
+        if (!unit || (!isHighSurrogate(*unit) && !isLowSurrogate(*unit))) {
+            i += 2;
+            continue;
+        }
+        if (isHighSurrogate(*unit) && i + 8 <= text.size() && text[i + 6] == '\\'
+            && text[i + 7] == 'u') {
+            const auto next = hexUnit(text, i + 8);
+            if (next && isLowSurrogate(*next)) {
+                i += 12;
+                continue;
+            }
+        }
+        replace(i, i + 6, "\\uFFFD");
+        i += 6;
+    }
+    if (copied == 0) {
+        return std::nullopt;
+    }
+    out.append(text.substr(copied));
+    return out;
+}
+
+std::optional<Value> parse(std::string_view text, int maxDepth) {
+    ParseOptions options;
+    options.maxDepth = maxDepth;
+    return parse(text, options);
+}
+
+std::optional<Value> parse(std::string_view text,
+                           const ParseOptions& options,
+                           ParseReport* report) {
+    ParseReport local;
+    ParseReport& found = report != nullptr ? *report : local;
+    found = {};
+    std::optional<std::string> repaired;
+    if (options.repairText) {
+        repaired = repairedJSONText(text);
+        if (repaired) {
+            found.repairedText = true;
+            text = *repaired;
+        }
+    }
+    if (!nestingWithin(text, options.maxDepth)) {
+        return std::nullopt;
+    }
+    Value value;
+    if (options.rejectDuplicateKeys || report != nullptr) {
+        // The keys seen so far in each object being read, innermost last.
+        std::vector<std::unordered_set<std::string>> open;
+        const auto watch = [&](int /*depth*/, Value::parse_event_t event, Value& parsed) {
+            if (event == Value::parse_event_t::object_start) {
+                open.emplace_back();
+            } else if (event == Value::parse_event_t::object_end && !open.empty()) {
+                open.pop_back();
+            } else if (event == Value::parse_event_t::key && !open.empty()
+                       && !open.back().insert(parsed.get<std::string>()).second) {
+                found.duplicateKeys = true;
+            }
+            return true;
+        };
+        value = Value::parse(text.begin(), text.end(), watch, false);
+    } else {
+        value = Value::parse(text.begin(), text.end(), nullptr, false);
+    }
+    if (value.is_discarded() || (options.rejectDuplicateKeys && found.duplicateKeys)) {
         return std::nullopt;
     }
     return value;

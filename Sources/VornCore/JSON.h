@@ -12,8 +12,31 @@ namespace vorn::json {
 using Value = nlohmann::json;
 
 // Parses UTF-8 JSON text. Never throws: malformed text, invalid UTF-8 or nesting deeper than
-// maxDepth gives no value.
+// maxDepth gives no value. An object with a key twice keeps the last value.
 std::optional<Value> parse(std::string_view text, int maxDepth = 256);
+
+struct ParseOptions {
+    int maxDepth = 256;
+    // Invalid UTF-8 and escapes of lone UTF-16 surrogates become U+FFFD instead of failing the
+    // whole text, so one damaged string costs one character.
+    bool repairText = false;
+    // An object that holds a key twice fails the whole text: its meaning is ambiguous.
+    bool rejectDuplicateKeys = false;
+};
+
+// What a parse met on the way; filled also when the parse fails.
+struct ParseReport {
+    bool repairedText = false;
+    bool duplicateKeys = false;
+};
+
+std::optional<Value> parse(std::string_view text,
+                           const ParseOptions& options,
+                           ParseReport* report = nullptr);
+
+// The text with invalid UTF-8 and escapes of lone surrogates inside strings replaced by U+FFFD
+// (raw or as the escape \uFFFD); no value when there was nothing to repair.
+std::optional<std::string> repairedJSONText(std::string_view text);
 
 // The program's file form: two-space indent, `"key" : value`, keys in byte order, "/" written
 // as "\/", non-ASCII characters raw, whole numbers without a fraction, an empty container as

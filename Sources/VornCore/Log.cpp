@@ -22,13 +22,7 @@ SinkSlot& slot() {
     return s;
 }
 
-std::atomic<bool>& debugWanted() {
-    static std::atomic<bool> wanted = [] {
-        const char* level = std::getenv("VORN_LOG_LEVEL");
-        return level != nullptr && std::string_view(level) == "debug";
-    }();
-    return wanted;
-}
+std::atomic<int> minimumLevel{static_cast<int>(LogLevel::debug)};
 
 }  // namespace
 
@@ -69,12 +63,12 @@ std::shared_ptr<LogSink> currentLogSink() {
     return s.sink;
 }
 
-bool isLogLevelEnabled(LogLevel level) {
-    return level != LogLevel::debug || debugWanted().load(std::memory_order_relaxed);
+void setMinimumLogLevel(LogLevel level) {
+    minimumLevel.store(static_cast<int>(level), std::memory_order_relaxed);
 }
 
-void setDebugLogging(bool enabled) {
-    debugWanted().store(enabled, std::memory_order_relaxed);
+bool logLevelEnabled(LogLevel level) {
+    return static_cast<int>(level) >= minimumLevel.load(std::memory_order_relaxed);
 }
 
 void setLogSubsystem(std::string subsystem) {

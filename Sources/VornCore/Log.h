@@ -36,11 +36,10 @@ public:
 std::shared_ptr<LogSink> setLogSink(std::shared_ptr<LogSink> sink);
 std::shared_ptr<LogSink> currentLogSink();
 
-// Whether lines of the level are wanted: debug lines only when asked for (VORN_LOG_LEVEL=debug,
-// or setDebugLogging). Work done only to be logged at a level is skipped when it is not wanted.
-bool isLogLevelEnabled(LogLevel level);
-// Overrides what the environment asked for; for tests.
-void setDebugLogging(bool enabled);
+// Lines below the level are dropped before they are even formatted. Everything passes until a
+// program sets a level.
+void setMinimumLogLevel(LogLevel level);
+bool logLevelEnabled(LogLevel level);
 
 // The subsystem name every log line carries (the application's bundle identifier).
 void setLogSubsystem(std::string subsystem);
@@ -74,6 +73,9 @@ public:
 
     template <typename... Args>
     void log(LogLevel level, const Args&... args) const {
+        if (!logLevelEnabled(level)) {
+            return;
+        }
         std::ostringstream out;
         (out << ... << detail::logField(args));
         emit(level, out.str());

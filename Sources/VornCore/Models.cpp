@@ -60,31 +60,55 @@ std::string_view rawValue(SidebarSide side) {
 
 namespace {
 
-Uuid uuidOrRandom(const json::Value* value) {
-    if (const auto text = json::asString(value)) {
-        if (const auto uuid = Uuid::parse(*text)) {
-            return *uuid;
-        }
+// A key that is there, not null, and still could not be read: its value is lost on saving.
+void noteUnread(const json::Value* value, bool read, DecodeReport* report) {
+    if (!read && value != nullptr && !value->is_null() && report != nullptr) {
+        ++report->wrongTypes;
     }
-    return Uuid::random();
 }
 
-std::optional<Uuid> optionalUuid(const json::Value* value) {
+std::optional<std::string> readText(const json::Value* value, DecodeReport* report) {
+    auto text = json::asString(value);
+    noteUnread(value, text.has_value(), report);
+    // A saved title of megabytes would be compared and normalised on every refresh.
+    if (text && text::cutToLength(*text) && report != nullptr) {
+        ++report->cutTexts;
+    }
+    return text;
+}
+
+std::optional<std::int64_t> readInt(const json::Value* value, DecodeReport* report) {
+    const auto number = json::asInt(value);
+    noteUnread(value, number.has_value(), report);
+    return number;
+}
+
+std::optional<Uuid> readUuid(const json::Value* value, DecodeReport* report) {
     const auto text = json::asString(value);
-    return text ? Uuid::parse(*text) : std::nullopt;
+    auto uuid = text ? Uuid::parse(*text) : std::nullopt;
+    noteUnread(value, uuid.has_value(), report);
+    return uuid;
+}
+
+Uuid uuidOrRandom(const std::optional<Uuid>& uuid) {
+    return uuid ? *uuid : Uuid::random();
 }
 
 // Decodes a list element by element, dropping the ones that fail.
 template <typename T, typename Decode>
-std::vector<T> decodeEach(const json::Value* list, Decode decode, std::size_t& dropped) {
+std::vector<T> decodeEach(const json::Value* list,
+                          Decode decode,
+                          std::size_t& dropped,
+                          DecodeReport* report) {
     std::vector<T> kept;
     dropped = 0;
     if (list == nullptr || !list->is_array()) {
+        noteUnread(list, false, report);
         return kept;
     }
     kept.reserve(list->size());
     for (const auto& element : *list) {
-        FailableDecodable<T> item{decode(element)};
+        FailableDecodable<T> item{decode(element, report)};
         if (item.value) {
             kept.push_back(std::move(*item.value));
         } else {
@@ -96,7 +120,7 @@ std::vector<T> decodeEach(const json::Value* list, Decode decode, std::size_t& d
 
 }  // namespace
 
-std::optional<SpaceTab> decodeSpaceTab(const json::Value& value) {
+std::optional<SpaceTab> decodeSpaceTab(const json::Value& value, DecodeReport* report) {
     if (!value.is_object()) {
         return std::nullopt;
     }
@@ -107,77 +131,134 @@ std::optional<SpaceTab> decodeSpaceTab(const json::Value& value) {
     }
     SpaceTab tab;
     tab.app = std::move(*app);
-    tab.id = uuidOrRandom(json::member(value, "id"));
-    tab.lastTitle = json::asString(json::member(value, "lastTitle")).value_or("");
-    tab.order = json::asInt(json::member(value, "order")).value_or(0);
-    tab.docPath = json::asString(json::member(value, "docPath"));
+    tab.app.name = readText(json::member(*appValue, "name"), report).value_or("");
+    tab.id = uuidOrRandom(readUuid(json::member(value, "id"), report));
+    tab.lastTitle = readText(json::member(value, "lastTitle"), report).value_or("");
+    tab.order = readInt(json::member(value, "order"), report).value_or(0);
+    tab.docPath = readText(json::member(value, "docPath"), report);
     if (const json::Value* bound = json::member(value, "boundWindowID")) {
         tab.boundWindowID = WindowID::fromJSON(*bound);
+        noteUnread(bound, tab.boundWindowID.has_value(), report);
     }
-    if (const auto expiry = json::asDouble(json::member(value, "claimExpiresAt"))) {
-        tab.claimExpiresAt = Date(*expiry);
+    const json::Value* expiry = json::member(value, "claimExpiresAt");
+    if (const auto seconds = json::asDouble(expiry)) {
+        tab.claimExpiresAt = Date(*seconds);
+    } else {
+        noteUnread(expiry, false, report);
     }
     return tab;
 }
 
-std::optional<Space> decodeSpace(const json::Value& value) {
+std::optional<Space> decodeSpace(const json::Value& value, DecodeReport* report) {
     if (!value.is_object()) {
         return std::nullopt;
     }
     Space space;
-    space.id = uuidOrRandom(json::member(value, "id"));
-    space.name = json::asString(json::member(value, "name")).value_or("Space");
-    space.order = json::asInt(json::member(value, "order")).value_or(0);
+    space.id = uuidOrRandom(readUuid(json::member(value, "id"), report));
+    space.name = readText(json::member(value, "name"), report).value_or("Space");
+    space.order = readInt(json::member(value, "order"), report).value_or(0);
     std::size_t dropped = 0;
-    space.tabs = decodeEach<SpaceTab>(json::member(value, "tabs"), decodeSpaceTab, dropped);
+    space.tabs = decodeEach<SpaceTab>(json::member(value, "tabs"), decodeSpaceTab, dropped, report);
     if (dropped > 0) {
         vornStoreLog().error("Space decode: dropped ", dropped, " corrupt tab(s), kept ",
                              space.tabs.size());
+        if (report != nullptr) {
+            report->droppedTabs += dropped;
+        }
     }
-    space.ambientCollapsed = json::asBool(json::member(value, "ambientCollapsed")).value_or(false);
+    const json::Value* collapsed = json::member(value, "ambientCollapsed");
+    const auto ambientCollapsed = json::asBool(collapsed);
+    noteUnread(collapsed, ambientCollapsed.has_value(), report);
+    space.ambientCollapsed = ambientCollapsed.value_or(false);
     return space;
 }
 
-Settings decodeSettings(const json::Value* value) {
+Settings decodeSettings(const json::Value* value, DecodeReport* report) {
     Settings settings;
     if (value == nullptr || !value->is_object()) {
+        noteUnread(value, false, report);
         return settings;
     }
-    settings.sidebarWidth = json::asDouble(json::member(*value, "sidebarWidth"))
-                                .value_or(Settings::defaultSidebarWidth);
-    settings.side = json::asString(json::member(*value, "side")) == "right" ? SidebarSide::right
-                                                                            : SidebarSide::left;
-    const auto placement = json::asString(json::member(*value, "placement"));
-    settings.placement = placementModeFromRaw(placement.value_or("")).value_or(PlacementMode::fill);
+    const json::Value* width = json::member(*value, "sidebarWidth");
+    const auto sidebarWidth = json::asDouble(width);
+    noteUnread(width, sidebarWidth.has_value(), report);
+    settings.sidebarWidth = sidebarWidth.value_or(Settings::defaultSidebarWidth);
+
+    const json::Value* sideValue = json::member(*value, "side");
+    const auto side = json::asString(sideValue);
+    noteUnread(sideValue, side == "left" || side == "right", report);
+    settings.side = side == "right" ? SidebarSide::right : SidebarSide::left;
+
+    const json::Value* placementValue = json::member(*value, "placement");
+    const auto placement = placementModeFromRaw(json::asString(placementValue).value_or(""));
+    noteUnread(placementValue, placement.has_value(), report);
+    settings.placement = placement.value_or(PlacementMode::fill);
     return settings;
 }
 
-std::optional<AppState> decodeAppState(const json::Value& value) {
+std::optional<AppState> decodeAppState(const json::Value& value, DecodeReport* report) {
     if (!value.is_object()) {
         return std::nullopt;
     }
     AppState state;
-    const auto version = json::asInt(json::member(value, "version"));
-    state.version =
-        version && *version >= INT32_MIN && *version <= INT32_MAX ? static_cast<int>(*version) : 1;
+    const json::Value* versionValue = json::member(value, "version");
+    auto version = json::asInt(versionValue);
+    if (version && (*version < INT32_MIN || *version > INT32_MAX)) {
+        version.reset();
+    }
+    noteUnread(versionValue, version.has_value(), report);
+    state.version = version ? static_cast<int>(*version) : 1;
+    if (state.version > AppState::currentVersion) {
+        vornStoreLog().error("AppState decode: version ", state.version,
+                             " is newer than this build writes (", AppState::currentVersion,
+                             "); what it does not know is left out");
+        if (report != nullptr) {
+            report->newerVersion = true;
+        }
+    }
     std::size_t dropped = 0;
-    state.spaces = decodeEach<Space>(json::member(value, "spaces"), decodeSpace, dropped);
+    state.spaces = decodeEach<Space>(json::member(value, "spaces"), decodeSpace, dropped, report);
     if (dropped > 0) {
         vornStoreLog().error("AppState decode: dropped ", dropped, " corrupt Space(s), kept ",
                              state.spaces.size());
+        if (report != nullptr) {
+            report->droppedSpaces += dropped;
+        }
     }
-    state.activeSpaceId = optionalUuid(json::member(value, "activeSpaceId"));
-    state.settings = decodeSettings(json::member(value, "settings"));
-    state.sessionToken = json::asString(json::member(value, "sessionToken"));
+    state.activeSpaceId = readUuid(json::member(value, "activeSpaceId"), report);
+    state.settings = decodeSettings(json::member(value, "settings"), report);
+    state.sessionToken = readText(json::member(value, "sessionToken"), report);
     return state;
 }
 
-std::optional<AppState> decodeStateFile(std::string_view bytes) {
-    const auto value = json::parse(bytes);
+std::optional<AppState> decodeStateFile(std::string_view bytes, DecodeReport* report) {
+    DecodeReport local;
+    DecodeReport& found = report != nullptr ? *report : local;
+    found = {};
+    json::ParseOptions options;
+    options.repairText = true;
+    json::ParseReport parsed;
+    const auto value = json::parse(bytes, options, &parsed);
     if (!value) {
         return std::nullopt;
     }
-    return decodeAppState(*value);
+    found.repairedText = parsed.repairedText;
+    found.duplicateKeys = parsed.duplicateKeys;
+    auto state = decodeAppState(*value, &found);
+    if (!state) {
+        return std::nullopt;
+    }
+    if (found.repairedText) {
+        vornStoreLog().error("AppState decode: invalid UTF-8 or lone surrogates read as U+FFFD");
+    }
+    if (found.duplicateKeys) {
+        vornStoreLog().error("AppState decode: an object holds a key twice, the last value taken");
+    }
+    if (found.cutTexts > 0) {
+        vornStoreLog().error("AppState decode: cut ", found.cutTexts, " text(s) longer than ",
+                             text::longestKeptText, " bytes");
+    }
+    return state;
 }
 
 namespace {

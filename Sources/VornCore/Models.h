@@ -136,15 +136,39 @@ struct FailableDecodable {
     std::optional<T> value;
 };
 
-// The lenient decoders of the state file. Each gives no value only where the unit itself is
-// unusable: a top level or space that is not an object, a tab without a valid "app".
-std::optional<SpaceTab> decodeSpaceTab(const json::Value& value);
-std::optional<Space> decodeSpace(const json::Value& value);
-Settings decodeSettings(const json::Value* value);
-std::optional<AppState> decodeAppState(const json::Value& value);
+// What a decode had to leave out or change: anything that saving the decoded state would lose
+// of the file as it stands.
+struct DecodeReport {
+    std::size_t droppedSpaces = 0;
+    std::size_t droppedTabs = 0;
+    // Keys present with a value of the wrong type, which fell back to their defaults.
+    std::size_t wrongTypes = 0;
+    // Titles, document paths and names longer than text::longestKeptText, cut.
+    std::size_t cutTexts = 0;
+    // Invalid UTF-8 or escapes of lone surrogates, read as U+FFFD.
+    bool repairedText = false;
+    // An object with a key twice; the last value was taken.
+    bool duplicateKeys = false;
+    // A "version" newer than this build writes.
+    bool newerVersion = false;
 
-// The state file's bytes, decoded; no value when they are not JSON or not an object.
-std::optional<AppState> decodeStateFile(std::string_view bytes);
+    bool degraded() const {
+        return droppedSpaces > 0 || droppedTabs > 0 || wrongTypes > 0 || cutTexts > 0
+               || repairedText || duplicateKeys || newerVersion;
+    }
+};
+
+// The lenient decoders of the state file. Each gives no value only where the unit itself is
+// unusable: a top level or space that is not an object, a tab without a valid "app". What they
+// leave out or change is added to the report when one is given.
+std::optional<SpaceTab> decodeSpaceTab(const json::Value& value, DecodeReport* report = nullptr);
+std::optional<Space> decodeSpace(const json::Value& value, DecodeReport* report = nullptr);
+Settings decodeSettings(const json::Value* value, DecodeReport* report = nullptr);
+std::optional<AppState> decodeAppState(const json::Value& value, DecodeReport* report = nullptr);
+
+// The state file's bytes, decoded; no value when they are not JSON or not an object. Invalid
+// UTF-8 and lone surrogate escapes are read as U+FFFD; overlong texts are cut (logged once).
+std::optional<AppState> decodeStateFile(std::string_view bytes, DecodeReport* report = nullptr);
 
 json::Value encodeAppState(const AppState& state);
 

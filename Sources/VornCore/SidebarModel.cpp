@@ -269,7 +269,19 @@ bool SidebarModel::matchesSavedState() const {
                          [](const Space& a, const Space& b) { return identical(a, b); });
 }
 
+void SidebarModel::stop() {
+    if (m_stopped) {
+        return;
+    }
+    m_stopped = true;
+    m_manager->stopObserving();
+    vornModelLog().debug("model stopped");
+}
+
 void SidebarModel::persist() {
+    if (m_stopped) {
+        return;
+    }
     // Routine refreshes after every focus change and poll tick change nothing: settle those
     // without encoding anything.
     if (matchesSavedState()) {
@@ -297,6 +309,9 @@ void SidebarModel::persist() {
 }
 
 void SidebarModel::refresh() {
+    if (m_stopped) {
+        return;
+    }
     assign(m_hasPermission, m_manager->hasAccessibilityPermission(), Field::hasPermission);
 
     const std::optional<std::vector<WindowInfo>> windows = m_manager->listWindows();

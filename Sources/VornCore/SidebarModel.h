@@ -129,6 +129,12 @@ public:
     // Shows the system's prompt; the permission flag follows at the next refresh.
     void requestPermission();
 
+    // Retires the model before another one takes over its store: the window manager stops
+    // watching, and from now on the model neither refreshes nor saves. An operation still
+    // waiting for a window may outlive the release and finish later; it must not overwrite
+    // what the new model saved meanwhile.
+    void stop();
+
 private:
     SidebarModel(std::shared_ptr<WindowManager> manager,
                  std::shared_ptr<Store> store,
@@ -207,6 +213,7 @@ private:
     // A save has succeeded; from then on edits made while no window list is available are
     // saved too.
     bool m_hasSaved = false;
+    bool m_stopped = false;
     ObservationRegistry<Field> m_observers;
 };
 

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "Date.h"
 #include "FileIO.h"
 #include "Models.h"
 
@@ -33,36 +38,57 @@ public:
     AppState state;
 };
 
-// Keeps the state in one JSON file with a one-generation backup beside it ("<file>.bak").
+// Keeps the state in one JSON file with a one-generation backup beside it ("<file>.bak"). A state
+// file that cannot be used as it stands is kept aside as "<file>.corrupt-<UTC time>" before the
+// first save would replace it; the five newest of those are kept.
 class JSONFileStore final : public Store {
 public:
-    explicit JSONFileStore(std::filesystem::path fileURL);
+    static constexpr std::size_t keptAsideFiles = 5;
+
+    explicit JSONFileStore(std::filesystem::path fileURL, Clock clock = systemClock());
 
     const std::filesystem::path& url() const { return m_url; }
     std::filesystem::path backupURL() const;
-    // Where an unusable state file is kept before the first save replaces it.
-    std::filesystem::path corruptURL() const;
+    // The files kept aside, newest first.
+    std::vector<std::filesystem::path> asideFiles() const;
 
     // Precedence: a usable state file, a usable backup, the state file as decoded, the backup
-    // as decoded, the fresh default. Changes neither file.
+    // as decoded, the fresh default. Changes neither file. Removes leftovers of interrupted
+    // writes only while this process holds the directory's instance lock.
     AppState load() override;
-    // Creates the directory, copies the previous usable file to the backup, then writes the new
-    // state durably. Returns false, keeping the previous file, when any step fails.
+    // Creates the directory, keeps aside what the last load could not fully use (an unusable
+    // state file by renaming it, a partly decoded one by copying its bytes), copies the previous
+    // usable file to the backup, then writes the new state. Returns false, keeping the previous
+    // file, when a step before the rename fails; true, with a warning, when only the directory
+    // sync after it failed. Refuses every save of the run when an unusable file cannot be moved.
     bool save(const AppState& state) override;
 
-    // Test seam: fail chosen steps of the writes.
+    // Test seam: fail chosen steps of the reads and writes.
     void setFaultInjector(fileio::FaultInjector fault) { m_fault = std::move(fault); }
 
     // The state a store starts from when nothing usable was saved.
     static AppState freshState();
 
 private:
-    void logSaveFailure(const std::string& error);
+    // A name for a new aside file that nothing has yet.
+    std::filesystem::path newAsideURL() const;
+    void pruneAsideFiles(const std::filesystem::path& justKept) const;
+    // Whether a failure or warning of this step and error is new since the last one logged.
+    bool isNewFault(const fileio::WriteResult& result);
+    void logSaveFailure(const fileio::WriteResult& result);
 
     std::filesystem::path m_url;
+    Clock m_clock;
     fileio::FaultInjector m_fault;
-    bool m_preserveUnusableMain = false;
-    std::string m_lastLoggedError;
+    // From the last load: the state file exists but is unusable, so it is renamed aside.
+    bool m_moveMainAside = false;
+    // From the last load: the bytes of the file that decoded only in part, copied aside.
+    std::optional<std::string> m_keepAside;
+    // The state file's bytes as last loaded usable or written: usable without decoding.
+    std::optional<std::string> m_knownGood;
+    // The unusable state file could not be moved aside: nothing is saved in this run.
+    bool m_refusing = false;
+    std::optional<std::pair<fileio::WriteStep, int>> m_lastFault;
 };
 
 }  // namespace vorn

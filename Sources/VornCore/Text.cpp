@@ -189,4 +189,13 @@ std::string_view utf8Prefix(std::string_view utf8, std::size_t maxBytes) {
     return utf8.substr(0, end);
 }
 
+bool cutToLength(std::string& utf8, std::size_t maxBytes) {
+    const std::size_t kept = utf8Prefix(utf8, maxBytes).size();
+    if (kept == utf8.size()) {
+        return false;
+    }
+    utf8.resize(kept);
+    return true;
+}
+
 }  // namespace vorn::text

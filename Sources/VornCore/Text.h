@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,13 @@ std::string trimmed(std::string_view utf8);
 // suffixes and one " — <app>" / " - <app>" suffix, in either order, fully lower-cased
 // independent of locale. Suffixes match whole characters (grapheme clusters) only.
 std::string normalizedTitle(std::string_view title, std::string_view appName);
+
+// The longest title, document path or name the program keeps, in bytes of UTF-8: as much as the
+// X11 backend reads of a live window's title.
+inline constexpr std::size_t longestKeptText = 4096;
+
+// Cuts the text to at most maxBytes on a character boundary; true when something was cut.
+bool cutToLength(std::string& utf8, std::size_t maxBytes = longestKeptText);
 
 // The value of one ASCII hexadecimal digit of either case, or -1 for any other character.
 int hexDigitValue(char c);

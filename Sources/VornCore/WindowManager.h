@@ -73,11 +73,14 @@ public:
     // Opens the document (a "file:" URL or a path) with the application and returns the new
     // window; no value when the file is missing or no window came in time. May run the main loop.
     virtual std::optional<WindowID> openDocument(const std::string& path, const AppRef& app) = 0;
-    // Stays the same within one login session and differs between sessions.
+    // Stays the same while window numbers keep their meaning (one run of the window server)
+    // and differs whenever they may have been handed out again.
     virtual std::string currentSessionToken() = 0;
     // Registers the one change handler and starts watching. The handler may be called on any
     // thread.
     virtual void observe(WindowChangeHandler handler) = 0;
+    // Stops watching for good: the handler is not called after this returns.
+    virtual void stopObserving() = 0;
 };
 
 inline std::vector<WindowInfo> WindowManager::windows(const AppRef& /*ofApp*/) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "AccessibilityAuthorization.h"
 #include "DisplayUtil.h"
@@ -143,6 +144,14 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
         vornWMLog().debug("listWindows: untrustworthy (", untrustworthyName(*reason), ") -> nil");
         return std::nullopt;
     }
+    // Where every change is notified, a listing with no notification since the last one would
+    // find the same windows: the poll's refreshes then cost next to nothing.
+    const bool reusable =
+        m_observer.isStarted() && m_context.platform.workspace.notifiesEveryWindowChange();
+    if (reusable && m_lastListing && m_lastListingNotifications == m_observer.notificationsSeen()) {
+        return m_lastListing;
+    }
+    m_lastListing.reset();
     const auto enumerated = currentScreenEnumerated();
     if (!enumerated) {
         vornWMLog().debug("listWindows: CGWindowList NULL (no GUI session) -> untrustworthy (nil)");
@@ -181,10 +190,14 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
         result.push_back(std::move(info));
     }
 
+    if (reusable) {
+        m_lastListing = result;
+        m_lastListingNotifications = m_observer.notificationsSeen();
+    }
     forgetGoneWindows(result.size());
 
     // The second enumeration only serves this line.
-    if (isLogLevelEnabled(LogLevel::debug)) {
+    if (logLevelEnabled(LogLevel::debug)) {
         const auto all = WindowEnumerator::allWindowIDs(m_context.platform.windowServer);
         vornWMLog().debug("listWindows: trustworthy onScreen=", result.size(),
                           " allWindows=", all ? static_cast<long>(all->size()) : -1L);
@@ -357,10 +370,14 @@ ScreenArea MacWindowManager::currentScreenArea() {
 }
 
 std::string MacWindowManager::currentSessionToken() {
-    if (const auto session = m_context.platform.process.auditSessionID()) {
-        return "asid:" + std::to_string(*session);
+    if (auto identity = m_context.platform.windowServer.sessionIdentity()) {
+        return std::move(*identity);
     }
-    return "asid:?";
+    // A token nothing saved can match: window numbers of an unknown session are never trusted.
+    std::random_device random;
+    const std::uint64_t unique = (std::uint64_t{random()} << 32) | random();
+    vornWMLog().notice("window server session unknown; saved window numbers not trusted");
+    return "unknown:" + std::to_string(unique);
 }
 
 }  // namespace vorn

@@ -72,6 +72,7 @@ public:
     std::string currentSessionToken() override;
     // Starts the observer with the handler; meant to be called once.
     void observe(WindowChangeHandler handler) override;
+    void stopObserving() override;
 
 private:
     struct WindowOwner {
@@ -130,6 +131,10 @@ private:
     // The listing in which each recorded number was last met, and the listings so far.
     std::unordered_map<WindowID, std::uint64_t> m_seenAt;
     std::uint64_t m_listings = 0;
+    // The last listing, and how many notifications the observer had seen then; reused while
+    // none arrived on a platform whose notifications tell of every change.
+    std::optional<std::vector<WindowInfo>> m_lastListing;
+    std::uint64_t m_lastListingNotifications = 0;
     const std::optional<std::uint32_t> m_targetDisplayID;
     // The observer's focus resolver holds this weakly: it reaches no released manager.
     std::shared_ptr<Anchor> m_anchor;

@@ -164,4 +164,8 @@ void MacWindowManager::observe(WindowChangeHandler handler) {
         std::move(handler));
 }
 
+void MacWindowManager::stopObserving() {
+    m_observer.stop();
+}
+
 }  // namespace vorn

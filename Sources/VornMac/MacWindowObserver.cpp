@@ -20,6 +20,7 @@ constexpr std::array<platform::WorkspaceNotification, 5> observedNotifications =
 struct MacWindowObserver::State {
     FocusResolver resolveFocused;
     WindowChangeHandler handler;
+    std::uint64_t notifications = 0;
 
     void report(WindowChange change) const {
         // Copied: the handler may release the observer, and with it this state's owner.
@@ -71,8 +72,14 @@ void MacWindowObserver::stop() {
     m_state.reset();
 }
 
+std::uint64_t MacWindowObserver::notificationsSeen() const {
+    return m_state ? m_state->notifications : 0;
+}
+
 void MacWindowObserver::onWorkspace(const std::shared_ptr<State>& state,
                                     const platform::WorkspaceEvent& event) {
+    // Counted before the handler runs: a listing it makes already knows of this change.
+    ++state->notifications;
     const bool activation = event.name == platform::WorkspaceNotification::didActivateApplication;
     // A platform that names the new active window saves asking the application for it.
     if (activation && event.window) {

@@ -36,14 +36,18 @@ public:
     // tears the first observations and timer down before making new ones. The handler is called
     // on the main thread.
     void start(FocusResolver resolveFocused, WindowChangeHandler handler);
+    // Removes the observations and the timer; nothing is delivered afterwards.
+    void stop();
     bool isStarted() const { return m_timer.has_value(); }
+    // How many workspace notifications reached the handler since the start; poll ticks do not
+    // count.
+    std::uint64_t notificationsSeen() const;
 
 private:
     struct State;
 
     static void onWorkspace(const std::shared_ptr<State>& state,
                             const platform::WorkspaceEvent& event);
-    void stop();
 
     platform::Workspace& m_workspace;
     platform::RunLoop& m_runLoop;

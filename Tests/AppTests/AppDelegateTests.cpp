@@ -102,7 +102,8 @@ struct Launch {
         deps.makeFeedback = [this](std::function<void()>) {
             return std::make_unique<NamedService>(calls, "feedback");
         };
-        deps.makeSettings = [this](std::shared_ptr<SidebarModel>, UpdatePreferences*) {
+        deps.makeSettings = [this](std::shared_ptr<SidebarModel>, UpdatePreferences*,
+                                   UsageDataPreference*) {
             return std::make_unique<NamedService>(calls, "settings");
         };
         deps.makePanel = [this](const PanelRequest& request) {

@@ -11,21 +11,45 @@ class DisplayCatalogTests : public QObject {
 
 private Q_SLOTS:
     void stableKeys_data() {
-        QTest::addColumn<QString>("uuid");      // empty: none
-        QTest::addColumn<QString>("identity");  // "vendor model serial"; empty: none
+        QTest::addColumn<QString>("uuid");       // empty: none
+        QTest::addColumn<QString>("identity");   // "vendor model serial"; empty: none
+        QTest::addColumn<QString>("connector");  // the display's names
+        QTest::addColumn<QString>("monitor");
         QTest::addColumn<QString>("key");
         const QString uuid = "0E1D4E2A-77F3-4A9B-9E45-2B4C3A8F7D10";
-        QTest::newRow("uuid wins") << uuid << "1 2 3" << uuid;
-        QTest::newRow("vendor, model, serial") << ""
-                                               << "1552 41001 0"
-                                               << "vms:1552:41001:0";
-        QTest::newRow("unknown identity") << ""
-                                          << "4294967295 4294967295 0"
+        const QString unknown = "4294967295 4294967295 0";
+        QTest::newRow("uuid wins") << uuid << "1 2 3"
+                                   << "HDMI-1"
+                                   << "HDMI-1" << uuid;
+        QTest::newRow("vendor, model, serial before the port") << ""
+                                                               << "1552 41001 0"
+                                                               << "HDMI-1"
+                                                               << "HDMI-1"
+                                                               << "vms:1552:41001:0";
+        QTest::newRow("unknown identity") << "" << unknown << ""
+                                          << ""
                                           << "";
+        QTest::newRow("unknown identity: the port") << "" << unknown << "HDMI-1"
+                                                    << "HDMI-1"
+                                                    << "output:HDMI-1";
+        QTest::newRow("no identity: the port") << ""
+                                               << ""
+                                               << "DP-1+DP-2"
+                                               << "tiled"
+                                               << "output:DP-1+DP-2";
+        QTest::newRow("no output: the monitor's name") << ""
+                                                       << ""
+                                                       << ""
+                                                       << "left"
+                                                       << "monitor:left";
         QTest::newRow("unknown vendor only") << ""
                                              << "4294967295 7 0"
+                                             << ""
+                                             << ""
                                              << "vms:4294967295:7:0";
         QTest::newRow("nothing known") << ""
+                                       << ""
+                                       << ""
                                        << ""
                                        << "";
     }
@@ -33,6 +57,8 @@ private Q_SLOTS:
     void stableKeys() {
         QFETCH(QString, uuid);
         QFETCH(QString, identity);
+        QFETCH(QString, connector);
+        QFETCH(QString, monitor);
         QFETCH(QString, key);
         test::SimulatedWorld world;
         auto& display = *world.desktop.display(1);
@@ -43,6 +69,7 @@ private Q_SLOTS:
             display.identity =
                 platform::DisplayIdentity{n[0].toUInt(), n[1].toUInt(), n[2].toUInt()};
         }
+        display.names = {connector.toStdString(), monitor.toStdString()};
         DisplayCatalog catalog(world.services.screens, world.services.windowServer);
         QCOMPARE(catalog.snapshots(), std::vector<DisplaySnapshot>({{1, key.toStdString()}}));
     }

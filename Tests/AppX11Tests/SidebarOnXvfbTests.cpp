@@ -11,11 +11,15 @@
 #include <thread>
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QtTest>
 #include <xcb/xcb.h>
 
 #include "AppDelegate.h"
 #include "AppDependencies.h"
+#include "FileIO.h"
 #include "PlacementEngine.h"
 #include "QtRunLoop.h"
 #include "ScreenEvents.h"
@@ -25,12 +29,22 @@
 #include "X11PlatformBackend.h"
 #include "XvfbSession.h"
 
+#include <signal.h>
 #include <sys/wait.h>
 
 namespace vorn::app {
 namespace {
 
 test::XvfbSession* theSession = nullptr;
+pid_t theTray = 0;
+
+bool startTray() {
+    const auto pid =
+        theSession->spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                           "--height", "24", "--SetDockType", "true"});
+    theTray = pid.value_or(0);
+    return pid.has_value();
+}
 
 template <typename T>
 using Reply = std::unique_ptr<T, decltype(&std::free)>;
@@ -96,6 +110,31 @@ bool click(QPoint at) {
         ->run(
             {"xdotool", "mousemove", std::to_string(at.x()), std::to_string(at.y()), "click", "1"})
         .has_value();
+}
+
+// Clicks the item of the popup menu that is open, once it shows.
+bool chooseFromPopup(const QString& item) {
+    QMenu* menu = nullptr;
+    const bool open = theSession->waitFor([&] {
+        QCoreApplication::processEvents();
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        return menu != nullptr && menu->isVisible();
+    });
+    QAction* action = open ? menu->findChild<QAction*>(item) : nullptr;
+    if (action == nullptr) {
+        return false;
+    }
+    return click(menu->mapToGlobal(menu->actionGeometry(action).center()));
+}
+
+// How the process ended, waiting up to ten seconds; -1 while it still runs.
+int exitStatus(pid_t pid) {
+    int status = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return status;
 }
 
 // Openbox handles what the server sent before a request, so once a change of the number of
@@ -201,6 +240,102 @@ private Q_SLOTS:
         QTRY_VERIFY(claimed());
     }
 
+    void renamingThroughTheHeaderMenuGivesTheFocusBack() {
+        const xcb_window_t active = theSession->activeWindow();
+        QVERIFY(std::find(m_xterms.begin(), m_xterms.end(), active) != m_xterms.end());
+        auto* panel = findWidget(QStringLiteral("vorn.sidebar.window"));
+        auto* header = findWidget(QStringLiteral("vorn.header.title"));
+        auto* button = findWidget(QStringLiteral("vorn.space.header.menu"));
+        QVERIFY(panel && header && button);
+
+        // The menu's button shows while the pointer is over the header.
+        const QPoint over = header->mapToGlobal(header->rect().center());
+        QVERIFY(theSession->run(
+            {"xdotool", "mousemove", std::to_string(over.x()), std::to_string(over.y())}));
+        QTRY_VERIFY(button->isVisible());
+        QVERIFY(click(button->mapToGlobal(button->rect().center())));
+        QVERIFY(chooseFromPopup(QStringLiteral("vorn.space.header.menu.rename")));
+
+        // The panel takes the keyboard for the field, and the typing lands there.
+        QTRY_COMPARE(theSession->activeWindow(), static_cast<xcb_window_t>(panel->winId()));
+        auto* field = findWidget(QStringLiteral("vorn.space.header.nameField"));
+        QTRY_VERIFY(field->hasFocus());
+        QVERIFY(theSession->run({"xdotool", "type", "--delay", "5", "Deep Work"}));
+        QVERIFY(theSession->run({"xdotool", "key", "Return"}));
+
+        QTRY_COMPARE(theSession->activeWindow(), active);
+        QTRY_COMPARE(savedState().spaces.front().name, std::string("Deep Work"));
+        QVERIFY(!field->isVisible());
+    }
+
+    void clickingAnotherWindowKeepsTheNameAndThatWindow() {
+        auto* header = findWidget(QStringLiteral("vorn.header.title"));
+        auto* button = findWidget(QStringLiteral("vorn.space.header.menu"));
+        const QPoint over = header->mapToGlobal(header->rect().center());
+        QVERIFY(theSession->run(
+            {"xdotool", "mousemove", std::to_string(over.x()), std::to_string(over.y())}));
+        QTRY_VERIFY(button->isVisible());
+        QVERIFY(click(button->mapToGlobal(button->rect().center())));
+        QVERIFY(chooseFromPopup(QStringLiteral("vorn.space.header.menu.rename")));
+        auto* field = findWidget(QStringLiteral("vorn.space.header.nameField"));
+        QTRY_VERIFY(field->isVisible() && field->hasFocus());
+        QVERIFY(theSession->run({"xdotool", "type", "--delay", "5", "Elsewhere"}));
+
+        // Another window is chosen (the filled xterm covers the others, so not by a click).
+        const xcb_window_t chosen = m_xterms[2];
+        QVERIFY(theSession->run({"xdotool", "windowactivate", std::to_string(chosen)}));
+        QTRY_COMPARE(savedState().spaces.front().name, std::string("Elsewhere"));
+        windowManagerBarrier();
+        QCOMPARE(theSession->activeWindow(), chosen);
+    }
+
+    void addingAndSwitchingSpaces() {
+        const xcb_window_t active = theSession->activeWindow();
+        const Uuid first = savedState().spaces.front().id;
+        auto* add = findWidget(QStringLiteral("vorn.space.add"));
+        QVERIFY(click(add->mapToGlobal(add->rect().center())));
+        auto* field = findWidget(QStringLiteral("vorn.space.header.nameField"));
+        QTRY_VERIFY(field->isVisible() && field->hasFocus());
+        QCOMPARE(static_cast<QLineEdit*>(field)->text(), QStringLiteral("New Space"));
+        QVERIFY(theSession->run({"xdotool", "type", "--delay", "5", "Reading"}));
+        QVERIFY(theSession->run({"xdotool", "key", "Return"}));
+        QTRY_COMPARE(theSession->activeWindow(), active);
+        QTRY_VERIFY(savedState().spaces.size() == 2
+                    && savedState().spaces.back().name == "Reading");
+        QCOMPARE(savedState().activeSpaceId, std::optional<Uuid>(savedState().spaces.back().id));
+
+        auto* switcher = findWidget(QStringLiteral("vorn.space.switcher"));
+        QVERIFY(click(switcher->mapToGlobal(switcher->rect().center())));
+        QVERIFY(chooseFromPopup(QStringLiteral("vorn.space.switcher.item.")
+                                + QString::fromStdString(first.string())));
+        QTRY_COMPARE(savedState().activeSpaceId, std::optional<Uuid>(first));
+        QTRY_COMPARE(
+            static_cast<QLabel*>(findWidget(QStringLiteral("vorn.header.title")))->accessibleName(),
+            QStringLiteral("Elsewhere"));
+        windowManagerBarrier();
+        QCOMPARE(theSession->activeWindow(), active);
+    }
+
+    void withoutATrayTheHeaderMenuHoldsTheStatusItems() {
+        auto* button = findWidget(QStringLiteral("vorn.space.header.menu"));
+        QVERIFY(m_app->menuBar()->isTrayAvailable());
+        QVERIFY(!button->isVisible());
+
+        theSession->stop(theTray);
+        QTRY_VERIFY(!m_app->menuBar()->isTrayAvailable());
+        QTRY_VERIFY(button->isVisible());
+        QVERIFY(click(button->mapToGlobal(button->rect().center())));
+        QMenu* menu = nullptr;
+        QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
+        QVERIFY(menu->actions().contains(m_app->menuBar()->items().back()));  // "Quit Vorn"
+        menu->close();
+        QVERIFY(theSession->run({"xdotool", "mousemove", "1000", "900"}));
+
+        QVERIFY(startTray());
+        QTRY_VERIFY(m_app->menuBar()->isTrayAvailable());
+        QTRY_VERIFY(!button->isVisible());
+    }
+
     void quitFromTheMenuEndsTheProgram() {
         test::TempDir data;
         recordConsent(data);
@@ -223,17 +358,80 @@ private Q_SLOTS:
         QVERIFY(theSession->waitFor([&] { return shownWindows(*pid).size() > before.size(); }));
         QVERIFY(theSession->run({"xdotool", "key", "ctrl+q"}));
 
-        int status = -1;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (::waitpid(*pid, &status, WNOHANG) == 0
-               && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        const int status = exitStatus(*pid);
         QVERIFY(WIFEXITED(status));
         QCOMPARE(WEXITSTATUS(status), 0);
     }
 
+    // The first-run question is a modal alert shown before the main loop runs; a quit signal
+    // must end the program there too, and must not count as an answer.
+    void aQuitSignalDuringTheFirstRunQuestionEndsTheProgramUnanswered() {
+        test::TempDir data;
+        const std::string log = (data / "vorn.log").string();
+        const auto pid =
+            theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
+                              {{"VORN_DATA_DIR", data.path().string()}});
+        QVERIFY(pid.has_value());
+        QVERIFY2(theSession->waitFor([&] { return !shownWindows(*pid).empty(); },
+                                     std::chrono::seconds(20)),
+                 test::readText(log).c_str());
+        QVERIFY(::kill(*pid, SIGTERM) == 0);
+        const int status = exitStatus(*pid);
+        QVERIFY2(WIFEXITED(status), test::readText(log).c_str());
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY(!fileio::exists(data / "consent.json"));
+    }
+
+    void aSecondStartShowsTheFirstsSidebarAndTouchesNoFile() {
+        test::TempDir data;
+        recordConsent(data);
+        const auto start = [&](const std::string& log) {
+            return theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
+                                     {{"VORN_DATA_DIR", data.path().string()}});
+        };
+        const std::string firstLog = (data / "first.log").string();
+        const auto first = start(firstLog);
+        QVERIFY(first.has_value());
+        // The panel spans the screen's height; the tray icon is the smallest window.
+        const auto panel = [&]() -> std::optional<xcb_window_t> {
+            for (xcb_window_t window : shownWindows(*first)) {
+                if (clientFrame(window).height() >= 500) {
+                    return window;
+                }
+            }
+            return std::nullopt;
+        };
+        QVERIFY2(theSession->waitFor([&] { return panel().has_value(); }, std::chrono::seconds(20)),
+                 test::readText(firstLog).c_str());
+        QVERIFY(theSession->waitFor([&] { return fileio::exists(data / "state.json"); }));
+
+        // Hide it from its own menu: the first item toggles the sidebar.
+        const auto windows = shownWindows(*first);
+        QVERIFY(click(clientFrame(windows.front()).center()));
+        QVERIFY(theSession->waitFor([&] { return shownWindows(*first).size() > windows.size(); }));
+        QVERIFY(theSession->run({"xdotool", "key", "Down", "Return"}));
+        QVERIFY(theSession->waitFor([&] { return !panel().has_value(); }));
+        const std::string saved = test::readText(data / "state.json");
+
+        const std::string secondLog = (data / "second.log").string();
+        const auto second = start(secondLog);
+        QVERIFY(second.has_value());
+        const int status = exitStatus(*second);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        const std::string said = test::readText(secondLog);
+        QVERIFY2(said.find("already running on this data directory, showed its sidebar")
+                     != std::string::npos,
+                 said.c_str());
+        QCOMPARE(std::count(said.begin(), said.end(), '\n'), 1L);
+        QVERIFY(theSession->waitFor([&] { return panel().has_value(); }));
+        QCOMPARE(test::readText(data / "state.json"), saved);
+        theSession->stop(*first);
+    }
+
 private:
+    AppState savedState() const { return JSONFileStore(m_data / "state.json").load(); }
+
     std::vector<xcb_window_t> m_xterms;
     test::TempDir m_data;
     std::shared_ptr<QtRunLoop> m_runLoop;
@@ -251,8 +449,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     vorn::app::theSession = &session;
-    if (!session.spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                        "--height", "24", "--SetDockType", "true"})) {
+    if (!vorn::app::startTray()) {
         std::fprintf(stderr, "SidebarOnXvfbTests: trayer did not start\n");
         return 1;
     }

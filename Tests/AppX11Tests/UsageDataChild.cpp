@@ -12,6 +12,7 @@
 #include "Observability.h"
 #include "QtRunLoop.h"
 #include "ScreenEvents.h"
+#include "ServicesObservability.h"
 #include "X11PlatformBackend.h"
 
 int main(int argc, char** argv) {
@@ -36,11 +37,11 @@ int main(int argc, char** argv) {
     screenEvents.followApplicationScreens();
     AppDependencies deps = standardDependencies(backend, screenEvents, runLoop);
     deps.dataDirectory = dataDirectory;
-    deps.makeObservability = [dataDirectory, baseURL](bool consented) {
+    deps.makeObservability = [dataDirectory, baseURL, runLoop](bool consented) {
         vorn::ObservabilitySetup setup;
         setup.dataDirectory = dataDirectory;
         setup.deployment = {"", "APP-ID", baseURL};
-        return servicesObservability(consented, std::move(setup));
+        return std::make_unique<ServicesObservability>(consented, std::move(setup), runLoop);
     };
     AppDelegate delegate(std::move(deps));
     delegate.applicationDidFinishLaunching();

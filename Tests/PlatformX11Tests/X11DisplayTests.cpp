@@ -31,6 +31,10 @@ TEST_F(X11DisplayTest, TwoMonitorsGiveTwoDisplaysWithTheirVisibleFrames) {
     EXPECT_EQ(server.displayBounds(left), Rect(-960, 0, 960, 1080));
     EXPECT_EQ(server.displayUUID(right), std::nullopt);
     EXPECT_EQ(server.displayIdentity(left), std::nullopt) << "Xvfb has no EDID";
+    // What keys the displays instead: L shows Xvfb's one output, R is made of none.
+    EXPECT_EQ(server.displayNames(left), (platform::DisplayNames{"screen", "L"}));
+    EXPECT_EQ(server.displayNames(right), (platform::DisplayNames{"", "R"}));
+    EXPECT_EQ(server.displayNames(session.atom("screen")), std::nullopt);
 
     const auto screens = services->screens.screens();
     ASSERT_EQ(screens.size(), 2u);

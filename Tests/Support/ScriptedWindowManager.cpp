@@ -147,6 +147,11 @@ void ScriptedWindowManager::observe(WindowChangeHandler newHandler) {
     handler = std::move(newHandler);
 }
 
+void ScriptedWindowManager::stopObserving() {
+    calls.emplace_back("stopObserving");
+    handler = nullptr;
+}
+
 WindowInfo makeWindow(std::uint32_t number,
                       const std::string& bundleId,
                       const std::string& title,

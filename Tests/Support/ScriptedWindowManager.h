@@ -60,6 +60,7 @@ public:
     std::optional<WindowID> openDocument(const std::string& path, const AppRef& app) override;
     std::string currentSessionToken() override;
     void observe(WindowChangeHandler handler) override;
+    void stopObserving() override;
 
 private:
     const WindowInfo* listed(WindowID window) const;

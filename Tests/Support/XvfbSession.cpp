@@ -201,7 +201,11 @@ bool XvfbSession::startServer(const Options& options) {
     const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const std::string screen =
         std::to_string(options.width) + "x" + std::to_string(options.height) + "x24";
-    std::vector<std::string> argv{"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-noreset"};
+    std::vector<std::string> argv{"Xvfb"};
+    if (options.displayNumber) {
+        argv.push_back(":" + std::to_string(*options.displayNumber));
+    }
+    argv.insert(argv.end(), {"-displayfd", "3", "-screen", "0", screen, "-noreset"});
     if (options.listenTcp) {
         argv.insert(argv.end(), {"-listen", "tcp"});
     } else {

@@ -37,6 +37,9 @@ public:
         int height = 1080;
         int desktops = 2;
         bool windowManager = true;
+        // The display number to take, for a server that follows another on the same number;
+        // by default the server picks a free one.
+        std::optional<int> displayNumber = std::nullopt;
         // Also accept clients over TCP (port 6000 + the display number), as remote clients
         // connect; tests reach it only at 127.0.0.1.
         bool listenTcp = false;
@@ -52,6 +55,9 @@ public:
     bool start() { return start(Options{}); }
     const std::string& error() const { return m_error; }
     const std::string& display() const { return m_display; }
+    // The display number, 3 for ":3".
+    int displayNumber() const { return std::stoi(m_display.substr(1)); }
+    pid_t serverPID() const { return m_server; }
     // The display as a client that connects over TCP names it: "127.0.0.1:3".
     std::string tcpDisplay() const { return "127.0.0.1" + m_display; }
     xcb_connection_t* connection() const { return m_connection; }

@@ -374,19 +374,10 @@ TEST(DefaultSignalPayloadTests, KernelVersions) {
 
 class CurrentPayloadTests : public test::TallyTest {};
 
-class FixedTraits final : public HostTraitsProvider {
-public:
-    std::optional<ScreenMetrics> mainScreen() override { return ScreenMetrics{2560, 1440, 2}; }
-    std::optional<ColorScheme> colorScheme() override { return ColorScheme::light; }
-    std::optional<LayoutDirection> layoutDirection() override {
-        return LayoutDirection::leftToRight;
-    }
-    std::optional<AccessibilitySettings> accessibility() override { return std::nullopt; }
-};
-
 TEST_F(CurrentPayloadTests, TheRunningSystemFillsEveryBaseKey) {
     Tally::initialize(makeConfiguration());
-    setHostTraitsProvider(std::make_shared<FixedTraits>());
+    setHostTraits({ScreenMetrics{2560, 1440, 2}, ColorScheme::light, LayoutDirection::leftToRight,
+                   std::nullopt});
     setApplicationInfo({"2.0", std::nullopt});
     // The first read creates the statistics, which record today; reads do not wait for that
     // write.

@@ -70,6 +70,11 @@ TEST_F(DefaultsSuiteTests, UnreadableFileIsKeptAsideNotOverwritten) {
     suite->set("user", "B");
     EXPECT_EQ(vorn::test::readText(temp / "config" / "broken.json.corrupt"), "{\"user\":");
     EXPECT_EQ(suite->string("user"), "B");
+
+    // A key twice has no one meaning: set aside like any unreadable file.
+    vorn::test::writeText(temp / "config" / "twice.json", R"({"user":"A","user":"B"})");
+    EXPECT_FALSE(DefaultsSuite::named("twice")->value("user"));
+    EXPECT_TRUE(fileio::exists(temp / "config" / "twice.json.corrupt"));
 }
 
 TEST_F(DefaultsSuiteTests, NamesThatCannotNameAFileAreRefused) {

@@ -1,10 +1,15 @@
+#include <chrono>
+#include <future>
+
 #include <gtest/gtest.h>
 
 #include "CapturingLogSink.h"
 #include "ConsentStore.h"
 #include "TempDir.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorn {
 namespace {
@@ -38,6 +43,11 @@ TEST(JSONFileConsentStoreTests, LoadIsLenientAndFailsClosed) {
         // An answer was recorded but cannot be read: never send without the user's yes.
         {R"({"disclosureShownVersion": "1.0"})", record(1, false, "1.0")},
         {R"({"disclosureShownVersion": "1.0", "telemetryEnabled": 1})", record(1, false, "1.0")},
+        // A key twice has no one meaning: unusable, like any damaged file, never a yes.
+        {R"({"disclosureShownVersion": "1.0", "telemetryEnabled": false, "telemetryEnabled": true})",
+         defaults},
+        {R"({"disclosureShownVersion": "1.0", "telemetryEnabled": true, "x": {"k": 1, "k": 1}})",
+         defaults},
     };
     for (const auto& [file, expected] : cases) {
         SCOPED_TRACE(file.value_or("(no file)"));
@@ -53,6 +63,18 @@ TEST(JSONFileConsentStoreTests, LoadIsLenientAndFailsClosed) {
     }
     EXPECT_TRUE(defaults.needsDisclosure(""));
     EXPECT_FALSE(record(1, true, "1.0").needsDisclosure("2.0"));
+}
+
+TEST(JSONFileConsentStoreTests, AFIFOInPlaceOfTheFileGivesTheDefaultWithoutWaiting) {
+    test::TempDir dir;
+    JSONFileConsentStore store(dir / "consent.json");
+    ASSERT_EQ(::mkfifo(store.url().c_str(), 0600), 0);
+    auto loading = std::async(std::launch::async, [&] { return store.load(); });
+    if (loading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ::close(::open(store.url().c_str(), O_WRONLY | O_NONBLOCK));
+        FAIL() << "loading blocked on the FIFO";
+    }
+    EXPECT_EQ(loading.get(), defaults);
 }
 
 TEST(JSONFileConsentStoreTests, SaveWritesTheFileForm) {

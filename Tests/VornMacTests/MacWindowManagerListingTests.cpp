@@ -183,7 +183,7 @@ TEST_F(MacWindowManagerListingTest, NoWindowListIsNotAnEmptyOne) {
     // The count of every window costs a second listing, made only when debug lines are wanted.
     for (const bool debug : {false, true}) {
         SCOPED_TRACE(debug);
-        setDebugLogging(debug);
+        setMinimumLogLevel(debug ? LogLevel::debug : LogLevel::notice);
         logs.clear();
         const std::size_t before = world.desktop.countCalls("windowList");
         EXPECT_EQ(manager().listWindows(), std::vector<WindowInfo>{});
@@ -192,7 +192,57 @@ TEST_F(MacWindowManagerListingTest, NoWindowListIsNotAnEmptyOne) {
             logs.contains("windowmanager", "listWindows: trustworthy onScreen=0 allWindows=0"),
             debug);
     }
-    setDebugLogging(false);
+    setMinimumLogLevel(LogLevel::debug);
+}
+
+}  // namespace
+}  // namespace vorn
+
+namespace vorn {
+namespace {
+
+using test::MacWindowManagerTest;
+
+// Where the platform notifies of every window change, the listing is reused until a
+// notification arrives; elsewhere, and before observation starts, every listing reads afresh.
+TEST(MacWindowManagerReuseTest, AListingIsReusedOnlyUntilTheNextNotification) {
+    struct Case {
+        const char* name;
+        bool notifiesEverything;
+        bool observed;
+        bool reused;
+    };
+    const Case cases[] = {
+        {"every change notified", true, true, true},
+        {"not every change notified", false, true, false},
+        {"not observed", true, false, false},
+    };
+    // Debug lines would cost a second listing each time.
+    setMinimumLogLevel(LogLevel::notice);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::SimulatedWorld world;
+        world.addApp(10, "org.example.editor", "Editor");
+        world.addWindow(1, 10, Rect(0, 0, 400, 300), "One");
+        world.desktop.notifiesEveryWindowChange = c.notifiesEverything;
+        auto manager = MacWindowManager::create(world.context, std::nullopt);
+        std::vector<WindowChange> changes;
+        if (c.observed) {
+            manager->observe([&](WindowChange change) { changes.push_back(change); });
+        }
+        ASSERT_EQ(manager->listWindows()->front().title, "One");
+
+        world.desktop.window(1)->title = "Renamed";
+        const std::size_t before = world.desktop.countCalls("windowList");
+        EXPECT_EQ(manager->listWindows()->front().title, c.reused ? "One" : "Renamed");
+        EXPECT_EQ(world.desktop.countCalls("windowList") - before, c.reused ? 0u : 1u);
+
+        // A notification, as the platform gives for the change.
+        world.desktop.notify(platform::WorkspaceNotification::windowsDidChange, std::nullopt);
+        world.runLoop().drain();
+        EXPECT_EQ(manager->listWindows()->front().title, "Renamed");
+    }
+    setMinimumLogLevel(LogLevel::debug);
 }
 
 }  // namespace

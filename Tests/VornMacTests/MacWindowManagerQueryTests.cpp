@@ -140,9 +140,12 @@ TEST_F(MacWindowManagerQueryTest, ScreenAreaOfTheTargetElseUnderThePointerElseMa
 }
 
 TEST_F(MacWindowManagerQueryTest, SessionTokenAndPermission) {
-    EXPECT_EQ(manager().currentSessionToken(), "asid:100001");
-    world.desktop.auditSessionID.reset();
-    EXPECT_EQ(manager().currentSessionToken(), "asid:?");
+    EXPECT_EQ(manager().currentSessionToken(), "sim:session-1");
+    // Unknown: every call gives a token of its own, so nothing saved is ever trusted.
+    world.desktop.sessionIdentity.reset();
+    const std::string unknown = manager().currentSessionToken();
+    EXPECT_EQ(unknown.rfind("unknown:", 0), 0u) << unknown;
+    EXPECT_NE(manager().currentSessionToken(), unknown);
 
     world.desktop.trusted = false;
     EXPECT_FALSE(manager().hasAccessibilityPermission());

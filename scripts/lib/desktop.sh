@@ -85,3 +85,16 @@ desktop_tray_icon() {
     done
     return 1
 }
+
+# desktop_window_of_width PID WIDTH: a shown window of the process that is WIDTH pixels wide.
+desktop_window_of_width() {
+    local window
+    for window in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$window")"
+        if [ "$WIDTH" -eq "$2" ]; then
+            echo "$window"
+            return 0
+        fi
+    done
+    return 1
+}

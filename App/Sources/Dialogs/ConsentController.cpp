@@ -1,5 +1,6 @@
 #include "ConsentController.h"
 
+#include "ApplicationQuit.h"
 #include "Log.h"
 #include "ModalAlert.h"
 
@@ -18,6 +19,12 @@ ConsentState ConsentController::resolveFirstRunDisclosure() {
         return m_state;
     }
     const bool enabled = showDisclosureAlert();
+    if (quitWasRequested()) {
+        // Ended by a quit, not answered: nothing is sent this run, and the question comes again.
+        vornConsentLog().notice("first-run disclosure not answered: quitting");
+        m_state.telemetryEnabled = false;
+        return m_state;
+    }
     persist(enabled);
     vornConsentLog().notice("first-run disclosure resolved: telemetryEnabled=", boolText(enabled));
     return m_state;

@@ -10,7 +10,10 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "AppIcons.h"
+#include "ElidedLabel.h"
 #include "SafeNumbers.h"
+#include "Symbols.h"
 
 namespace vorn::app {
 
@@ -51,10 +54,68 @@ QString secondaryHint(const WindowInfo& window) {
     return hint;
 }
 
-QLabel* plainLabel(const QString& text) {
+QLabel* plainLabel(const QString& text,
+                   int pointSize,
+                   bool medium = false,
+                   bool secondary = false) {
     auto* label = new QLabel(text);
+    // Titles and names come from other programs: never read them as markup.
     label->setTextFormat(Qt::PlainText);
+    QFont font = label->font();
+    font.setPointSize(pointSize);
+    if (medium) {
+        font.setWeight(QFont::Medium);
+    }
+    label->setFont(font);
+    if (secondary) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+        label->setPalette(palette);
+    }
     return label;
+}
+
+// The application's icon, else a generic window.
+QPixmap appIcon(const AppRef& app, const QWidget& row) {
+    const QSize size(24, 24);
+    if (const std::optional<QIcon> icon = AppIcons::find(app.bundleId)) {
+        return icon->pixmap(size, row.devicePixelRatioF());
+    }
+    return symbolIcon(Symbol::window, row.palette().color(QPalette::ButtonText))
+        .pixmap(size, row.devicePixelRatioF());
+}
+
+QPushButton* candidateRow(const WindowInfo& candidate) {
+    const QString title = QString::fromStdString(candidate.displayTitle());
+    // Button texts would take "&" as a mnemonic; the texts are labels inside the button.
+    auto* row = new QPushButton;
+    row->setObjectName(QStringLiteral("vorn.rebind.row.%1").arg(candidate.windowID.raw));
+    row->setAccessibleName(title);
+    row->setAccessibleDescription(secondaryHint(candidate));
+
+    auto* layout = new QHBoxLayout(row);
+    layout->setSpacing(10);
+    auto* icon = new QLabel;
+    icon->setPixmap(appIcon(candidate.app, *row));
+    icon->setFixedSize(24, 24);
+    layout->addWidget(icon);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    // A long title is cut at the end: the window keeps its width.
+    auto* name = new ElidedLabel;
+    QFont font = name->font();
+    font.setPointSize(13);
+    font.setWeight(QFont::Medium);
+    name->setFont(font);
+    name->setFullText(title);
+    texts->addWidget(name);
+    texts->addWidget(plainLabel(secondaryHint(candidate), 11, false, true));
+    layout->addLayout(texts, 1);
+    for (QLabel* label : row->findChildren<QLabel*>()) {
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    row->setMinimumHeight(layout->sizeHint().height());
+    return row;
 }
 
 }  // namespace
@@ -95,11 +156,12 @@ void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(plainLabel(QStringLiteral("Window not found")));
+    layout->addWidget(plainLabel(QStringLiteral("Window not found"), 15, true));
     auto* message = plainLabel(QStringLiteral("\u201C%1\u201D isn\u2019t open anymore. Choose a %2 "
                                               "window to use, or open a new one:")
                                    .arg(QString::fromStdString(request.lastTitle()),
-                                        QString::fromStdString(request.appName())));
+                                        QString::fromStdString(request.appName())),
+                               12, false, true);
     message->setWordWrap(true);
     layout->addWidget(message);
 
@@ -108,19 +170,7 @@ void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
     auto* rows = new QVBoxLayout(list);
     rows->setSpacing(8);
     for (const WindowInfo& candidate : request.candidates()) {
-        const std::string& title = candidate.title.empty() ? candidate.app.name : candidate.title;
-        // Button texts would take "&" as a mnemonic; titles come from other programs.
-        auto* row = new QPushButton;
-        row->setObjectName(QStringLiteral("vorn.rebind.row.%1").arg(candidate.windowID.raw));
-        row->setAccessibleName(QString::fromStdString(title));
-        row->setAccessibleDescription(secondaryHint(candidate));
-        auto* texts = new QVBoxLayout(row);
-        texts->addWidget(plainLabel(QString::fromStdString(title)));
-        texts->addWidget(plainLabel(secondaryHint(candidate)));
-        for (QLabel* label : row->findChildren<QLabel*>()) {
-            label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        }
-        row->setMinimumHeight(texts->sizeHint().height());
+        QPushButton* row = candidateRow(candidate);
         QObject::connect(row, &QPushButton::clicked, row,
                          [answer, id = candidate.windowID] { answer(RebindChoice::pick(id)); });
         rows->addWidget(row);

@@ -38,17 +38,25 @@ std::vector<DisplayOption> DisplayCatalog::options() const {
 }
 
 std::string DisplayCatalog::stableKey(std::uint32_t displayID) const {
-    return stableKey(m_server.displayUUID(displayID), m_server.displayIdentity(displayID));
+    return stableKey(m_server.displayUUID(displayID), m_server.displayIdentity(displayID),
+                     m_server.displayNames(displayID));
 }
 
 std::string DisplayCatalog::stableKey(const std::optional<std::string>& uuid,
-                                      const std::optional<platform::DisplayIdentity>& identity) {
+                                      const std::optional<platform::DisplayIdentity>& identity,
+                                      const std::optional<platform::DisplayNames>& names) {
     if (uuid) {
         return *uuid;
     }
     if (!identity
         || (identity->vendor == unknownNumber && identity->model == unknownNumber
             && identity->serial == 0)) {
+        if (names && !names->connector.empty()) {
+            return "output:" + names->connector;
+        }
+        if (names && !names->monitor.empty()) {
+            return "monitor:" + names->monitor;
+        }
         return {};
     }
     std::string key = "vms:";

@@ -37,7 +37,8 @@ public:
     // In the platform's screen order.
     std::vector<DisplayOption> options() const;
     // Survives renumbering: the display's UUID, else "vms:" with its vendor, model and serial
-    // numbers, else empty.
+    // numbers, else "output:" with its connector names, else "monitor:" with its own name, else
+    // empty.
     std::string stableKey(std::uint32_t displayID) const;
     // The first screen with the display number; none when it is not connected.
     std::optional<platform::Screen> screen(std::uint32_t displayID) const;
@@ -47,9 +48,12 @@ public:
     std::optional<std::uint32_t> mainDisplayID() const;
 
     // The key rule itself, shared with the chooser's check for a returning display. A display
-    // whose vendor and model are unknown (0xFFFFFFFF) and serial 0 has no stable identity.
+    // whose vendor and model are unknown (0xFFFFFFFF) and serial 0 has no identity of its own;
+    // the connector it is plugged into then stands for it (it survives unplugging on the same
+    // port), and a display made up of no output at all goes by its own name.
     static std::string stableKey(const std::optional<std::string>& uuid,
-                                 const std::optional<platform::DisplayIdentity>& identity);
+                                 const std::optional<platform::DisplayIdentity>& identity,
+                                 const std::optional<platform::DisplayNames>& names);
 
 private:
     platform::Screens& m_screens;

@@ -10,6 +10,7 @@
 #include <QPalette>
 #include <QSystemTrayIcon>
 
+#include "ApplicationQuit.h"
 #include "Log.h"
 
 namespace vorn::app {
@@ -49,10 +50,53 @@ MenuBarController::MenuBarController()
             });
     m_statusItem->show();
     vornMenuBarLog().notice("status item installed");
+
+    m_trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    if (!m_trayAvailable) {
+        vornMenuBarLog().notice(
+            "no system tray: the menu's items are in the sidebar's header menu");
+    }
+    watchTray();
 }
 
 MenuBarController::~MenuBarController() {
     m_statusItem->setContextMenu(nullptr);
+}
+
+void MenuBarController::watchTray() {
+    // The X11 platform says when the tray's owner changes. The signal belongs to the platform
+    // plugin's native interface, a QObject that Qt's public headers only name, so it is reached
+    // by name; elsewhere (no such signal) the availability found at start stays.
+    auto* native = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface());
+    if (native == nullptr
+        || native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") < 0) {
+        return;
+    }
+    connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), this, SLOT(trayWindowChanged()));
+}
+
+void MenuBarController::trayWindowChanged() {
+    setTrayAvailable(QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void MenuBarController::setTrayAvailable(bool available) {
+    if (available == m_trayAvailable) {
+        return;
+    }
+    m_trayAvailable = available;
+    if (available) {
+        vornMenuBarLog().notice("system tray appeared: the menu is back in the tray");
+    } else {
+        vornMenuBarLog().notice(
+            "system tray gone: the menu's items are in the sidebar's header menu");
+    }
+    if (onTrayAvailabilityChanged) {
+        onTrayAvailabilityChanged(available);
+    }
+}
+
+QList<QAction*> MenuBarController::items() const {
+    return m_menu->actions();
 }
 
 QAction* MenuBarController::addItem(const QString& title,
@@ -100,9 +144,9 @@ void MenuBarController::sendFeedback() {
 
 void MenuBarController::quit() {
     vornMenuBarLog().notice("quit");
-    // Not quit(), which first asks every window to close and gives up when one refuses, as the
-    // display chooser does.
-    QCoreApplication::exit(0);
+    // Not QCoreApplication::quit(), which first asks every window to close and gives up when
+    // one refuses, as the display chooser does.
+    quitApplication();
 }
 
 bool MenuBarController::eventFilter(QObject* watched, QEvent* event) {

@@ -34,6 +34,18 @@ public:
     QMenu* menu() const { return m_menu.get(); }
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
 
+    // Whether a system tray shows the status item. Without one the application shows the
+    // menu's items in the sidebar instead, so that it can always be configured and quit.
+    bool isTrayAvailable() const { return m_trayAvailable; }
+    // Told with the new availability when a tray appears or goes away.
+    std::function<void(bool)> onTrayAvailabilityChanged;
+    // Records whether a tray is there; logs and tells onTrayAvailabilityChanged on a change.
+    void setTrayAvailable(bool available);
+    // The menu's items in order, separators included, for showing them elsewhere.
+    QList<QAction*> items() const;
+    // Retitles the sidebar toggle for the sidebar's visibility now; runs before the menu opens.
+    void menuWillOpen();
+
     // The item actions.
     void toggleSidebar();
     void openSettings();
@@ -45,8 +57,11 @@ protected:
     // Chooses the item whose shortcut is pressed while the menu is open.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+private Q_SLOTS:
+    void trayWindowChanged();
+
 private:
-    void menuWillOpen();
+    void watchTray();
     QAction* addItem(const QString& title, const char* identifier, void (MenuBarController::*)());
 
     std::unique_ptr<QMenu> m_menu;
@@ -56,6 +71,7 @@ private:
     QAction* m_checkForUpdatesItem = nullptr;
     QAction* m_sendFeedbackItem = nullptr;
     QAction* m_quitItem = nullptr;
+    bool m_trayAvailable = true;
 };
 
 // The status item's symbol: a window with its left pane marked, drawn in the text colour.

@@ -1,11 +1,14 @@
 #include "Logging.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <string_view>
 
 #include <QString>
 #include <QtGlobal>
 
+#include "AnalyticsLog.h"
 #include "BundleInfo.h"
 
 #include <syslog.h>
@@ -83,12 +86,26 @@ bool journalAvailable() {
     return ::access(journalSocket, W_OK) == 0;
 }
 
+LogLevel chosenLogLevel(const char* value) {
+    const std::string_view asked = value != nullptr ? value : "";
+    if (asked == "debug") {
+        return LogLevel::debug;
+    }
+    if (asked == "info") {
+        return LogLevel::info;
+    }
+    return LogLevel::notice;
+}
+
 void installLogging() {
+    // Debug lines come on every refresh: the journal keeps them only when asked for.
+    setMinimumLogLevel(chosenLogLevel(std::getenv("VORN_LOG_LEVEL")));
     setLogSubsystem(bundle::identifier);
     if (journalAvailable()) {
         setLogSink(std::make_shared<JournalLogSink>(bundle::identifier));
     }
     forwardQtMessages();
+    forwardAnalyticsLog();
 }
 
 void forwardQtMessages() {

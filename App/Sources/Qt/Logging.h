@@ -26,8 +26,13 @@ int syslogPriority(LogLevel level);
 // Whether this system runs a journal that takes lines from programs.
 bool journalAvailable();
 
+// The lowest level written for a value of VORN_LOG_LEVEL: "debug" or "info" as asked, notice
+// for anything else (no value included). Notice and above are always written.
+LogLevel chosenLogLevel(const char* value);
+
 // Names the subsystem after the bundle identifier, logs to the journal when there is one, else
-// to standard error, and forwards Qt's own messages into the log.
+// to standard error, writes from the level VORN_LOG_LEVEL asks for, and forwards Qt's own and
+// the analytics client's messages into the log.
 void installLogging();
 
 // Qt's messages into the log facade, under "app"; installed by installLogging().

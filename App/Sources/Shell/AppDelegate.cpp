@@ -17,6 +17,7 @@ AppDelegate::AppDelegate(AppDependencies dependencies)
     , m_chooser(m_catalog, *m_deps.screenEvents) {}
 
 AppDelegate::~AppDelegate() {
+    cancelSettle();
     teardownController();
 }
 
@@ -63,6 +64,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     m_menuBar->onSendFeedback = [self] {
         if (self && self->m_feedbackController) {
             self->m_feedbackController->show();
+        }
+    };
+    m_menuBar->onTrayAvailabilityChanged = [self](bool) {
+        if (self) {
+            self->placeStatusItems();
         }
     };
 
@@ -144,7 +150,8 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
         countBucket(static_cast<long long>(m_catalog.options().size())),
         countBucket(static_cast<long long>(m_model->spaces().size()))));
 
-    m_settingsController = m_deps.makeSettings(m_model, m_softwareUpdater.get());
+    m_settingsController =
+        m_deps.makeSettings(m_model, m_softwareUpdater.get(), m_usageDataPreference.get());
 
     QPointer<AppDelegate> self(this);
     DisplayHostMenu hostMenu;
@@ -174,6 +181,7 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
     };
 
     m_controller = m_deps.makePanel(PanelRequest{m_model, displayID, hostMenu, &m_panelScreens});
+    placeStatusItems();
     if (show) {
         m_controller->orderFront();
     }
@@ -181,47 +189,31 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
                         " show=", boolText(show));
 }
 
-void AppDelegate::moveToDisplay(std::uint32_t target) {
-    if (m_isMoving) {
+void AppDelegate::showSidebar() {
+    if (!m_controller) {
+        vornAppLog().notice("showSidebar ignored: no sidebar yet (host selection pending)");
         return;
     }
-    if (m_hostDisplayID == target || !m_catalog.screen(target) || !m_store) {
-        vornAppLog().notice("moveToDisplay ignored: target=", target,
-                            " is current or no longer connected");
-        return;
-    }
-    m_isMoving = true;
-    vornAppLog().notice("moveToDisplay from=",
-                        m_hostDisplayID ? std::to_string(*m_hostDisplayID) : std::string("?"),
-                        " to=", target);
-    const bool wasShown = !m_controller || m_controller->isVisible();
-    vornAppLog().notice("re-homing sidebar to display=", target, " wasShown=", boolText(wasShown));
-    teardownController();
-    start(target, m_store, wasShown);
-    m_isMoving = false;
+    m_controller->orderFront();
 }
 
-void AppDelegate::teardownController() {
-    m_rebindPicker.finish(RebindChoice::cancel());
-    if (m_controller) {
-        m_controller->orderOut();
-        m_controller->close();
-        m_controller.reset();
-    }
-    if (m_settingsController) {
-        m_settingsController->close();
-        m_settingsController.reset();
-    }
-    m_model.reset();
-}
-
-void AppDelegate::screensChanged() {
-    if (!m_hostDisplayID) {
+void AppDelegate::placeStatusItems() {
+    if (!m_controller || !m_menuBar) {
         return;
     }
-    if (m_controller && m_catalog.screen(*m_hostDisplayID)) {
-        m_controller->repositionFlushLeft();
+    StatusItems items;
+    if (!m_menuBar->isTrayAvailable()) {
+        for (QAction* item : m_menuBar->items()) {
+            items.actions.push_back(item);
+        }
+        QPointer<MenuBarController> menu(m_menuBar.get());
+        items.willShow = [menu] {
+            if (menu) {
+                menu->menuWillOpen();
+            }
+        };
     }
+    m_controller->showStatusItems(std::move(items));
 }
 
 void AppDelegate::send(const TelemetryEvent& event) {

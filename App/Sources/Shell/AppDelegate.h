@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -14,6 +15,7 @@
 #include "DisplayCatalog.h"
 #include "MenuBarController.h"
 #include "RebindPicker.h"
+#include "RunLoop.h"
 #include "ScreenChooser.h"
 #include "Store.h"
 #include "UsageDataPreference.h"
@@ -21,11 +23,17 @@
 namespace vorn::app {
 
 // The spine of the program: starts the outside services once, creates the long-lived objects,
-// asks for the host display and builds the sidebar there. One per run; main thread only.
+// asks for the host display and builds the sidebar there. It follows the displays: the panel is
+// laid out again at once when its display changes, and once the displays have been quiet for
+// `settleInterval` the host is found again, the sidebar moves to another display, or the user
+// chooses again. One per run; main thread only.
 class AppDelegate : public QObject {
     Q_OBJECT
 
 public:
+    // How long the displays must stay unchanged before the host is looked for again.
+    static constexpr std::chrono::milliseconds settleInterval{1200};
+
     explicit AppDelegate(AppDependencies dependencies);
     ~AppDelegate() override;
 
@@ -36,11 +44,17 @@ public:
     void bootstrap();
     // The Accessibility permission may have changed.
     void handleAXTrustChanged();
-    // The user's "Move to Display": rebuilds the sidebar on that display.
+    // Brings the sidebar panel forward, as another start of the program asks.
+    void showSidebar();
+    // The user's "Move to Display": rebuilds the sidebar on that display; refused (logged) for
+    // the current display and one that is not connected.
     void moveToDisplay(std::uint32_t target);
 
     // What tests and the program's entry look at.
     std::optional<std::uint32_t> hostDisplayID() const { return m_hostDisplayID; }
+    const std::optional<std::string>& hostDisplayKey() const { return m_hostDisplayKey; }
+    bool isReselecting() const { return m_isReselecting; }
+    bool hasPendingSettle() const { return m_settleWorkItem.has_value(); }
     const std::shared_ptr<SidebarModel>& model() const { return m_model; }
     SidebarPanelHost* controller() const { return m_controller.get(); }
     SettingsWindow* settingsController() const { return m_settingsController.get(); }
@@ -53,10 +67,28 @@ public:
     const DisplayCatalog& catalog() const { return m_catalog; }
 
 private:
+    // Why the last settle step armed the next one itself; a step that does so again for the
+    // same reason logs nothing, so a lasting lock or a lasting lack of displays is told once.
+    enum class Rearmed {
+        no,
+        deferred,
+        waiting
+    };
+
     void start(std::uint32_t displayID, std::shared_ptr<Store> store, bool show);
-    void teardownController();
-    void screensChanged();
     void send(const TelemetryEvent& event);
+    // Hands the panel the status-bar menu's items while no tray shows them, none otherwise.
+    void placeStatusItems();
+
+    // Following the displays (AppDelegateDisplays.cpp).
+    void screensChanged();
+    void scheduleSettle();
+    void cancelSettle();
+    void reconcileDisplays();
+    void rehome(std::uint32_t displayID);
+    void reselectHostDisplay();
+    void teardownController();
+    platform::RunLoop& runLoop() const;
 
     AppDependencies m_deps;
     DisplayCatalog m_catalog;
@@ -79,7 +111,9 @@ private:
     std::unique_ptr<SettingsWindow> m_settingsController;
     std::optional<std::uint32_t> m_hostDisplayID;
     std::optional<std::string> m_hostDisplayKey;
-    bool m_isMoving = false;
+    bool m_isReselecting = false;
+    std::optional<platform::TimerID> m_settleWorkItem;
+    Rearmed m_rearmed = Rearmed::no;
 };
 
 }  // namespace vorn::app

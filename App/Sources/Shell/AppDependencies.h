@@ -19,6 +19,8 @@ struct ObservabilitySetup;
 
 namespace vorn::app {
 
+class UsageDataPreference;
+
 class PlatformBackend;
 class ScreenEvents;
 
@@ -37,8 +39,10 @@ struct AppDependencies {
     std::function<std::unique_ptr<ObservabilityService>(bool consented)> makeObservability;
     std::function<std::unique_ptr<SoftwareUpdater>()> makeUpdater;
     std::function<std::unique_ptr<FeedbackService>(std::function<void()> onSent)> makeFeedback;
+    // Either preference may be null: the window then has no such section.
     std::function<std::unique_ptr<SettingsWindow>(std::shared_ptr<SidebarModel> model,
-                                                  UpdatePreferences* updatePreferences)>
+                                                  UpdatePreferences* updatePreferences,
+                                                  UsageDataPreference* usageData)>
         makeSettings;
     PanelFactory makePanel;
 };
@@ -48,9 +52,5 @@ struct AppDependencies {
 AppDependencies standardDependencies(PlatformBackend& backend,
                                      ScreenEvents& screenEvents,
                                      std::shared_ptr<MainExecutor> executor);
-
-// Crash reporting and analytics as the services library starts them, for the set-up.
-std::unique_ptr<ObservabilityService> servicesObservability(bool consented,
-                                                            ObservabilitySetup setup);
 
 }  // namespace vorn::app

@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include "AppLifecycleBridge.h"
+#include "ApplicationQuit.h"
 #include "CrashReporter.h"
 #include "Log.h"
 #include "ModalAlert.h"
@@ -39,8 +40,7 @@ void connectApplicationLife(QGuiApplication& application) {
         for (const int signal : QuitSignals::takePending()) {
             vornAppLog().notice("quit on signal=", signal);
         }
-        // Unconditionally: quit() would let a window that refuses to close keep the program.
-        QCoreApplication::exit(0);
+        quitApplication();
     });
 }
 

@@ -1,5 +1,6 @@
 #include "SidebarPanelController.h"
 #include "SidebarPanelHost.h"
+#include "SidebarView.h"
 
 namespace vorn::app {
 namespace {
@@ -15,6 +16,9 @@ public:
     void repositionFlushLeft() override { m_controller.repositionFlushLeft(); }
     // The controller lets its widgets go in a later turn when it is released.
     void close() override { m_controller.hide(); }
+    void showStatusItems(StatusItems items) override {
+        m_controller.view().setStatusItems(std::move(items));
+    }
 
 private:
     SidebarPanelController m_controller;

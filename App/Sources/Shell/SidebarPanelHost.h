@@ -7,6 +7,7 @@
 #include "DisplayHostMenu.h"
 #include "PanelScreens.h"
 #include "SidebarModel.h"
+#include "StatusItems.h"
 
 namespace vorn::app {
 
@@ -23,6 +24,9 @@ public:
     virtual void repositionFlushLeft() = 0;
     // Closes the panel before it is released; safe inside one of its own signals.
     virtual void close() = 0;
+    // Shows the status-bar menu's items in the panel's own menu, while no tray shows them; no
+    // actions: none. A panel without such a menu ignores them.
+    virtual void showStatusItems(StatusItems items) { (void)items; }
 };
 
 struct PanelRequest {

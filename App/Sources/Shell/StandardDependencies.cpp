@@ -4,34 +4,13 @@
 #include "AppEnvironment.h"
 #include "BundleInfo.h"
 #include "FeedbackController.h"
-#include "Observability.h"
 #include "PlatformBackend.h"
-#include "StandInServices.h"
+#include "ServicesObservability.h"
+#include "SettingsWindowController.h"
 #include "StandardUserDriver.h"
 #include "UpdateWrapper.h"
 
 namespace vorn::app {
-namespace {
-
-class ServicesObservability final : public ObservabilityService {
-public:
-    ServicesObservability(bool consented, ObservabilitySetup setup)
-        : m_observability(consented, std::move(setup)) {}
-
-    void start() override { m_observability.start(); }
-    std::shared_ptr<TelemetrySink> sink() const override { return m_observability.sink(); }
-    void setConsented(bool consented) override { m_observability.setConsented(consented); }
-
-private:
-    Observability m_observability;
-};
-
-}  // namespace
-
-std::unique_ptr<ObservabilityService> servicesObservability(bool consented,
-                                                            ObservabilitySetup setup) {
-    return std::make_unique<ServicesObservability>(consented, std::move(setup));
-}
 
 AppDependencies standardDependencies(PlatformBackend& backend,
                                      ScreenEvents& screenEvents,
@@ -43,10 +22,11 @@ AppDependencies standardDependencies(PlatformBackend& backend,
     deps.dataDirectory = AppEnvironment::dataDirectory();
     deps.bundlePath = QCoreApplication::applicationFilePath().toStdString();
     deps.appVersion = bundle::shortVersion[0] != '\0' ? bundle::shortVersion : "0.0.0";
-    deps.makeObservability = [directory = deps.dataDirectory](bool consented) {
+    deps.makeObservability = [directory = deps.dataDirectory,
+                              executor = deps.executor](bool consented) {
         ObservabilitySetup setup;
         setup.dataDirectory = directory;
-        return servicesObservability(consented, std::move(setup));
+        return std::make_unique<ServicesObservability>(consented, std::move(setup), executor);
     };
     deps.makeUpdater = [&loop = backend.services().runLoop, executor = deps.executor] {
         return std::make_unique<updates::SoftwareUpdater>(
@@ -63,8 +43,9 @@ AppDependencies standardDependencies(PlatformBackend& backend,
     deps.makeFeedback = [executor = deps.executor](std::function<void()> onSent) {
         return FeedbackController::fromBundle(std::move(onSent), executor);
     };
-    deps.makeSettings = [](std::shared_ptr<SidebarModel> /*model*/, UpdatePreferences* /*prefs*/) {
-        return std::make_unique<StandInSettingsWindow>();
+    deps.makeSettings = [](std::shared_ptr<SidebarModel> model, UpdatePreferences* updates,
+                           UsageDataPreference* usageData) {
+        return std::make_unique<SettingsWindowController>(std::move(model), updates, usageData);
     };
     deps.makePanel = defaultPanelFactory();
     return deps;

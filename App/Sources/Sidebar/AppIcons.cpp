@@ -29,6 +29,13 @@ QPixmap drawnGeneric(int size) {
 }  // namespace
 
 QIcon AppIcons::icon(const std::string& bundleId) {
+    if (std::optional<QIcon> found = find(bundleId)) {
+        return *found;
+    }
+    return generic();
+}
+
+std::optional<QIcon> AppIcons::find(const std::string& bundleId) {
     const QString id = QString::fromStdString(bundleId);
     // "pid:" stands for an application that has no identity to look up.
     if (!id.isEmpty() && !id.startsWith(QStringLiteral("pid:"))) {
@@ -40,7 +47,7 @@ QIcon AppIcons::icon(const std::string& bundleId) {
             return themed;
         }
     }
-    return generic();
+    return std::nullopt;
 }
 
 QIcon AppIcons::generic() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <QIcon>
@@ -14,6 +15,8 @@ public:
     // class when the application has no entry), from its desktop entry and the icon theme; else
     // the generic application icon. Never null. Reads the entries afresh on every call.
     static QIcon icon(const std::string& bundleId);
+    // The application's own icon as icon() finds it; none where icon() gives the generic one.
+    static std::optional<QIcon> find(const std::string& bundleId);
     // The generic application icon: the theme's, else one drawn here.
     static QIcon generic();
 };

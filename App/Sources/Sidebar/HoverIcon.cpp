@@ -16,7 +16,7 @@ HoverIcon::HoverIcon(Symbol symbol, QWidget* parent)
 void HoverIcon::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (m_hovered) {
+    if (m_hovered && isEnabled()) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(style::selectionBackground(palette()));
         painter.drawRoundedRect(QRectF(rect()), 5, 5);

@@ -73,6 +73,52 @@ void markSkipTaskbarAndPager(QWidget& window) {
     xcb_flush(connection);
 }
 
+unsigned long activeWindowId() {
+    xcb_connection_t* connection = x11Connection();
+    if (connection == nullptr) {
+        return 0;
+    }
+    const xcb_atom_t atom = internAtoms(connection, {"_NET_ACTIVE_WINDOW"}).front();
+    if (atom == XCB_ATOM_NONE) {
+        return 0;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const auto cookie = xcb_get_property(connection, 0, root, atom, XCB_ATOM_WINDOW, 0, 1);
+    xcb_window_t active = XCB_WINDOW_NONE;
+    if (auto* reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+        if (reply->format == 32 && reply->type == XCB_ATOM_WINDOW
+            && xcb_get_property_value_length(reply) >= 4) {
+            active = *static_cast<const xcb_window_t*>(xcb_get_property_value(reply));
+        }
+        std::free(reply);
+    }
+    return active;
+}
+
+void requestActivation(unsigned long window) {
+    xcb_connection_t* connection = x11Connection();
+    if (connection == nullptr || window == 0) {
+        return;
+    }
+    const xcb_atom_t atom = internAtoms(connection, {"_NET_ACTIVE_WINDOW"}).front();
+    if (atom == XCB_ATOM_NONE) {
+        return;
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window);
+    message.type = atom;
+    message.data.data32[0] = 2;  // source: a pager, acting for the user
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    message.data.data32[2] = XCB_WINDOW_NONE;
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+}
+
 bool compositorActive() {
     xcb_connection_t* connection = x11Connection();
     if (connection == nullptr) {

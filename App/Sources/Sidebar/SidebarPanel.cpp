@@ -1,11 +1,14 @@
 #include "SidebarPanel.h"
 
+#include <utility>
+
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
 #include <QWindow>
 
+#include "PanelWindowHints.h"
 #include "SidebarStyle.h"
 
 namespace vorn::app {
@@ -36,11 +39,29 @@ SidebarPanel::SidebarPanel(bool translucent)
 }
 
 void SidebarPanel::allowKeyFocus() {
+    // The window manager's word, not the toolkit's: the toolkit learns late that another
+    // window took the focus, and would then forget which one.
+    const unsigned long active = activeWindowId();
+    if (active != 0 && active != winId()) {
+        m_previousActive = active;
+    }
     if (QWindow* window = windowHandle()) {
         // On the native window only: changing the widget's flags would hide and re-create it.
         window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
     }
     activateWindow();
+}
+
+void SidebarPanel::releaseKeyFocus() {
+    const unsigned long previous = std::exchange(m_previousActive, 0);
+    const unsigned long active = activeWindowId();
+    if (active != 0 ? active != winId() : !isActiveWindow()) {
+        return;
+    }
+    if (QWindow* window = windowHandle()) {
+        window->setFlag(Qt::WindowDoesNotAcceptFocus, true);
+    }
+    requestActivation(previous);
 }
 
 void SidebarPanel::paintEvent(QPaintEvent*) {

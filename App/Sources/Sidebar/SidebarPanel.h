@@ -6,8 +6,9 @@ namespace vorn::app {
 
 // The sidebar's window: frameless, above ordinary windows, out of the taskbar and pager, and
 // never taking the keyboard focus when shown or clicked, so the window the user works in stays
-// active. It takes the focus only when allowKeyFocus() asks, until it loses it again. Its
-// corners are rounded: by translucency under a compositor, else by a window mask.
+// active. It takes the focus only when allowKeyFocus() asks, until it loses it again or
+// releaseKeyFocus() hands it back. Its corners are rounded: by translucency under a compositor,
+// else by a window mask.
 class SidebarPanel final : public QWidget {
 public:
     explicit SidebarPanel(bool translucent);
@@ -15,8 +16,12 @@ public:
     static constexpr int cornerRadius = 16;
 
     bool isTranslucent() const { return m_translucent; }
-    // Lets the panel take the keyboard focus and asks for it (for typing into one of its fields).
+    // Lets the panel take the keyboard focus and asks for it (for typing into one of its fields),
+    // remembering the window that had it.
     void allowKeyFocus();
+    // Gives the focus back to the window that had it before allowKeyFocus(), if the panel still
+    // has it: when the user has meanwhile chosen another window, that one keeps it.
+    void releaseKeyFocus();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -25,6 +30,8 @@ protected:
 
 private:
     bool m_translucent;
+    // The window that was active when the panel asked for the focus; 0 for none.
+    unsigned long m_previousActive = 0;
 };
 
 }  // namespace vorn::app

@@ -27,6 +27,11 @@ SidebarPanelController::SidebarPanelController(std::shared_ptr<SidebarModel> mod
         m_side = model->settings().side;
     }
     m_view = new SidebarView(std::move(model), requestKeyFocus, std::move(hostMenu), m_panel);
+    QObject::connect(m_view, &SidebarView::keyFocusReleased, m_panel, [panel] {
+        if (panel) {
+            panel->releaseKeyFocus();
+        }
+    });
     auto* layout = new QVBoxLayout(m_panel);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);

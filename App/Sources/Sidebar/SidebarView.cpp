@@ -7,7 +7,10 @@
 #include <QVBoxLayout>
 
 #include "AmbientDivider.h"
+#include "PermissionBanner.h"
 #include "SidebarStyle.h"
+#include "SpaceBar.h"
+#include "SpaceHeader.h"
 #include "TabRow.h"
 
 namespace vorn::app {
@@ -49,25 +52,8 @@ void SidebarView::buildLayout() {
     outer->setContentsMargins(10, 10, 10, 10);
     outer->setSpacing(8);
 
-    // Stand-in for the space header: the active space's name only.
-    m_headerTitle = new QLabel(this);
-    m_headerTitle->setTextFormat(Qt::PlainText);
-    m_headerTitle->setObjectName(QStringLiteral("vorn.header.title"));
-    m_headerTitle->setFont(style::font(13, QFont::Medium));
-    m_headerTitle->setContentsMargins(4, 0, 4, 0);
-    m_headerTitle->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    outer->addWidget(m_headerTitle);
-
-    // Stand-in for the permission banner: its two texts, without the buttons.
-    auto* banner = new QLabel(this);
-    banner->setTextFormat(Qt::PlainText);
-    banner->setWordWrap(true);
-    banner->setFont(style::font(11));
-    banner->setText(
-        QStringLiteral("Accessibility permission required\n"
-                       "Vorn needs it to detect, switch, and center windows."));
-    banner->setContentsMargins(4, 0, 4, 0);
-    m_banner = banner;
+    buildControls();
+    outer->addWidget(m_header);
     outer->addWidget(m_banner);
 
     auto* scroll = new QScrollArea(this);
@@ -102,10 +88,7 @@ void SidebarView::buildLayout() {
     scroll->setWidget(content);
     outer->addWidget(scroll, 1);
 
-    // Stand-in for the space bar: its row, without controls yet.
-    auto* spaceBar = new QWidget(this);
-    spaceBar->setFixedHeight(22);
-    outer->addWidget(spaceBar);
+    outer->addWidget(m_spaceBar);
 }
 
 void SidebarView::scheduleRebuild() {
@@ -123,9 +106,7 @@ void SidebarView::rebuild() {
         return;
     }
     const SidebarModel& model = *m_model;
-    const Space* space = model.activeSpace();
-    m_headerTitle->setText(space != nullptr ? QString::fromStdString(space->name) : QString());
-    m_banner->setVisible(!model.hasPermission());
+    updateControls();
 
     const std::vector<SpaceTab> pinned = model.pinnedTabs();
     const std::vector<SpaceTab> claimed = model.claimedTabs();

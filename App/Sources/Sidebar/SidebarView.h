@@ -9,19 +9,26 @@
 #include <vector>
 
 #include <QIcon>
+#include <QPointer>
 #include <QWidget>
 
 #include "DisplayHostMenu.h"
 #include "Models.h"
 #include "Observation.h"
 #include "SidebarModel.h"
+#include "StatusItems.h"
 
 class QLabel;
+class QMenu;
+class QMessageBox;
 class QVBoxLayout;
 
 namespace vorn::app {
 
 class AmbientDivider;
+class PermissionBanner;
+class SpaceBar;
+class SpaceHeader;
 class TabRow;
 
 // The content of the sidebar panel: the active space's header, the permission banner while
@@ -50,6 +57,22 @@ public:
 
     bool isSidebarHovered() const { return m_sidebarHovered; }
 
+    // Opens the header's name field on the active space's name and gives it the keyboard focus,
+    // asking the panel for the focus first.
+    void beginSpaceRename();
+    // Renames the active space to the field's text (the model ignores a blank name) and closes
+    // the field; nothing while it is closed, so Return and the focus loss that follows rename
+    // once.
+    void commitSpaceRename();
+    bool isEditingSpaceName() const;
+    // Shows the items at the end of the header menu, and the menu's button at all times while
+    // there are any.
+    void setStatusItems(StatusItems items);
+
+Q_SIGNALS:
+    // The field that took the keyboard focus is closed; the panel may hand the focus back.
+    void keyFocusReleased();
+
 protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -64,6 +87,15 @@ private:
     void setSidebarHovered(bool hovered);
     // Runs the operation on the model in a later turn of the event loop, unless detached.
     void perform(std::function<void(SidebarModel&)> operation);
+
+    // The header, the space bar and the banner (SidebarControls.cpp).
+    void buildControls();
+    void updateControls();
+    void openHeaderMenu();
+    void fillHeaderMenu(QMenu& menu);
+    void openSwitcher();
+    void addSpace();
+    void confirmDeleteSpace();
 
     // Row builders (SidebarRows.cpp): update the existing row, or make one when it is null.
     TabRow* tabRow(TabRow* existing, const SpaceTab& tab, std::optional<WindowID> activeWindow);
@@ -83,8 +115,11 @@ private:
     bool m_rebuildPending = false;
     bool m_sidebarHovered = false;
 
-    QLabel* m_headerTitle = nullptr;
-    QWidget* m_banner = nullptr;
+    SpaceHeader* m_header = nullptr;
+    PermissionBanner* m_banner = nullptr;
+    SpaceBar* m_spaceBar = nullptr;
+    QPointer<QMessageBox> m_deleteConfirmation;
+    StatusItems m_statusItems;
     QVBoxLayout* m_list = nullptr;
     QLabel* m_pinnedLabel = nullptr;
     QLabel* m_pinnedHint = nullptr;

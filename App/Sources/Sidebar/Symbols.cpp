@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include <QIcon>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 
 namespace vorn::app {
 namespace {
@@ -46,6 +48,28 @@ QPainterPath unitPath(Symbol symbol) {
             path.quadTo(0.8, 0.2, 0.8, 0.3);
             path.lineTo(0.8, 0.7);
             break;
+        case Symbol::checkmark:
+            path.moveTo(0.18, 0.52);
+            path.lineTo(0.42, 0.76);
+            path.lineTo(0.84, 0.24);
+            break;
+        case Symbol::ellipsisCircle:
+            path.addEllipse(QRectF(0.06, 0.06, 0.88, 0.88));
+            for (const qreal x : {0.3, 0.5, 0.7}) {
+                path.addEllipse(QPointF(x, 0.5), 0.035, 0.035);
+            }
+            break;
+        case Symbol::exclamationTriangle:
+            path.moveTo(0.5, 0.1);
+            path.lineTo(0.94, 0.88);
+            path.lineTo(0.06, 0.88);
+            path.closeSubpath();
+            break;
+        case Symbol::window:
+            path.addRoundedRect(QRectF(0.08, 0.18, 0.84, 0.64), 0.08, 0.08);
+            path.moveTo(0.08, 0.34);
+            path.lineTo(0.92, 0.34);
+            break;
     }
     return path;
 }
@@ -65,8 +89,30 @@ void drawSymbol(
     QPen pen(color, 0.1 * weight, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
-    painter.drawPath(unitPath(symbol));
+    if (symbol == Symbol::exclamationTriangle) {
+        // Filled, with the mark cut out in white, so that it reads on any background.
+        painter.setBrush(color);
+        painter.drawPath(unitPath(symbol));
+        painter.setPen(QPen(Qt::white, 0.1, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPointF(0.5, 0.4), QPointF(0.5, 0.6));
+        painter.drawPoint(QPointF(0.5, 0.75));
+    } else {
+        painter.drawPath(unitPath(symbol));
+    }
     painter.restore();
+}
+
+QIcon symbolIcon(Symbol symbol, const QColor& color, qreal weight) {
+    QIcon icon;
+    for (const int side : {16, 24, 32, 48}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        drawSymbol(painter, symbol, QRectF(0, 0, side, side).adjusted(1, 1, -1, -1), color, weight);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 }  // namespace vorn::app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QIcon>
 #include <QRectF>
 
 class QPainter;
@@ -14,11 +15,18 @@ enum class Symbol {
     chevronDown,
     plus,
     squareStack,
+    checkmark,
+    ellipsisCircle,       // the header menu's face
+    exclamationTriangle,  // a warning; filled
+    window,               // a generic window, where an application has no icon
 };
 
 // Strokes the symbol into the box (kept square and centred) in the colour. `weight` scales the
 // stroke: 1 is regular, larger is bolder.
 void drawSymbol(
     QPainter& painter, Symbol symbol, const QRectF& box, const QColor& color, qreal weight = 1);
+
+// The symbol as an icon for menus and buttons, at the usual sizes.
+QIcon symbolIcon(Symbol symbol, const QColor& color, qreal weight = 1);
 
 }  // namespace vorn::app

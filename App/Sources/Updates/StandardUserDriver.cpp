@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "ActivationPolicy.h"
+#include "ApplicationQuit.h"
 #include "Log.h"
 #include "PanelWindowHints.h"
 
@@ -240,7 +241,7 @@ void StandardUserDriver::closeAlert() {
 void StandardUserDriver::restartInto(const std::filesystem::path& image) {
     vornUpdaterLog().notice("restarting into the new version path=", image.string());
     if (QProcess::startDetached(QString::fromStdString(image.string()), {})) {
-        QCoreApplication::exit(0);
+        app::quitApplication();
     } else {
         vornUpdaterLog().error("restart FAILED: the new version did not start path=",
                                image.string());

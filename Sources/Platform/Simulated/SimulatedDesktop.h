@@ -98,6 +98,7 @@ struct SimDisplay {
     std::string name{};
     std::optional<std::string> uuid{};
     std::optional<DisplayIdentity> identity{};
+    DisplayNames names{};
     double menuBarHeight = 0;
     double dockHeight = 0;
     // Replaces the screen's default device description, {"NSScreenNumber": id}.
@@ -183,8 +184,12 @@ public:
     bool trusted = true;
     bool trustedAfterPrompt = true;
     bool voiceOver = false;
+    // Whether the workspace claims to notify of every window change; it does not check it.
+    bool notifiesEveryWindowChange = false;
     std::int32_t ownPID = ownPIDDefault;
     std::optional<std::uint32_t> auditSessionID = 100001;
+    // What the window server answers for its session; no value: it cannot tell.
+    std::optional<std::string> sessionIdentity = "sim:session-1";
     Point mouseLocation;
     // The display of the main screen; the first screen when absent.
     std::optional<std::uint32_t> mainDisplay;

@@ -44,7 +44,9 @@ public:
     std::optional<Rect> displayBounds(std::uint32_t display) override;
     std::optional<std::string> displayUUID(std::uint32_t display) override;
     std::optional<DisplayIdentity> displayIdentity(std::uint32_t display) override;
+    std::optional<DisplayNames> displayNames(std::uint32_t display) override;
     std::optional<Value> copySessionDictionary() override;
+    std::optional<std::string> sessionIdentity() override;
 
 private:
     SimulatedDesktop& m_desktop;
@@ -92,6 +94,7 @@ public:
                   const std::string& applicationURL,
                   OpenConfiguration config) override;
     bool isVoiceOverEnabled() override;
+    bool notifiesEveryWindowChange() override;
     ObserverToken addObserver(WorkspaceNotification name,
                               std::function<void(const WorkspaceEvent&)> observer) override;
     void removeObserver(ObserverToken token) override;

@@ -66,9 +66,22 @@ std::optional<DisplayIdentity> SimulatedWindowServer::displayIdentity(std::uint3
     return std::nullopt;
 }
 
+std::optional<DisplayNames> SimulatedWindowServer::displayNames(std::uint32_t display) {
+    m_desktop.record("displayNames " + std::to_string(display));
+    if (const SimDisplay* d = m_desktop.display(display)) {
+        return d->names;
+    }
+    return std::nullopt;
+}
+
 std::optional<Value> SimulatedWindowServer::copySessionDictionary() {
     m_desktop.record("sessionDictionary");
     return m_desktop.sessionDictionary;
+}
+
+std::optional<std::string> SimulatedWindowServer::sessionIdentity() {
+    m_desktop.record("sessionIdentity");
+    return m_desktop.sessionIdentity;
 }
 
 }  // namespace vorn::platform::sim

@@ -75,6 +75,10 @@ void SimulatedWorkspace::openURLs(const std::vector<std::string>& urls,
     }
 }
 
+bool SimulatedWorkspace::notifiesEveryWindowChange() {
+    return m_desktop.notifiesEveryWindowChange;
+}
+
 bool SimulatedWorkspace::isVoiceOverEnabled() {
     m_desktop.record("ws.voiceOver");
     return m_desktop.voiceOver;

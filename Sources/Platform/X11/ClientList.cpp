@@ -6,6 +6,7 @@
 #include <map>
 
 #include "Log.h"
+#include "Text.h"
 
 #include <unistd.h>
 
@@ -302,8 +303,10 @@ WindowQuery::WindowQuery(const Connection& connection, xcb_window_t window, unsi
         m_strut = connection.getProperty(window, atoms.netWmStrut, 4);
     }
     if ((parts & part::title) != 0) {
-        m_netName = connection.getProperty(window, atoms.netWmName, 1024);
-        m_wmName = connection.getProperty(window, XCB_ATOM_WM_NAME, 1024);
+        // In 32-bit units: as much of a title as the saved state keeps.
+        constexpr std::uint32_t titleUnits = text::longestKeptText / 4;
+        m_netName = connection.getProperty(window, atoms.netWmName, titleUnits);
+        m_wmName = connection.getProperty(window, XCB_ATOM_WM_NAME, titleUnits);
     }
 }
 

@@ -209,6 +209,9 @@ void RecentlyUsedList::finishReading(std::optional<std::vector<RecentFile>> file
         m_files = std::move(adopted);
         ++m_generation;
         vornWMLog().debug("x11: recently used list read files=", m_files.size());
+        if (m_onChange) {
+            m_onChange();
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,8 @@ public:
     const std::vector<RecentFile>& files() const { return m_files; }
     // Grows whenever files() changes.
     std::uint64_t generation() const { return m_generation; }
+    // Called on the main thread after files() changed.
+    void onChange(std::function<void()> callback) { m_onChange = std::move(callback); }
     // Whether a read is under way.
     bool isReading() const { return m_reading != nullptr; }
 
@@ -62,6 +65,7 @@ private:
     std::vector<RecentFile> m_files;
     std::uint64_t m_generation = 0;
     std::string m_lastProblem;
+    std::function<void()> m_onChange;
 
     // Tasks already posted hold this weakly and do nothing once it is gone.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

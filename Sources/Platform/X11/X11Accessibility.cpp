@@ -6,6 +6,7 @@
 #include <xcb/xcb_icccm.h>
 
 #include "Log.h"
+#include "Text.h"
 #include "X11Parts.h"
 
 namespace vorn::platform::x11 {

@@ -63,13 +63,13 @@ public:
     std::optional<std::int32_t> standInPID(const std::string& classKey) const {
         return m_clients.standInPID(classKey);
     }
-    // Grows whenever windows come or go or an owner or identity changes.
-    std::uint64_t clientListGeneration() const { return m_clients.identityGeneration(); }
 
     // The applications in the order their first windows appeared. Built again only after
     // windows came or went or an owner or identity changed.
     const std::vector<Application>& applications();
     const Application* application(std::int32_t pid);
+    // Grows whenever windows come or go or an owner or identity changes, as of the last read.
+    std::uint64_t clientListGeneration() const { return m_clients.identityGeneration(); }
 
     // The time to activate with: the user's time when one was given, else a fresh server time.
     // Never 0, which window managers take as "no time" and refuse.

@@ -10,10 +10,11 @@ AXReply<Value> X11Accessibility::readDocument(const X11Element& element) {
         return {AXStatus::cannotComplete, std::nullopt};
     }
     AfterReplies after(m_desktop);
+    const auto& applications = m_desktop.applications();
     const std::uint64_t clientList = m_desktop.clientListGeneration();
     if (m_documentsClientList != clientList) {
         std::set<std::pair<std::int32_t, std::uint32_t>> windows;
-        for (const auto& app : m_desktop.applications()) {
+        for (const auto& app : applications) {
             for (xcb_window_t window : app.windows) {
                 windows.emplace(app.info.pid, window);
             }

@@ -47,12 +47,17 @@ public:
     std::optional<Rect> displayBounds(std::uint32_t display) override;
     std::optional<std::string> displayUUID(std::uint32_t display) override;
     std::optional<DisplayIdentity> displayIdentity(std::uint32_t display) override;
+    // The RandR outputs' connector names, joined by "+", and the monitor's name.
+    std::optional<DisplayNames> displayNames(std::uint32_t display) override;
     std::optional<Value> copySessionDictionary() override;
+    // Read once: one connection talks to one run of one server.
+    std::optional<std::string> sessionIdentity() override;
 
 private:
     std::optional<Monitors> monitors();
 
     X11Desktop& m_desktop;
+    std::optional<std::string> m_sessionIdentity;
 };
 
 class X11Accessibility final : public Accessibility {
@@ -60,7 +65,11 @@ public:
     // The recently-used list tells windows' documents; an empty path means none.
     X11Accessibility(X11Desktop& desktop, std::filesystem::path recentlyUsedFile)
         : m_desktop(desktop)
-        , m_documents(desktop.runLoop(), std::move(recentlyUsedFile)) {}
+        , m_documents(desktop.runLoop(), std::move(recentlyUsedFile)) {
+        // Listings are kept until the desktop reports a change; a window's document can change
+        // without one.
+        m_documents.recentlyUsed().onChange([&desktop] { desktop.events().windowsChanged(); });
+    }
 
     bool isProcessTrusted() override { return true; }
     bool promptForTrust() override { return true; }
@@ -105,6 +114,8 @@ public:
                   const std::string& applicationURL,
                   OpenConfiguration config) override;
     bool isVoiceOverEnabled() override { return false; }
+    // Every change of what a listing reads arrives as an event.
+    bool notifiesEveryWindowChange() override { return true; }
     ObserverToken addObserver(WorkspaceNotification name,
                               std::function<void(const WorkspaceEvent&)> observer) override;
     void removeObserver(ObserverToken token) override;

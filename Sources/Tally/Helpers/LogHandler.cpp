@@ -1,6 +1,8 @@
 #include "Helpers/LogHandler.h"
 
 #include <cstdio>
+#include <memory>
+#include <mutex>
 
 #include <syslog.h>
 #include <systemd/sd-journal.h>
@@ -39,7 +41,36 @@ void writeToJournal(LogLevel level, const std::string& message) {
     }
 }
 
+struct StandardOutput {
+    std::mutex mutex;
+    std::shared_ptr<const LogHandler::Handler> output;
+};
+
+StandardOutput& standardOutput() {
+    static StandardOutput slot;
+    return slot;
+}
+
+void writeToStandardOutput(LogLevel level, const std::string& message) {
+    std::shared_ptr<const LogHandler::Handler> output;
+    {
+        std::lock_guard lock(standardOutput().mutex);
+        output = standardOutput().output;
+    }
+    if (output) {
+        (*output)(level, message);
+    } else {
+        writeToJournal(level, message);
+    }
+}
+
 }  // namespace
+
+void LogHandler::setStandardOutput(Handler output) {
+    auto replacement = output ? std::make_shared<const Handler>(std::move(output)) : nullptr;
+    std::lock_guard lock(standardOutput().mutex);
+    standardOutput().output = std::move(replacement);
+}
 
 std::optional<LogLevel> LogHandler::levelFromRaw(int raw) {
     if (raw < 0 || raw > 2) {
@@ -61,7 +92,7 @@ std::string_view LogHandler::description(LogLevel level) {
 }
 
 LogHandler LogHandler::standard(LogLevel level) {
-    return LogHandler(level, writeToJournal);
+    return LogHandler(level, writeToStandardOutput);
 }
 
 void LogHandler::log(LogLevel level, const std::string& message) const {

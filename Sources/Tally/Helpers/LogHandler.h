@@ -27,9 +27,13 @@ struct LogHandler {
     // "DEBUG", "INFO" or "ERROR".
     static std::string_view description(LogLevel level);
 
-    // The default handler: the systemd journal (subsystem "Tally", category "LogHandler"), or
-    // standard output where the journal does not take the message.
+    // The default handler: the program's output set with setStandardOutput(), else the systemd
+    // journal (subsystem "Tally", category "LogHandler"), or standard output where the journal
+    // does not take the message.
     static LogHandler standard(LogLevel level);
+    // Where every standard handler writes from now on, including those made before; an empty
+    // function restores the journal. For a program that has a log of its own.
+    static void setStandardOutput(Handler output);
 
     // Hands the message on when its level is at or above logLevel.
     void log(LogLevel level, const std::string& message) const;

@@ -131,12 +131,11 @@ PayloadInputs DefaultSignalPayload::currentInputs() {
     inputs.architecture = std::string(system::buildArchitecture());
     inputs.locale = system::localeInfo(system::LocaleEnvironment::current());
     inputs.application = applicationInfo();
-    if (const auto traits = hostTraitsProvider()) {
-        inputs.screen = traits->mainScreen();
-        inputs.colorScheme = traits->colorScheme();
-        inputs.layoutDirection = traits->layoutDirection();
-        inputs.accessibility = traits->accessibility();
-    }
+    const HostTraits traits = hostTraits();
+    inputs.screen = traits.mainScreen;
+    inputs.colorScheme = traits.colorScheme;
+    inputs.layoutDirection = traits.layoutDirection;
+    inputs.accessibility = traits.accessibility;
     inputs.retention = sessionStatistics()->retentionFigures();
     return inputs;
 }

@@ -8,7 +8,7 @@ namespace {
 struct Slot {
     std::mutex mutex;
     ApplicationInfo application;
-    std::shared_ptr<HostTraitsProvider> traits;
+    HostTraits traits;
 };
 
 Slot& slot() {
@@ -28,14 +28,14 @@ void setApplicationInfo(ApplicationInfo info) {
     slot().application = std::move(info);
 }
 
-std::shared_ptr<HostTraitsProvider> hostTraitsProvider() {
+HostTraits hostTraits() {
     std::lock_guard lock(slot().mutex);
     return slot().traits;
 }
 
-void setHostTraitsProvider(std::shared_ptr<HostTraitsProvider> provider) {
+void setHostTraits(HostTraits traits) {
     std::lock_guard lock(slot().mutex);
-    slot().traits = std::move(provider);
+    slot().traits = std::move(traits);
 }
 
 }  // namespace vorn::tally

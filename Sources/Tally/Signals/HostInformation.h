@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -38,20 +37,19 @@ struct AccessibilitySettings {
     bool invertColors = false;
 };
 
-// What only the application's user interface knows. Asked once per signal, on the main
-// thread; an absent answer means the application cannot tell.
-class HostTraitsProvider {
-public:
-    virtual ~HostTraitsProvider() = default;
-    virtual std::optional<ScreenMetrics> mainScreen() = 0;
-    virtual std::optional<ColorScheme> colorScheme() = 0;
-    virtual std::optional<LayoutDirection> layoutDirection() = 0;
+// What only the application's user interface knows. The application hands them over at
+// start-up and again whenever one changes; an absent value means it cannot tell.
+struct HostTraits {
+    std::optional<ScreenMetrics> mainScreen;
+    std::optional<ColorScheme> colorScheme;
+    std::optional<LayoutDirection> layoutDirection;
     // None where the desktop exposes no such settings.
-    virtual std::optional<AccessibilitySettings> accessibility() = 0;
+    std::optional<AccessibilitySettings> accessibility;
 };
 
-// The installed provider; none until the application installs one.
-std::shared_ptr<HostTraitsProvider> hostTraitsProvider();
-void setHostTraitsProvider(std::shared_ptr<HostTraitsProvider> provider);
+// The traits last handed over; all absent until the application hands some over.
+HostTraits hostTraits();
+// Replaces the traits; may be called from any thread.
+void setHostTraits(HostTraits traits);
 
 }  // namespace vorn::tally

@@ -206,7 +206,10 @@ std::optional<SignalPostBody> JSONDecoder::decode(const json::Value& object) con
 }
 
 std::optional<DecodedSignals> JSONDecoder::decodeArray(std::string_view text) const {
-    const auto parsed = json::parse(text);
+    // A record with a key twice has no one meaning; nothing ambiguous is ever sent.
+    json::ParseOptions options;
+    options.rejectDuplicateKeys = true;
+    const auto parsed = json::parse(text, options);
     if (!parsed || !parsed->is_array()) {
         return std::nullopt;
     }

@@ -70,7 +70,8 @@ struct JSONDecoder {
     DateCoding dateCoding = DateCoding::secondsSinceReference;
 
     std::optional<SignalPostBody> decode(const json::Value& object) const;
-    // The valid records of a JSON array, in order; none when the text is not a JSON array.
+    // The valid records of a JSON array, in order; none when the text is not a JSON array or
+    // an object in it holds a key twice.
     std::optional<DecodedSignals> decodeArray(std::string_view text) const;
 };
 

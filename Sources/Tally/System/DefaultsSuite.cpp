@@ -53,6 +53,17 @@ DefaultsSuite::DefaultsSuite(std::string name, std::optional<std::filesystem::pa
     loadLocked();
 }
 
+std::optional<json::Value> DefaultsSuite::decode(std::string_view text) {
+    // A key given twice has no one meaning: such a file is set aside like any unreadable one.
+    json::ParseOptions options;
+    options.rejectDuplicateKeys = true;
+    auto parsed = json::parse(text, options);
+    if (!parsed || !parsed->is_object()) {
+        return std::nullopt;
+    }
+    return parsed;
+}
+
 void DefaultsSuite::loadLocked() {
     if (!m_file) {
         return;
@@ -61,8 +72,8 @@ void DefaultsSuite::loadLocked() {
     if (!text) {
         return;
     }
-    auto parsed = json::parse(*text);
-    if (parsed && parsed->is_object()) {
+    auto parsed = decode(*text);
+    if (parsed) {
         m_values = std::move(*parsed);
         return;
     }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "JSON.h"
@@ -19,6 +20,9 @@ class DefaultsSuite {
 public:
     // The shared store of the suite; no value for a name that cannot name a file.
     static std::shared_ptr<DefaultsSuite> named(const std::string& name);
+
+    // The values of a suite's file: a JSON object that holds each key once; none otherwise.
+    static std::optional<json::Value> decode(std::string_view text);
 
     const std::string& name() const { return m_name; }
 

@@ -30,7 +30,7 @@ void TallyTest::TearDown() {
     TallyManager::setSignalManagerFactory(nullptr);
     setSessionStatistics(nullptr);
     setDefaultPayloadProvider(nullptr);
-    setHostTraitsProvider(nullptr);
+    setHostTraits({});
     setApplicationInfo({});
     system::setUtcOffsetOverride(nullptr);
     system::setMainExecutor(nullptr);

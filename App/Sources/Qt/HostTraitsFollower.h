@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QObject>
+
+#include "Signals/HostInformation.h"
+
+class QScreen;
+
+namespace vorn::app {
+
+// Tells the analytics client the traits of the desktop it runs on: the primary screen's size
+// in device-independent pixels and its scale, the colour scheme and the layout direction. It
+// hands them over at creation and again whenever one of them changes. Main thread, after the
+// QGuiApplication exists.
+class HostTraitsFollower final : public QObject {
+public:
+    explicit HostTraitsFollower(QObject* parent = nullptr);
+
+    // The traits as Qt reports them now.
+    static tally::HostTraits current();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void publish();
+    void followScreen(QScreen* screen);
+};
+
+}  // namespace vorn::app

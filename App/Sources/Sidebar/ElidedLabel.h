@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QLabel>
+#include <QString>
+
+namespace vorn::app {
+
+// One line of plain text cut at the end with an ellipsis to the width it is given. It never asks
+// for more width than its layout grants, so a long name cannot widen the panel. The accessible
+// name is the whole text.
+class ElidedLabel final : public QLabel {
+public:
+    explicit ElidedLabel(QWidget* parent = nullptr);
+
+    void setFullText(const QString& text);
+    const QString& fullText() const { return m_fullText; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void elide();
+
+    QString m_fullText;
+};
+
+}  // namespace vorn::app

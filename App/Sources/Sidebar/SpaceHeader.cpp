@@ -1,0 +1,141 @@
+#include "SpaceHeader.h"
+
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QPointer>
+#include <QToolButton>
+
+#include "ElidedLabel.h"
+#include "SidebarStyle.h"
+#include "Symbols.h"
+
+namespace vorn::app {
+
+SpaceNameField::SpaceNameField(QWidget* parent)
+    : QLineEdit(parent) {}
+
+QSize SpaceNameField::minimumSizeHint() const {
+    // The field takes the row's width; a long name scrolls inside it.
+    return {0, QLineEdit::minimumSizeHint().height()};
+}
+
+void SpaceNameField::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    if (m_armed && event->reason() != Qt::PopupFocusReason) {
+        Q_EMIT left();
+    }
+}
+
+SpaceHeader::SpaceHeader(QWidget* parent)
+    : QWidget(parent) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 0, 4, 0);
+    row->setSpacing(7);
+
+    m_title = new ElidedLabel(this);
+    m_title->setObjectName(QStringLiteral("vorn.header.title"));
+    m_title->setFont(style::font(13, QFont::Medium));
+    row->addWidget(m_title, 1);
+
+    m_field = new SpaceNameField(this);
+    m_field->setObjectName(QStringLiteral("vorn.space.header.nameField"));
+    m_field->setPlaceholderText(QStringLiteral("Space name"));
+    m_field->setFont(style::font(13, QFont::Medium));
+    m_field->setFrame(false);
+    // No background of its own: the name is edited where it stood.
+    QPalette plain = m_field->palette();
+    plain.setColor(QPalette::Base, Qt::transparent);
+    m_field->setPalette(plain);
+    m_field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_field->hide();
+    row->addWidget(m_field, 1);
+    connect(m_field, &QLineEdit::returnPressed, this, &SpaceHeader::submitted);
+    connect(m_field, &SpaceNameField::left, this, &SpaceHeader::fieldLeft);
+
+    m_menuButton = new QToolButton(this);
+    m_menuButton->setObjectName(QStringLiteral("vorn.space.header.menu"));
+    m_menuButton->setAccessibleName(QStringLiteral("Space"));
+    m_menuButton->setAutoRaise(true);
+    m_menuButton->setFocusPolicy(Qt::NoFocus);
+    m_menuButton->setFixedSize(18, 18);
+    m_menuButton->setIconSize(QSize(14, 14));
+    m_menuButton->setIcon(
+        symbolIcon(Symbol::ellipsisCircle, palette().color(QPalette::WindowText)));
+    // Kept in the layout while hidden, so the title does not jump when the pointer enters.
+    QSizePolicy keep = m_menuButton->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_menuButton->setSizePolicy(keep);
+    row->addWidget(m_menuButton);
+    connect(m_menuButton, &QToolButton::clicked, this, &SpaceHeader::menuRequested);
+
+    setMinimumHeight(22);
+    updateVisibility();
+}
+
+void SpaceHeader::setTitle(const QString& name) {
+    m_title->setFullText(name);
+}
+
+QString SpaceHeader::title() const {
+    return m_title->fullText();
+}
+
+void SpaceHeader::beginEditing(const QString& draft) {
+    m_editing = true;
+    m_field->setArmed(false);
+    m_field->setText(draft);
+    m_field->selectAll();
+    updateVisibility();
+    // One turn later: window activations that were already under way (a menu closing) would
+    // take the focus off the field again, and that would end the edit at once.
+    QPointer<SpaceNameField> field(m_field);
+    QMetaObject::invokeMethod(
+        this,
+        [this, field] {
+            if (field && m_editing) {
+                field->setFocus(Qt::OtherFocusReason);
+                field->setArmed(true);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void SpaceHeader::endEditing() {
+    m_editing = false;
+    m_field->setArmed(false);
+    // Typing must not reach a hidden field.
+    m_field->clearFocus();
+    updateVisibility();
+}
+
+QString SpaceHeader::draft() const {
+    return m_field->text();
+}
+
+void SpaceHeader::setMenuAlwaysShown(bool shown) {
+    m_menuAlwaysShown = shown;
+    updateVisibility();
+}
+
+void SpaceHeader::setMenuOpen(bool open) {
+    m_menuOpen = open;
+    updateVisibility();
+}
+
+void SpaceHeader::enterEvent(QEnterEvent*) {
+    m_hovered = true;
+    updateVisibility();
+}
+
+void SpaceHeader::leaveEvent(QEvent*) {
+    m_hovered = false;
+    updateVisibility();
+}
+
+void SpaceHeader::updateVisibility() {
+    m_title->setVisible(!m_editing);
+    m_field->setVisible(m_editing);
+    m_menuButton->setVisible(!m_editing && (m_hovered || m_menuAlwaysShown || m_menuOpen));
+}
+
+}  // namespace vorn::app

@@ -1,0 +1,134 @@
+#include "Helpers/DurationSignalTracker.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <mutex>
+
+#include "System/TimeSource.h"
+
+namespace vorn::tally {
+namespace {
+
+struct Slot {
+    std::mutex mutex;
+    std::shared_ptr<DurationSignalTracker> tracker;
+};
+
+// Never destroyed: any thread may still stop a measurement while the process exits.
+Slot& slot() {
+    static auto* s = new Slot;
+    return *s;
+}
+
+}  // namespace
+
+std::shared_ptr<DurationSignalTracker> DurationSignalTracker::shared() {
+    auto& s = slot();
+    std::lock_guard lock(s.mutex);
+    if (!s.tracker) {
+        s.tracker = create();
+    }
+    return s.tracker;
+}
+
+void DurationSignalTracker::resetShared() {
+    std::shared_ptr<DurationSignalTracker> replaced;
+    {
+        std::lock_guard lock(slot().mutex);
+        replaced = std::move(slot().tracker);
+    }
+    // Released outside the lock: its observer tokens wait for running handlers.
+    replaced.reset();
+}
+
+std::shared_ptr<DurationSignalTracker> DurationSignalTracker::create() {
+    std::shared_ptr<DurationSignalTracker> tracker(new DurationSignalTracker);
+    tracker->observe();
+    return tracker;
+}
+
+void DurationSignalTracker::observe() {
+    auto& center = system::NotificationCenter::defaultCenter();
+    // The tokens remove the observers before the tracker goes, so the handlers may use it.
+    m_resignObserver = center.addObserver(system::Notification::willResignActive,
+                                          [this] { handleDidEnterBackgroundNotification(); });
+    m_activeObserver = center.addObserver(system::Notification::didBecomeActive,
+                                          [this] { handleWillEnterForegroundNotification(); });
+}
+
+void DurationSignalTracker::startTracking(const std::string& signalName,
+                                          const Parameters& parameters,
+                                          bool includeBackgroundTime) {
+    const Date now = system::now();
+    m_queue.barrierSync([&](State& state) {
+        state.startedSignals.insert_or_assign(signalName,
+                                              CachedData{now, parameters, includeBackgroundTime});
+    });
+}
+
+std::optional<DurationSignalTracker::Stopped> DurationSignalTracker::stopTracking(
+    const std::string& signalName) {
+    const Date now = system::now();
+    return m_queue.barrierSync([&](State& state) -> std::optional<Stopped> {
+        const auto found = state.startedSignals.find(signalName);
+        if (found == state.startedSignals.end()) {
+            return std::nullopt;
+        }
+        CachedData data = std::move(found->second);
+        state.startedSignals.erase(found);
+        // A clock set back while measuring would otherwise report time that never passed.
+        const double elapsed = now.secondsSince(data.startTime);
+        return Stopped{elapsed > 0 ? elapsed : 0.0, std::move(data.parameters)};
+    });
+}
+
+void DurationSignalTracker::handleDidEnterBackgroundNotification() {
+    const Date now = system::now();
+    m_queue.barrierSync([now](State& state) { state.lastEnteredBackground = now; });
+}
+
+void DurationSignalTracker::handleWillEnterForegroundNotification() {
+    const Date now = system::now();
+    m_queue.barrierSync([now](State& state) {
+        if (!state.lastEnteredBackground) {
+            return;
+        }
+        const Date left = *state.lastEnteredBackground;
+        for (auto& [name, data] : state.startedSignals) {
+            if (data.includeBackgroundTime) {
+                continue;
+            }
+            // Only the inactive time after the start belongs to the measurement: one started
+            // while the application was inactive loses just the rest of that interval.
+            const Date from = std::max(left, data.startTime);
+            const double inactive = now.secondsSince(from);
+            if (inactive > 0) {
+                data.startTime = data.startTime.adding(inactive);
+            }
+        }
+        state.lastEnteredBackground.reset();
+    });
+}
+
+std::string DurationSignalTracker::durationText(double seconds) {
+    double rounded = std::floor(seconds * 1000) / 1000;
+    if (!std::isfinite(rounded) || rounded < 0) {
+        rounded = 0;
+    }
+    char buffer[64];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, rounded);
+    if (error != std::errc()) {
+        return "0.0";
+    }
+    std::string text(buffer, end);
+    if (text.find('.') != std::string::npos) {
+        return text;
+    }
+    // Whole numbers get ".0", also in front of an exponent (1.0e+22).
+    const auto exponent = text.find('e');
+    text.insert(exponent == std::string::npos ? text.size() : exponent, ".0");
+    return text;
+}
+
+}  // namespace vorn::tally

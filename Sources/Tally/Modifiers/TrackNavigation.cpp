@@ -1,0 +1,11 @@
+#include "Modifiers/TrackNavigation.h"
+
+#include "Tally.h"
+
+namespace vorn::tally {
+
+void TrackNavigation::viewShown() const {
+    Tally::navigationPathChangedTo(m_path);
+}
+
+}  // namespace vorn::tally
