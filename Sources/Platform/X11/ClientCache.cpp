@@ -91,6 +91,11 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
         case XCB_PROPERTY_NOTIFY: {
             const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
             if (notify.window == m_wmCheck && m_wmCheck != XCB_NONE) {
+                // Window managers also use the window to learn the server's time; only its
+                // naming itself matters here.
+                if (notify.atom != atoms.netSupportingWmCheck) {
+                    return false;
+                }
                 m_verifyCheck = true;
                 m_stale = true;
                 return true;
