@@ -213,19 +213,20 @@ TEST(X11MonitorTest, StrutsCutOnlyTheMonitorsTheirBandsCross) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Strut struts[] = {c.strut};
-        EXPECT_EQ(visibleArea(left, struts, root), c.expectedLeft);
-        EXPECT_EQ(visibleArea(right, struts, root), c.expectedRight);
+        EXPECT_EQ(usableArea(left, struts, root, std::nullopt).area, c.expectedLeft);
+        EXPECT_EQ(usableArea(right, struts, root, std::nullopt).area, c.expectedRight);
     }
 }
 
-TEST(X11MonitorTest, StrutsCountOnlyWhileTheyLeaveAUsableAreaAndAConsistentWorkAreaWins) {
+TEST(X11MonitorTest, StrutsReserveOnlyTheirBandsWhileTheyLeaveRoomAndAConsistentWorkAreaWins) {
     const Size root{1920, 1080};
     const Rect monitor(0, 0, 1920, 1080);
     // A 100 x 50 window at the top left declaring an 1,800 px left strut over its own height,
-    // a real dock along the bottom, and a strut that reserves the whole width.
+    // a real dock along the bottom, and struts that reserve the whole width.
     const Strut hostile{1800, 0, 0, 0, 0, 49, 0, 0, 0, 0, 0, 0};
     const Strut dock{0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919};
     const Strut whole{1920, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0};
+    const Strut beyond{0, 0, 0, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0, 1919};
     const Strut leftPanel{600, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0};
     const Strut rightPanel{0, 600, 0, 0, 0, 0, 0, 1079, 0, 0, 0, 0};
     struct Case {
@@ -238,13 +239,15 @@ TEST(X11MonitorTest, StrutsCountOnlyWhileTheyLeaveAUsableAreaAndAConsistentWorkA
     };
     const Case cases[] = {
         {"a dock", {dock}, std::nullopt, Rect(0, 0, 1920, 1040), {}, false},
-        {"a hostile strut beside a dock",
+        // The hostile band is 50 px high: kept clear below it, as a top panel is.
+        {"a deep but short band beside a dock",
          {hostile, dock},
          std::nullopt,
-         Rect(0, 0, 1920, 1040),
-         {0},
+         Rect(0, 50, 1920, 990),
+         {},
          false},
         {"the whole width", {whole}, std::nullopt, monitor, {0}, false},
+        {"more than the screen", {beyond, dock}, std::nullopt, Rect(0, 0, 1920, 1040), {0}, false},
         // Each strut is judged with those before it: the second panel would leave too little.
         {"two wide panels",
          {leftPanel, rightPanel, dock},
@@ -264,11 +267,18 @@ TEST(X11MonitorTest, StrutsCountOnlyWhileTheyLeaveAUsableAreaAndAConsistentWorkA
          Rect(0, 25, 1920, 1055),
          {},
          true},
-        // The window manager honoured the hostile strut: its work area is ignored too.
-        {"a work area left by a hostile strut",
+        // The window manager honours the short band along the whole left edge (openbox up to
+        // half the screen): its work area is not taken.
+        {"a work area after a short band",
          {hostile, dock},
-         Rect(1800, 0, 120, 1040),
-         Rect(0, 0, 1920, 1040),
+         Rect(960, 0, 960, 1040),
+         Rect(0, 50, 1920, 990),
+         {},
+         false},
+        {"a work area after an ignored strut",
+         {whole},
+         Rect(0, 0, 1920, 1080),
+         monitor,
          {0},
          false},
         {"a work area off the monitor",

@@ -19,11 +19,15 @@ struct UsableArea {
     bool fromWorkarea = false;
 };
 
-// Struts are what clients declare; they are honoured only where their declared band crosses the
-// monitor, and only while, together with those honoured before them, they leave at least half
-// of the monitor's width and height. The window manager's work area (the one it keeps for this
-// monitor, when it keeps one) is preferred when it is consistent: it lies on the monitor and
-// leaves at least as much. Otherwise the struts' area stands.
+// Struts are what clients declare. Each reserves only the band it declares along an edge (its
+// depth from the root's edge over its span), and the area keeps clear of the band the way that
+// leaves the most: a short band along the left edge near the top is kept clear below it, as a
+// top panel is. A strut is honoured only while, together with those honoured before it, it
+// leaves at least half of the monitor's width and height. The window manager's work area (given
+// only where it keeps one for this monitor) is preferred when it is consistent: it lies on the
+// monitor, leaves at least as much, and every strut was honoured along its own edge (a window
+// manager honours a strut that was not, and its work area shows it). Otherwise the struts' area
+// stands.
 UsableArea usableArea(const Rect& monitor,
                       std::span<const Strut> struts,
                       Size rootSize,
