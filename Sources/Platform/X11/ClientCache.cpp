@@ -613,7 +613,8 @@ void ClientCache::rebuildSnapshot() {
         m_snapshotIndex.emplace(id, m_snapshot.windows.size());
         m_snapshot.windows.push_back(it->second.window);
         ClientWindow& window = m_snapshot.windows.back();
-        if (!window.pid) {
+        // Only once its owner was asked for: a window just admitted may yet name its process.
+        if (!window.pid && (it->second.dirty & (ownerPart | part::identity)) == 0) {
             // Listed under its class, as a process of its own; a class without windows for a
             // while gets a new number when it comes back.
             std::string key = classKey(window.windowClass);
