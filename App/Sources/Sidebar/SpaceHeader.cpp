@@ -56,7 +56,9 @@ SpaceHeader::SpaceHeader(QWidget* parent)
     m_menuButton->setObjectName(QStringLiteral("vorn.space.header.menu"));
     m_menuButton->setAccessibleName(QStringLiteral("Space"));
     m_menuButton->setAutoRaise(true);
-    m_menuButton->setFocusPolicy(Qt::NoFocus);
+    // Never by a click, so that the window the user works in keeps the keyboard.
+    m_menuButton->setFocusPolicy(Qt::TabFocus);
+    m_menuButton->installEventFilter(this);
     m_menuButton->setFixedSize(18, 18);
     m_menuButton->setIconSize(QSize(14, 14));
     m_menuButton->setIcon(
@@ -122,6 +124,26 @@ void SpaceHeader::setMenuOpen(bool open) {
     updateVisibility();
 }
 
+void SpaceHeader::focusMenuButton(Qt::FocusReason reason) {
+    if (m_editing) {
+        return;
+    }
+    // A hidden button would take the focus only once shown.
+    m_menuFocused = true;
+    updateVisibility();
+    m_menuButton->setFocus(reason);
+}
+
+bool SpaceHeader::eventFilter(QObject* watched, QEvent* event) {
+    // Its own menu taking the keyboard does not count: the focus comes back when it closes.
+    if (watched == m_menuButton && event->type() == QEvent::FocusOut
+        && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        m_menuFocused = false;
+        updateVisibility();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void SpaceHeader::enterEvent(QEnterEvent*) {
     m_hovered = true;
     updateVisibility();
@@ -135,7 +157,8 @@ void SpaceHeader::leaveEvent(QEvent*) {
 void SpaceHeader::updateVisibility() {
     m_title->setVisible(!m_editing);
     m_field->setVisible(m_editing);
-    m_menuButton->setVisible(!m_editing && (m_hovered || m_menuAlwaysShown || m_menuOpen));
+    m_menuButton->setVisible(!m_editing
+                             && (m_hovered || m_menuAlwaysShown || m_menuOpen || m_menuFocused));
 }
 
 }  // namespace vorn::app
