@@ -147,6 +147,29 @@ private Q_SLOTS:
         QVERIFY(s.h.wm->activations.empty());
     }
 
+    void theSpaceIsRenamedFromTheKeyboard() {
+        Sidebar s;
+        s.view->focusActiveRow();
+        Sidebar::press(Qt::Key_Backtab);
+        Sidebar::press(Qt::Key_Backtab);
+        QCOMPARE(s.focused(), QStringLiteral("vorn.space.header.menu"));
+        Sidebar::press(Qt::Key_Space);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->activeAction()->objectName(),
+                 QStringLiteral("vorn.space.header.menu.rename"));
+        QTest::keyClick(menu, Qt::Key_Return);
+        auto& field = s.view->findChild<SpaceHeader*>()->nameField();
+        QTRY_VERIFY(field.isArmed());
+        // The offscreen platform does not give the window back once the menu is gone.
+        s.view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.view.get()));
+        QTRY_VERIFY(field.hasFocus());
+        QTest::keyClicks(&field, "Focus");
+        QTest::keyClick(&field, Qt::Key_Return);
+        QCOMPARE(s.h.active().name, std::string("Focus"));
+    }
+
     void escapeHandsTheKeyboardBack() {
         Sidebar s;
         QSignalSpy released(s.view.get(), &SidebarView::keyFocusReleased);
