@@ -153,7 +153,7 @@ private Q_SLOTS:
         Sidebar::press(Qt::Key_Backtab);
         Sidebar::press(Qt::Key_Backtab);
         QCOMPARE(s.focused(), QStringLiteral("vorn.space.header.menu"));
-        Sidebar::press(Qt::Key_Space);
+        Sidebar::press(Qt::Key_Return);
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         QVERIFY(menu);
         QCOMPARE(menu->activeAction()->objectName(),

@@ -32,6 +32,7 @@ QPushButton* button(const QString& title, const QString& identifier, QWidget* pa
     // Clicking the banner must leave the keyboard focus in the window the user works in; the
     // keyboard reaches the button by Tab.
     button->setFocusPolicy(Qt::TabFocus);
+    button->setAutoDefault(true);  // Return presses it, as Space does
     button->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     return button;
 }

@@ -24,7 +24,9 @@ std::vector<QWidget*> SidebarView::focusStops() const {
     }
     if (m_banner->isVisible()) {
         for (QAbstractButton* button : m_banner->findChildren<QAbstractButton*>()) {
-            stops.push_back(button);
+            if (button->isVisibleTo(m_banner)) {
+                stops.push_back(button);
+            }
         }
     }
     const auto rowsBefore = [this](const QWidget* list) {

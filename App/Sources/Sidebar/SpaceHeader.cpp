@@ -2,6 +2,7 @@
 
 #include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QToolButton>
 
@@ -88,6 +89,11 @@ void SpaceHeader::beginEditing(const QString& draft) {
     m_field->setText(draft);
     m_field->selectAll();
     updateVisibility();
+    // A panel still waiting for the keyboard gives it to the field once it comes, rather than
+    // to its first row.
+    if (!isActiveWindow()) {
+        m_field->setFocus(Qt::OtherFocusReason);
+    }
     // One turn later: window activations that were already under way (a menu closing) would
     // take the focus off the field again, and that would end the edit at once.
     QPointer<SpaceNameField> field(m_field);
@@ -135,11 +141,23 @@ void SpaceHeader::focusMenuButton(Qt::FocusReason reason) {
 }
 
 bool SpaceHeader::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_menuButton) {
+        return QWidget::eventFilter(watched, event);
+    }
     // Its own menu taking the keyboard does not count: the focus comes back when it closes.
-    if (watched == m_menuButton && event->type() == QEvent::FocusOut
+    if (event->type() == QEvent::FocusOut
         && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
         m_menuFocused = false;
         updateVisibility();
+    }
+    // Return opens the menu as Space does, as on the rows.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && style::isPressKey(*key)
+            && !key->isAutoRepeat()) {
+            m_menuButton->click();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
