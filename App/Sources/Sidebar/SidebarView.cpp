@@ -17,6 +17,24 @@
 #include "TabRow.h"
 
 namespace vorn::app {
+namespace {
+
+// A section's list of rows: a list to assistive tools, named as the section's header says.
+QWidget* makeList(const QString& name, const QString& identifier, QWidget* parent) {
+    auto* list = new QWidget(parent);
+    // The role first: naming it already makes its interface.
+    setAccessibleRole(*list, QAccessible::List);
+    list->setObjectName(identifier);
+    list->setAccessibleName(name);
+    auto* rows = new QVBoxLayout(list);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(10);
+    // Empty, it would add its spacing to the section's.
+    list->hide();
+    return list;
+}
+
+}  // namespace
 
 SidebarView::SidebarView(std::shared_ptr<SidebarModel> model,
                          std::function<void()> requestKeyFocus,
@@ -49,25 +67,6 @@ void SidebarView::detach() {
     m_subscription.reset();
     m_model.reset();
 }
-
-namespace {
-
-// A section's list of rows: a list to assistive tools, named as the section's header says.
-QWidget* makeList(const QString& name, const QString& identifier, QWidget* parent) {
-    auto* list = new QWidget(parent);
-    // The role first: naming it already makes its interface.
-    setAccessibleRole(*list, QAccessible::List);
-    list->setObjectName(identifier);
-    list->setAccessibleName(name);
-    auto* rows = new QVBoxLayout(list);
-    rows->setContentsMargins(0, 0, 0, 0);
-    rows->setSpacing(10);
-    // Empty, it would add its spacing to the section's.
-    list->hide();
-    return list;
-}
-
-}  // namespace
 
 void SidebarView::buildLayout() {
     auto* outer = new QVBoxLayout(this);
@@ -216,9 +215,9 @@ void SidebarView::arrangeSection(QWidget& list, const std::vector<TabRow*>& rows
     for (int index = 0; index < static_cast<int>(rows.size()); ++index) {
         TabRow* row = rows[static_cast<std::size_t>(index)];
         if (row->parentWidget() != &list) {
-            // New, or from another section (a Recent tab just pinned): the same row goes, so
-            // its hover state goes with it. Taking it out of its old list drops its focus,
-            // which the rebuild gives back.
+            // New, or from another section (a Recent tab just pinned): the same row moves.
+            // Taking it out of its old list drops its keyboard focus, which the rebuild gives
+            // back.
             row->setParent(&list);
             layout->insertWidget(index, row);
             row->show();
