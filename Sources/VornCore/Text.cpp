@@ -198,4 +198,18 @@ bool cutToLength(std::string& utf8, std::size_t maxBytes) {
     return true;
 }
 
+std::optional<int> decimalValue(std::string_view text, std::size_t at, std::size_t count) {
+    if (at > text.size() || count > text.size() - at) {
+        return std::nullopt;
+    }
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
 }  // namespace vorn::text

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,10 @@ bool cutToLength(std::string& utf8, std::size_t maxBytes = longestKeptText);
 
 // The value of one ASCII hexadecimal digit of either case, or -1 for any other character.
 int hexDigitValue(char c);
+
+// The value of the `count` ASCII decimal digits at `at` (such as the year of a date), or none
+// when the text is shorter or one of them is no digit.
+std::optional<int> decimalValue(std::string_view text, std::size_t at, std::size_t count);
 
 // The longest start of the UTF-8 text that has at most maxBytes bytes and ends on a character
 // boundary: a character is never cut in two.

@@ -1,3 +1,5 @@
+#include <QAccessible>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -105,6 +107,28 @@ private Q_SLOTS:
         picker.finish(RebindChoice::openNew());
         QCOMPARE(answers,
                  std::vector<std::string>({"second cancel", "first pick 11", "third openNew"}));
+    }
+
+    void aDialogWhoseKeyboardStartsOnTheFirstChoice() {
+        RebindPicker picker;
+        std::vector<std::string> answers;
+        const auto record =
+            RebindCompletion([&](RebindChoice c) { answers.push_back(describe(c)); });
+        picker.present(request(), record);
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(picker.window());
+        QCOMPARE(window->role(), QAccessible::Dialog);
+        QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Window not found"));
+        QVERIFY(window->text(QAccessible::Description).contains("Plan & Budget"));
+        QVERIFY(QTest::qWaitForWindowActive(picker.window()));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("vorn.rebind.row.11"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(answers, std::vector<std::string>({"pick 11"}));
+
+        // Without candidates the keyboard starts on "Open New Window".
+        picker.present(RebindRequest("Notes", "Plan", {}), record);
+        QVERIFY(QTest::qWaitForWindowActive(picker.window()));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("vorn.rebind.openNew"));
+        picker.finish(RebindChoice::cancel());
     }
 
     void rowsShowTitlesAsPlainTextWithTheirSize() {

@@ -1,3 +1,5 @@
+#include <QAccessible>
+#include <QApplication>
 #include <QPushButton>
 #include <QtTest>
 
@@ -74,6 +76,24 @@ private Q_SLOTS:
         second->click();  // late: nothing left to answer
         QCOMPARE(c.answers, Answers({"picked 2"}));
         QVERIFY(c.chooser.window() == nullptr);
+    }
+
+    void aDialogWhoseKeyboardStartsOnTheFirstDisplay() {
+        Chooser c;
+        c.connect(2, 5);
+        c.choose();
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(c.chooser.window());
+        QCOMPARE(window->role(), QAccessible::Dialog);
+        QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Choose a display for Vorn"));
+        QVERIFY(QTest::qWaitForWindowActive(c.chooser.window()));
+        QCOMPARE(QApplication::focusWidget(), c.row(1));
+
+        // The list is made again; the keyboard stays on its display, and Return picks it.
+        c.row(2)->setFocus();
+        c.connect(3, 6);
+        QCOMPARE(c.chooser.window()->focusWidget(), c.row(2));
+        QTest::keyClick(c.row(2), Qt::Key_Return);
+        QCOMPARE(c.answers, Answers({"picked 2"}));
     }
 
     void atStartUpTheLastDisplayLeftIsTaken() {

@@ -25,6 +25,7 @@
 #include "ScreenEvents.h"
 #include "SidebarView.h"
 #include "Store.h"
+#include "TabRow.h"
 #include "TempDir.h"
 #include "X11PlatformBackend.h"
 #include "XvfbSession.h"
@@ -316,6 +317,38 @@ private Q_SLOTS:
         QCOMPARE(theSession->activeWindow(), active);
     }
 
+    void theKeyboardComesInOnTheActiveRowAndGoesBack() {
+        const xcb_window_t active = theSession->activeWindow();
+        auto* panel = findWidget(QStringLiteral("vorn.sidebar.window"));
+        QVERIFY(panel);
+        const auto activeRow = [&]() -> TabRow* {
+            for (TabRow* row : panel->findChildren<TabRow*>()) {
+                if (row->isActive() && row->isVisible()) {
+                    return row;
+                }
+            }
+            return nullptr;
+        };
+        QTRY_VERIFY(activeRow() != nullptr);
+        TabRow* row = activeRow();
+
+        // As a second start asks.
+        m_app->showSidebar();
+        QTRY_COMPARE(theSession->activeWindow(), static_cast<xcb_window_t>(panel->winId()));
+        QTRY_VERIFY(row->hasFocus());
+
+        // The Menu key opens the row's menu; Escape closes it and the row keeps the keyboard.
+        QVERIFY(theSession->run({"xdotool", "key", "Menu"}));
+        QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr);
+        QVERIFY(theSession->run({"xdotool", "key", "Escape"}));
+        QTRY_VERIFY(QApplication::activePopupWidget() == nullptr && row->hasFocus());
+
+        QVERIFY(theSession->run({"xdotool", "key", "Tab"}));
+        QTRY_VERIFY(!row->hasFocus() && panel->isAncestorOf(QApplication::focusWidget()));
+        QVERIFY(theSession->run({"xdotool", "key", "Escape"}));
+        QTRY_COMPARE(theSession->activeWindow(), active);
+    }
+
     void withoutATrayTheHeaderMenuHoldsTheStatusItems() {
         auto* button = findWidget(QStringLiteral("vorn.space.header.menu"));
         QVERIFY(m_app->menuBar()->isTrayAvailable());
@@ -413,6 +446,7 @@ private Q_SLOTS:
         QVERIFY(theSession->waitFor([&] { return !panel().has_value(); }));
         const std::string saved = test::readText(data / "state.json");
 
+        const xcb_window_t active = theSession->activeWindow();
         const std::string secondLog = (data / "second.log").string();
         const auto second = start(secondLog);
         QVERIFY(second.has_value());
@@ -426,6 +460,11 @@ private Q_SLOTS:
         QCOMPARE(std::count(said.begin(), said.end(), '\n'), 1L);
         QVERIFY(theSession->waitFor([&] { return panel().has_value(); }));
         QCOMPARE(test::readText(data / "state.json"), saved);
+        // The keyboard came with it (a key bound to `vorn` brings the sidebar forward), and
+        // Escape hands it back.
+        QVERIFY(theSession->waitFor([&] { return theSession->activeWindow() == *panel(); }));
+        QVERIFY(theSession->run({"xdotool", "key", "Escape"}));
+        QVERIFY(theSession->waitFor([&] { return theSession->activeWindow() == active; }));
         theSession->stop(*first);
     }
 

@@ -35,6 +35,15 @@ protected:
             return e.name == name && (!pid || (e.application && e.application->pid == *pid));
         }));
     }
+    // The window the last activation named; none before the first.
+    std::optional<std::uint32_t> lastActivated() const {
+        for (auto e = events.rbegin(); e != events.rend(); ++e) {
+            if (e->name == WorkspaceNotification::didActivateApplication) {
+                return e->window;
+            }
+        }
+        return std::nullopt;
+    }
     void writeEntry(const std::string& file, const std::string& body) {
         test::writeText(applications / file, "[Desktop Entry]\nType=Application\n" + body);
     }
@@ -55,7 +64,7 @@ TEST_F(X11WorkspaceTest, NotifiesOfLaunchesActivationsTerminationsAndDesktopSwit
     ASSERT_TRUE(b);
     EXPECT_TRUE(runUntil([&] {
         return count(WorkspaceNotification::didLaunchApplication, b->pid) == 1
-               && count(WorkspaceNotification::didActivateApplication, b->pid) == 1;
+               && count(WorkspaceNotification::didActivateApplication, b->pid) >= 1;
     }));
     const auto launched = std::find_if(events.begin(), events.end(), [&](auto& e) {
         return e.name == WorkspaceNotification::didLaunchApplication
@@ -66,17 +75,21 @@ TEST_F(X11WorkspaceTest, NotifiesOfLaunchesActivationsTerminationsAndDesktopSwit
 
     // Focus moving between two windows of one process is an activation too; every activation
     // names the window.
+    // The focus passed over both new windows, in one activation or two, depending on when the
+    // backend looked: count from the moment it has seen the second one active.
     ASSERT_TRUE(session.waitFor([&] { return session.activeWindow() == b->windows[1]; }));
+    ASSERT_TRUE(runUntil([&] { return lastActivated() == b->windows[1]; }));
+    const std::size_t ofB = count(WorkspaceNotification::didActivateApplication, b->pid);
     ASSERT_TRUE(session.run({"wmctrl", "-i", "-a", hexID(b->windows[0])}));
     EXPECT_TRUE(runUntil(
-        [&] { return count(WorkspaceNotification::didActivateApplication, b->pid) == 2; }));
+        [&] { return count(WorkspaceNotification::didActivateApplication, b->pid) == ofB + 1; }));
     EXPECT_EQ(events.back().window, b->windows[0]);
     const std::size_t ofA = count(WorkspaceNotification::didActivateApplication, a->pid);
     ASSERT_TRUE(session.run({"wmctrl", "-i", "-a", hexID(a->windows[0])}));
     EXPECT_TRUE(runUntil(
         [&] { return count(WorkspaceNotification::didActivateApplication, a->pid) == ofA + 1; }));
     EXPECT_EQ(events.back().window, a->windows[0]);
-    EXPECT_EQ(count(WorkspaceNotification::didActivateApplication, b->pid), 2u);
+    EXPECT_EQ(count(WorkspaceNotification::didActivateApplication, b->pid), ofB + 1);
 
     // A process that closes one of two windows still runs; closing the last ends it.
     ASSERT_TRUE(session.run({"wmctrl", "-i", "-c", hexID(b->windows[0])}));

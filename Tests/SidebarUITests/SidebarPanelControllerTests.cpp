@@ -1,5 +1,6 @@
 #include <map>
 
+#include <QAccessible>
 #include <QtTest>
 
 #include "SidebarModelHarness.h"
@@ -32,6 +33,19 @@ public:
     }
     std::optional<QRect> fallbackVisibleArea() const override { return visibleArea(mainID); }
 };
+
+// The accessible names under the interface, itself included, that read like identifiers.
+QStringList identifierNames(QAccessibleInterface* accessible) {
+    QStringList found;
+    const QString name = accessible->text(QAccessible::Name);
+    if (name.startsWith(QStringLiteral("vorn."))) {
+        found << name;
+    }
+    for (int i = 0; i < accessible->childCount(); ++i) {
+        found << identifierNames(accessible->child(i));
+    }
+    return found;
+}
 
 }  // namespace
 
@@ -112,6 +126,11 @@ private Q_SLOTS:
         QVERIFY(flags.testFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                                 | Qt::WindowDoesNotAcceptFocus));
         QVERIFY(panel.testAttribute(Qt::WA_ShowWithoutActivating));
+        // Assistive tools read a window named by its title; identifiers stay object names.
+        QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&panel);
+        QCOMPARE(window->role(), QAccessible::Window);
+        QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Vorn"));
+        QCOMPARE(identifierNames(window), QStringList());
 
         // The offscreen platform activates every window it shows, so whether the active window
         // stays is checked on a real X server with a window manager, not here.

@@ -53,7 +53,6 @@ int showAlert(const AlertContent& alert) {
     QMessageBox box;
     box.setWindowTitle(QStringLiteral("Vorn"));
     box.setObjectName(alert.identifier);
-    box.setAccessibleName(alert.identifier);
     box.setIcon(alert.icon);
     box.setTextFormat(Qt::PlainText);
     box.setText(alert.message);

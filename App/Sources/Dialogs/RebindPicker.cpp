@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "AccessibleActions.h"
 #include "AppIcons.h"
 #include "ElidedLabel.h"
 #include "SafeNumbers.h"
@@ -90,6 +91,8 @@ QPushButton* candidateRow(const WindowInfo& candidate) {
     // Button texts would take "&" as a mnemonic; the texts are labels inside the button.
     auto* row = new QPushButton;
     row->setObjectName(QStringLiteral("vorn.rebind.row.%1").arg(candidate.windowID.raw));
+    // Return picks the focused window, as a click does.
+    row->setAutoDefault(true);
     row->setAccessibleName(title);
     row->setAccessibleDescription(secondaryHint(candidate));
 
@@ -148,20 +151,26 @@ void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
         }
     };
     auto* window = new RebindWindow([answer] { answer(RebindChoice::cancel()); });
+    // The role first: a title already makes the window's interface. Assistive tools read the
+    // heading as its name and the message as its description; every window is titled "Vorn".
+    setAccessibleRole(*window, QAccessible::Dialog);
+    const QString heading = QStringLiteral("Window not found");
+    const QString text = QStringLiteral(
+                             "\u201C%1\u201D isn\u2019t open anymore. Choose a %2 "
+                             "window to use, or open a new one:")
+                             .arg(QString::fromStdString(request.lastTitle()),
+                                  QString::fromStdString(request.appName()));
     window->setWindowTitle(QStringLiteral("Vorn"));
     window->setObjectName(QStringLiteral("vorn.rebind.window"));
-    window->setAccessibleName(window->objectName());
+    window->setAccessibleName(heading);
+    window->setAccessibleDescription(text);
     window->setFixedWidth(380);
 
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(plainLabel(QStringLiteral("Window not found"), 15, true));
-    auto* message = plainLabel(QStringLiteral("\u201C%1\u201D isn\u2019t open anymore. Choose a %2 "
-                                              "window to use, or open a new one:")
-                                   .arg(QString::fromStdString(request.lastTitle()),
-                                        QString::fromStdString(request.appName())),
-                               12, false, true);
+    layout->addWidget(plainLabel(heading, 15, true));
+    auto* message = plainLabel(text, 12, false, true);
     message->setWordWrap(true);
     layout->addWidget(message);
 
@@ -169,11 +178,15 @@ void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
     list->setObjectName(QStringLiteral("vorn.rebind.list"));
     auto* rows = new QVBoxLayout(list);
     rows->setSpacing(8);
+    QPushButton* firstChoice = nullptr;
     for (const WindowInfo& candidate : request.candidates()) {
         QPushButton* row = candidateRow(candidate);
         QObject::connect(row, &QPushButton::clicked, row,
                          [answer, id = candidate.windowID] { answer(RebindChoice::pick(id)); });
         rows->addWidget(row);
+        if (firstChoice == nullptr) {
+            firstChoice = row;
+        }
     }
     auto* scroll = new QScrollArea;
     scroll->setWidget(list);
@@ -185,10 +198,12 @@ void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
     auto* buttons = new QHBoxLayout;
     auto* openNew = new QPushButton(QStringLiteral("Open New Window"));
     openNew->setObjectName(QStringLiteral("vorn.rebind.openNew"));
+    openNew->setAutoDefault(true);
     QObject::connect(openNew, &QPushButton::clicked, openNew,
                      [answer] { answer(RebindChoice::openNew()); });
     auto* cancel = new QPushButton(QStringLiteral("Cancel"));
     cancel->setObjectName(QStringLiteral("vorn.rebind.cancel"));
+    cancel->setAutoDefault(true);
     QObject::connect(cancel, &QPushButton::clicked, cancel,
                      [answer] { answer(RebindChoice::cancel()); });
     buttons->addWidget(openNew);
@@ -202,6 +217,8 @@ void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
+    // The keyboard starts on the first choice, so that Return takes it.
+    (firstChoice != nullptr ? firstChoice : openNew)->setFocus(Qt::OtherFocusReason);
     m_window = window;
     window->show();
     window->raise();

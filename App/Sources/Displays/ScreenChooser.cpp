@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QLayout>
+#include <QPushButton>
 #include <QScreen>
 
 #include "ScreenChooserView.h"
@@ -56,7 +57,12 @@ void ScreenChooser::showOptions(const std::vector<DisplayOption>& options) {
             self->pick(id);
         }
     });
+    // The keyboard stays on its display when the list is made again, else starts on the first.
+    QString focused;
     if (m_view) {
+        if (QWidget* row = m_view->focusWidget()) {
+            focused = row->objectName();
+        }
         m_view->hide();
         m_view->deleteLater();
     }
@@ -65,6 +71,14 @@ void ScreenChooser::showOptions(const std::vector<DisplayOption>& options) {
     // A child added to a shown window stays hidden until shown itself.
     view->show();
     m_window->adjustSize();
+    const QList<QPushButton*> rows = view->findChildren<QPushButton*>();
+    auto* row = focused.isEmpty() ? nullptr : view->findChild<QPushButton*>(focused);
+    if (row == nullptr && !rows.isEmpty()) {
+        row = rows.front();
+    }
+    if (row != nullptr) {
+        row->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void ScreenChooser::pick(std::uint32_t displayID) {

@@ -7,10 +7,21 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "AccessibleActions.h"
+
 namespace vorn::app {
 namespace {
 
 constexpr int viewWidth = 360;
+
+QString heading() {
+    return QStringLiteral("Choose a display for Vorn");
+}
+
+QString explanation() {
+    return QStringLiteral(
+        "The sidebar opens on the display you pick and stays on its current Space.");
+}
 
 QLabel* makeLabel(const QString& text, int pointSize, bool medium, bool secondary) {
     auto* label = new QLabel(text);
@@ -52,6 +63,8 @@ QPushButton* makeRow(const DisplayOption& option, std::function<void(std::uint32
 
     auto* row = new QPushButton;
     row->setObjectName(QStringLiteral("vorn.chooser.display.%1").arg(option.id));
+    // Return picks the focused display, as a click does.
+    row->setAutoDefault(true);
     row->setAccessibleName(name);
     row->setAccessibleDescription(QStringLiteral("%1x%2").arg(option.width).arg(option.height));
 
@@ -82,9 +95,13 @@ ChooserWindow::ChooserWindow()
     : QWidget(
         nullptr,
         Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint) {
+    // The role first: a title already makes the window's interface. Assistive tools read the
+    // question as its name; every window of the program is titled "Vorn".
+    setAccessibleRole(*this, QAccessible::Dialog);
     setWindowTitle(QStringLiteral("Vorn"));
     setObjectName(QStringLiteral("vorn.chooser.window"));
-    setAccessibleName(objectName());
+    setAccessibleName(heading());
+    setAccessibleDescription(explanation());
     setLayout(new QVBoxLayout);
     layout()->setContentsMargins(0, 0, 0, 0);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -101,12 +118,10 @@ QWidget* makeChooserView(const std::vector<DisplayOption>& options,
     auto* layout = new QVBoxLayout(view);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(makeLabel(QStringLiteral("Choose a display for Vorn"), 15, true, false));
-    auto* explanation = makeLabel(
-        QStringLiteral("The sidebar opens on the display you pick and stays on its current Space."),
-        12, false, true);
-    explanation->setWordWrap(true);
-    layout->addWidget(explanation);
+    layout->addWidget(makeLabel(heading(), 15, true, false));
+    auto* explaining = makeLabel(explanation(), 12, false, true);
+    explaining->setWordWrap(true);
+    layout->addWidget(explaining);
     auto* list = new QVBoxLayout;
     list->setSpacing(8);
     for (const DisplayOption& option : options) {

@@ -11,7 +11,8 @@
 namespace vorn::app {
 
 // The chooser's window: titled "Vorn" without a close button. It can only be left by picking a
-// display, so closing it (some window managers add a close button anyway) is refused.
+// display, so closing it (some window managers add a close button anyway) is refused. Assistive
+// tools see a dialog named by its question.
 class ChooserWindow final : public QWidget {
     Q_OBJECT
 

@@ -24,7 +24,7 @@ namespace {
 std::unique_ptr<QTextEdit> makeMessageView() {
     auto view = std::make_unique<QTextEdit>();
     view->setObjectName(QString::fromLatin1(FeedbackController::messageIdentifier));
-    view->setAccessibleName(QString::fromLatin1(FeedbackController::messageIdentifier));
+    view->setAccessibleName(QStringLiteral("Message"));
     view->setAcceptRichText(false);
     view->setFixedSize(320, 120);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

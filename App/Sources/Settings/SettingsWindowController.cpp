@@ -80,7 +80,6 @@ QWidget* SettingsWindowController::build() {
                                             | Qt::CustomizeWindowHint);
     window->setWindowTitle(QStringLiteral("Vorn Settings"));
     window->setObjectName(QStringLiteral("vorn.settings.window"));
-    window->setAccessibleName(window->objectName());
 
     // One section after the other; a new setting is one more section here.
     auto* sections = new QVBoxLayout(window);

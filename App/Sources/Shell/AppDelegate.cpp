@@ -195,6 +195,9 @@ void AppDelegate::showSidebar() {
         return;
     }
     m_controller->orderFront();
+    // Another start is how a user brings the sidebar forward from the keyboard (a key bound to
+    // the command): the keyboard goes with it.
+    m_controller->takeKeyFocus();
 }
 
 void AppDelegate::placeStatusItems() {

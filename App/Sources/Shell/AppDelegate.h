@@ -44,7 +44,8 @@ public:
     void bootstrap();
     // The Accessibility permission may have changed.
     void handleAXTrustChanged();
-    // Brings the sidebar panel forward, as another start of the program asks.
+    // Brings the sidebar panel forward with the keyboard focus on its active row, as another
+    // start of the program asks.
     void showSidebar();
     // The user's "Move to Display": rebuilds the sidebar on that display; refused (logged) for
     // the current display and one that is not connected.

@@ -13,6 +13,7 @@ public:
     bool isVisible() const override { return m_controller.isVisible(); }
     void orderFront() override { m_controller.show(); }
     void orderOut() override { m_controller.hide(); }
+    void takeKeyFocus() override { m_controller.takeKeyFocus(); }
     void repositionFlushLeft() override { m_controller.repositionFlushLeft(); }
     // The controller lets its widgets go in a later turn when it is released.
     void close() override { m_controller.hide(); }

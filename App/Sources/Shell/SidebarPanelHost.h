@@ -22,6 +22,9 @@ public:
     virtual void orderOut() = 0;
     // Lays the panel flush on its display's visible area again.
     virtual void repositionFlushLeft() = 0;
+    // Gives the shown panel the keyboard focus on its active row, until Escape hands it back to
+    // the window that had it. A panel that takes no keyboard ignores it.
+    virtual void takeKeyFocus() {}
     // Closes the panel before it is released; safe inside one of its own signals.
     virtual void close() = 0;
     // Shows the status-bar menu's items in the panel's own menu, while no tray shows them; no

@@ -1,10 +1,14 @@
 #include "AccessibleActions.h"
 
 #include <QAccessibleWidget>
+#include <QVariant>
 #include <QWidget>
 
 namespace vorn::app {
 namespace {
+
+// The dynamic property that carries a role given by setAccessibleRole().
+constexpr char roleProperty[] = "vornAccessibleRole";
 
 class ActionsAccessible final : public QAccessibleWidget {
 public:
@@ -21,7 +25,7 @@ public:
 
     QAccessible::State state() const override {
         QAccessible::State result = QAccessibleWidget::state();
-        result.selected = m_actions.accessibleSelected();
+        m_actions.addAccessibleStates(result);
         return result;
     }
 
@@ -46,6 +50,10 @@ QAccessibleInterface* makeInterface(const QString&, QObject* object) {
     if (auto* actions = dynamic_cast<AccessibleActions*>(widget)) {
         return new ActionsAccessible(widget, *actions);
     }
+    const QVariant role = widget->property(roleProperty);
+    if (role.isValid()) {
+        return new QAccessibleWidget(widget, static_cast<QAccessible::Role>(role.toInt()));
+    }
     return nullptr;
 }
 
@@ -57,6 +65,11 @@ void installAccessibleActions() {
         return true;
     }();
     (void)installed;
+}
+
+void setAccessibleRole(QWidget& widget, QAccessible::Role role) {
+    installAccessibleActions();
+    widget.setProperty(roleProperty, static_cast<int>(role));
 }
 
 }  // namespace vorn::app

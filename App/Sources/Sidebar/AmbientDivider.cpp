@@ -1,6 +1,8 @@
 #include "AmbientDivider.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -31,7 +33,8 @@ AmbientCollapseToggle::AmbientCollapseToggle(QWidget* parent)
     : QWidget(parent) {
     installAccessibleActions();
     setObjectName(QStringLiteral("vorn.ambient.collapseToggle"));
-    setFocusPolicy(Qt::NoFocus);
+    // Never by a click, so that the window the user works in keeps the keyboard.
+    setFocusPolicy(Qt::TabFocus);
     refreshLook();
 }
 
@@ -40,6 +43,10 @@ void AmbientCollapseToggle::setCollapsed(bool collapsed) {
         m_collapsed = collapsed;
         refreshLook();
         updateGeometry();
+        QAccessible::State changed;
+        changed.expanded = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
     }
 }
 
@@ -78,6 +85,11 @@ QString AmbientCollapseToggle::accessibleValue() const {
     return m_collapsed ? QStringLiteral("Collapsed") : QStringLiteral("Expanded");
 }
 
+void AmbientCollapseToggle::addAccessibleStates(QAccessible::State& state) const {
+    state.expandable = true;
+    state.expanded = !m_collapsed;
+}
+
 void AmbientCollapseToggle::paintEvent(QPaintEvent*) {
     if (!isShown()) {
         return;
@@ -92,6 +104,38 @@ void AmbientCollapseToggle::paintEvent(QPaintEvent*) {
     painter.setPen(color);
     painter.drawText(rect().adjusted(chevronSize + toggleSpacing, 0, 0, 0),
                      Qt::AlignVCenter | Qt::AlignLeft, toggleText(m_collapsed));
+    if (hasFocus()) {
+        style::drawFocusRing(painter, QRectF(rect()), palette(), 4);
+    }
+}
+
+void AmbientCollapseToggle::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    refreshLook();
+}
+
+void AmbientCollapseToggle::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    refreshLook();
+}
+
+void AmbientCollapseToggle::keyPressEvent(QKeyEvent* event) {
+    if (style::isPressKey(*event) && !event->isAutoRepeat()) {
+        event->accept();
+        if (m_action) {
+            m_action();
+        }
+        return;
+    }
+    if (style::isMenuKey(*event)) {
+        // The divider's menu, as the Menu key gives it.
+        event->accept();
+        const QPoint at = rect().center();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at));
+        QCoreApplication::sendEvent(this, &menu);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void AmbientCollapseToggle::enterEvent(QEnterEvent*) {
@@ -190,7 +234,11 @@ void AmbientDivider::resizeEvent(QResizeEvent*) {
 
 void AmbientDivider::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
-    makeContextMenu()->popup(event->globalPos());
+    QMenu* menu = makeContextMenu();
+    menu->popup(event->globalPos());
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        menu->setActiveAction(menu->actions().value(0));
+    }
 }
 
 void AmbientDivider::placeToggle() {

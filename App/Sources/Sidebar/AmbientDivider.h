@@ -11,7 +11,8 @@ class QMenu;
 namespace vorn::app {
 
 // The "Expand"/"Collapse" control of the ambient list. Visible and clickable only while revealed
-// (the pointer is over the sidebar) or hovered; otherwise the pointer passes through it.
+// (the pointer is over the sidebar), hovered or focused; otherwise the pointer passes through
+// it. The keyboard reaches it by Tab; Return or Space press it.
 class AmbientCollapseToggle final : public QWidget, public AccessibleActions {
     Q_OBJECT
 
@@ -24,7 +25,7 @@ public:
     bool isRevealed() const { return m_revealed; }
     bool isHovered() const { return m_hovered; }
     // Drawn and taking the pointer.
-    bool isShown() const { return m_revealed || m_hovered; }
+    bool isShown() const { return m_revealed || m_hovered || hasFocus(); }
     void setAction(std::function<void()> action) { m_action = std::move(action); }
 
     QSize sizeHint() const override;
@@ -32,9 +33,13 @@ public:
     QStringList accessibleActionNames() const override;
     void runAccessibleAction(const QString& name) override;
     QString accessibleValue() const override;
+    void addAccessibleStates(QAccessible::State& state) const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

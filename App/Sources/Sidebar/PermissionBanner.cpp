@@ -29,8 +29,10 @@ QPushButton* button(const QString& title, const QString& identifier, QWidget* pa
     auto* button = new QPushButton(title, parent);
     button->setObjectName(identifier);
     button->setFont(style::font(11));
-    // Clicking the banner must leave the keyboard focus in the window the user works in.
-    button->setFocusPolicy(Qt::NoFocus);
+    // Clicking the banner must leave the keyboard focus in the window the user works in; the
+    // keyboard reaches the button by Tab.
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setAutoDefault(true);  // Return presses it, as Space does
     button->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     return button;
 }

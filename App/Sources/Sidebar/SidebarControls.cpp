@@ -116,7 +116,12 @@ void SidebarView::openHeaderMenu() {
         }
     });
     const QToolButton& button = m_header->menuButton();
+    // Opened from the keyboard: its first item is chosen, so that Return takes it.
+    const bool fromKeyboard = button.hasFocus();
     menu->popup(button.mapToGlobal(QPoint(0, button.height())));
+    if (fromKeyboard) {
+        menu->setActiveAction(menu->actions().value(0));
+    }
 }
 
 void SidebarView::fillHeaderMenu(QMenu& menu) {
@@ -237,7 +242,11 @@ void SidebarView::openSwitcher() {
     }
     // Above the button: the bar sits at the bottom of the display.
     const QAbstractButton& button = m_spaceBar->switcher();
+    const bool fromKeyboard = button.hasFocus();
     menu->popup(button.mapToGlobal(QPoint(0, -menu->sizeHint().height())));
+    if (fromKeyboard) {
+        menu->setActiveAction(menu->actions().value(0));
+    }
 }
 
 void SidebarView::addSpace() {

@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <QWindow>
 
+#include "AccessibleActions.h"
 #include "PanelWindowHints.h"
 #include "SidebarStyle.h"
 
@@ -27,10 +28,12 @@ SidebarPanel::SidebarPanel(bool translucent)
               Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
                   | Qt::WindowDoesNotAcceptFocus)
     , m_translucent(translucent) {
+    // The role first: a title already makes the window's interface.
+    setAccessibleRole(*this, QAccessible::Window);
     const QString identifier = QStringLiteral("vorn.sidebar.window");
     setObjectName(identifier);
     setWindowRole(identifier);
-    setAccessibleName(identifier);
+    // Assistive tools name it by its title.
     setWindowTitle(QStringLiteral("Vorn"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     if (m_translucent) {

@@ -101,6 +101,12 @@ void SidebarPanelController::requestKeyFocus() {
     m_panel->allowKeyFocus();
 }
 
+void SidebarPanelController::takeKeyFocus() {
+    // The row first: the panel's activation then lands on it.
+    m_view->focusActiveRow();
+    m_panel->allowKeyFocus();
+}
+
 QRect SidebarPanelController::frame(const QRect& visibleArea, SidebarSide side) {
     const int nearEdge = side == SidebarSide::left
                              ? visibleArea.x()

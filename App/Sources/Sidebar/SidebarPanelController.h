@@ -48,6 +48,9 @@ public:
     void repositionFlushLeft();
     // Lets the panel take the keyboard focus, for typing into a field of the sidebar.
     void requestKeyFocus();
+    // Gives the panel the keyboard focus on its active row, for a user who brings the sidebar
+    // forward from the keyboard; Escape hands it back to the window that had it.
+    void takeKeyFocus();
 
     SidebarPanel& panel() const;
     SidebarView& view() const;

@@ -20,6 +20,20 @@ bool sameWindow(const WindowInfo& a, const WindowInfo& b) {
            && a.docPath == b.docPath;
 }
 
+// What the row's look says in words: the application, where the row stands and, for a tab,
+// whether its window is gone ("XTerm, pinned, window closed").
+QString describe(const std::string& appName, const QString& place, bool windowClosed) {
+    QStringList parts;
+    if (!appName.empty()) {
+        parts << text(appName);
+    }
+    parts << place;
+    if (windowClosed) {
+        parts << QStringLiteral("window closed");
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
 }  // namespace
 
 bool SidebarView::unchanged(const TabRow* row, const SpaceTab& tab, bool active) const {
@@ -43,9 +57,10 @@ bool SidebarView::unchanged(const TabRow* row, const WindowInfo& window, bool ac
 TabRow* SidebarView::reuse(TabRow* existing, const std::string& bundleId) {
     TabRow* row = existing;
     if (row == nullptr) {
-        row = new TabRow(m_list->parentWidget());
-        // Shown now: a layout would show a new child only in the next turn.
-        row->show();
+        // Placed into its section's list, and shown, once the rebuild knows the order.
+        row = new TabRow;
+        // The arrows move between rows.
+        row->installEventFilter(this);
     }
     if (existing == nullptr || row->iconKey() != text(bundleId)) {
         auto icon = m_icons.find(bundleId);
@@ -75,6 +90,9 @@ TabRow* SidebarView::tabRow(TabRow* existing,
     row->setActive(active);
     row->setReopenable(!tab.boundWindowID);
     row->setDimmed(false);
+    row->setAccessibleDescription(describe(
+        tab.app.name, tab.isClaimed() ? QStringLiteral("recent") : QStringLiteral("pinned"),
+        !tab.boundWindowID));
     // Each action hands the model the tab as it was when the row was built; the model looks it
     // up again by id.
     row->setPrimaryAction(
@@ -106,6 +124,7 @@ TabRow* SidebarView::ambientRow(TabRow* existing,
     row->setActive(active);
     row->setReopenable(false);
     row->setDimmed(true);
+    row->setAccessibleDescription(describe(window.app.name, QStringLiteral("other window"), false));
     row->setPrimaryAction(
         [this, window] { perform([window](SidebarModel& model) { model.activate(window); }); });
     row->setActions({{QStringLiteral("Pin"), QStringLiteral("vorn.menu.pin"), [this, window] {

@@ -1,6 +1,7 @@
 #include "SidebarStyle.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 
@@ -49,6 +50,27 @@ QFont font(qreal pixelSize, QFont::Weight weight) {
     result.setPixelSize(qRound(pixelSize));
     result.setWeight(weight);
     return result;
+}
+
+void drawFocusRing(QPainter& painter, const QRectF& rect, const QPalette& palette, qreal radius) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(1.0);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(palette.color(QPalette::Highlight), 2));
+    painter.drawRoundedRect(rect.adjusted(1, 1, -1, -1), radius, radius);
+    painter.restore();
+}
+
+bool isPressKey(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    return modifiers == Qt::NoModifier
+           && (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter
+               || event.key() == Qt::Key_Space);
+}
+
+bool isMenuKey(const QKeyEvent& event) {
+    return event.key() == Qt::Key_F10 && event.modifiers() == Qt::ShiftModifier;
 }
 
 QLabel* makeCaption(const QString& text, const QString& identifier, QWidget* parent) {

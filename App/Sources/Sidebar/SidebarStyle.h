@@ -6,7 +6,9 @@
 #include <QString>
 #include <QWidget>
 
+class QKeyEvent;
 class QLabel;
+class QPainter;
 
 namespace vorn::app::style {
 
@@ -27,6 +29,15 @@ QColor panelBackground(const QPalette& palette, bool translucent);
 
 // The interface font at a size in device-independent pixels (the sidebar is laid out in those).
 QFont font(qreal pixelSize, QFont::Weight weight = QFont::Normal);
+
+// The outline that shows which control has the keyboard focus, inside the rectangle.
+void drawFocusRing(QPainter& painter, const QRectF& rect, const QPalette& palette, qreal radius);
+
+// Return, Enter or Space without modifiers: the keys that press the focused control.
+bool isPressKey(const QKeyEvent& event);
+// Shift+F10, which opens the focused control's context menu. The Menu key needs no handling:
+// the platform turns it into a context-menu event of the keyboard itself.
+bool isMenuKey(const QKeyEvent& event);
 
 // A one-line caption (section label or hint) as plain text, 11 pixels, tertiary, padded 6 on
 // both sides, with the identifier as object name.

@@ -1,11 +1,14 @@
 #include "SidebarView.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include "AccessibleActions.h"
 #include "AmbientDivider.h"
 #include "PermissionBanner.h"
 #include "SidebarStyle.h"
@@ -14,6 +17,24 @@
 #include "TabRow.h"
 
 namespace vorn::app {
+namespace {
+
+// A section's list of rows: a list to assistive tools, named as the section's header says.
+QWidget* makeList(const QString& name, const QString& identifier, QWidget* parent) {
+    auto* list = new QWidget(parent);
+    // The role first: naming it already makes its interface.
+    setAccessibleRole(*list, QAccessible::List);
+    list->setObjectName(identifier);
+    list->setAccessibleName(name);
+    auto* rows = new QVBoxLayout(list);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(10);
+    // Empty, it would add its spacing to the section's.
+    list->hide();
+    return list;
+}
+
+}  // namespace
 
 SidebarView::SidebarView(std::shared_ptr<SidebarModel> model,
                          std::function<void()> requestKeyFocus,
@@ -56,39 +77,48 @@ void SidebarView::buildLayout() {
     outer->addWidget(m_header);
     outer->addWidget(m_banner);
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
-    auto* content = new QWidget(scroll);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    auto* content = new QWidget(m_scroll);
     content->setAutoFillBackground(false);
-    m_list = new QVBoxLayout(content);
-    m_list->setContentsMargins(4, 0, 4, 0);
-    m_list->setSpacing(10);
+    auto* sections = new QVBoxLayout(content);
+    sections->setContentsMargins(4, 0, 4, 0);
+    sections->setSpacing(10);
 
     m_pinnedLabel = style::makeCaption(QStringLiteral("Pinned"),
                                        QStringLiteral("vorn.section.pinned"), content);
     m_pinnedHint = style::makeCaption(QStringLiteral("Right-click a Recent tab to pin it"),
                                       QStringLiteral("vorn.pinned.empty"), content);
+    m_pinnedList =
+        makeList(QStringLiteral("Pinned"), QStringLiteral("vorn.section.pinned.list"), content);
     m_sectionLine = new style::Hairline(5, content);
     m_recentLabel = style::makeCaption(QStringLiteral("Recent"),
                                        QStringLiteral("vorn.section.recent"), content);
     m_recentHint = style::makeCaption(QStringLiteral("No windows detected on this screen"),
                                       QStringLiteral("vorn.recent.empty"), content);
+    m_recentList =
+        makeList(QStringLiteral("Recent"), QStringLiteral("vorn.section.recent.list"), content);
     m_divider = new AmbientDivider(content);
     m_divider->setToggleAction(
         [this] { perform([](SidebarModel& model) { model.toggleAmbientCollapsed(); }); });
+    m_ambientList = makeList(QStringLiteral("Other Windows"),
+                             QStringLiteral("vorn.section.ambient.list"), content);
     for (QWidget* widget : std::initializer_list<QWidget*>{
-             m_pinnedLabel, m_pinnedHint, m_sectionLine, m_recentLabel, m_recentHint, m_divider}) {
-        m_list->addWidget(widget);
+             m_pinnedLabel, m_pinnedHint, m_pinnedList, m_sectionLine, m_recentLabel, m_recentHint,
+             m_recentList, m_divider, m_ambientList}) {
+        sections->addWidget(widget);
     }
-    m_list->addStretch(1);
-    scroll->setWidget(content);
-    outer->addWidget(scroll, 1);
+    sections->addStretch(1);
+    m_scroll->setWidget(content);
+    outer->addWidget(m_scroll, 1);
 
     outer->addWidget(m_spaceBar);
+    // Assistive tools read children in the order they were made: the bar comes last.
+    m_spaceBar->raise();
 }
 
 void SidebarView::scheduleRebuild() {
@@ -120,13 +150,19 @@ void SidebarView::rebuild() {
     m_divider->setVisible(hasAmbient);
     m_divider->setCollapsed(model.ambientCollapsed());
 
+    // The keyboard's focus stays on its row, or goes where that row's window went; so does the
+    // row that takes it when the panel next has the keyboard.
+    QPointer<TabRow> focused = qobject_cast<TabRow*>(focusWidget());
+    const std::optional<WindowID> focusedWindow = windowOf(focused);
+    const auto focusedAt = static_cast<std::size_t>(
+        std::find(m_rows.begin(), m_rows.end(), focused.data()) - m_rows.begin());
+
     std::unordered_map<Uuid, TabRow*> oldTabs;
     std::unordered_map<WindowID, TabRow*> oldAmbient;
     oldTabs.swap(m_tabRows);
     oldAmbient.swap(m_ambientRows);
 
-    std::vector<QWidget*> order{m_pinnedLabel, m_pinnedHint};
-    const auto placeTab = [&](const SpaceTab& tab) {
+    const auto placeTab = [&](const SpaceTab& tab, std::vector<TabRow*>& section) {
         // A repeated id would act on the same tab; show it once.
         if (m_tabRows.contains(tab.id)) {
             return;
@@ -134,16 +170,17 @@ void SidebarView::rebuild() {
         auto node = oldTabs.extract(tab.id);
         TabRow* row = tabRow(node.empty() ? nullptr : node.mapped(), tab, active);
         m_tabRows.emplace(tab.id, row);
-        order.push_back(row);
+        section.push_back(row);
     };
+    std::vector<TabRow*> pinnedRows;
     for (const SpaceTab& tab : pinned) {
-        placeTab(tab);
+        placeTab(tab, pinnedRows);
     }
-    order.insert(order.end(), {m_sectionLine, m_recentLabel, m_recentHint});
+    std::vector<TabRow*> recentRows;
     for (const SpaceTab& tab : claimed) {
-        placeTab(tab);
+        placeTab(tab, recentRows);
     }
-    order.push_back(m_divider);
+    std::vector<TabRow*> ambientRows;
     for (const WindowInfo& window : shown) {
         if (m_ambientRows.contains(window.windowID)) {
             continue;
@@ -151,7 +188,7 @@ void SidebarView::rebuild() {
         auto node = oldAmbient.extract(window.windowID);
         TabRow* row = ambientRow(node.empty() ? nullptr : node.mapped(), window, active);
         m_ambientRows.emplace(window.windowID, row);
-        order.push_back(row);
+        ambientRows.push_back(row);
     }
 
     for (const auto& [id, row] : oldTabs) {
@@ -160,29 +197,65 @@ void SidebarView::rebuild() {
     for (const auto& [id, row] : oldAmbient) {
         retire(row);
     }
-    arrangeList(order);
+    arrangeSection(*m_pinnedList, pinnedRows);
+    arrangeSection(*m_recentList, recentRows);
+    arrangeSection(*m_ambientList, ambientRows);
+    m_rows = std::move(pinnedRows);
+    m_rows.insert(m_rows.end(), recentRows.begin(), recentRows.end());
+    m_rows.insert(m_rows.end(), ambientRows.begin(), ambientRows.end());
+    if (focused) {
+        restoreFocus(focused, focusedWindow, focusedAt);
+    }
 }
 
-void SidebarView::arrangeList(const std::vector<QWidget*>& rows) {
+void SidebarView::arrangeSection(QWidget& list, const std::vector<TabRow*>& rows) {
+    auto* layout = static_cast<QVBoxLayout*>(list.layout());
     // Moves only what is out of place, so that rows that stay are not touched.
+    bool moved = false;
     for (int index = 0; index < static_cast<int>(rows.size()); ++index) {
-        QWidget* widget = rows[static_cast<std::size_t>(index)];
-        const int at = m_list->indexOf(widget);
+        TabRow* row = rows[static_cast<std::size_t>(index)];
+        if (row->parentWidget() != &list) {
+            // New, or from another section (a Recent tab just pinned): the same row moves.
+            // Taking it out of its old list drops its keyboard focus, which the rebuild gives
+            // back.
+            row->setParent(&list);
+            layout->insertWidget(index, row);
+            row->show();
+            moved = true;
+            continue;
+        }
+        const int at = layout->indexOf(row);
         if (at == index) {
             continue;
         }
         if (at >= 0) {
-            m_list->removeWidget(widget);
+            layout->removeWidget(row);
         }
-        m_list->insertWidget(index, widget);
+        layout->insertWidget(index, row);
+        moved = true;
     }
+    if (moved) {
+        // Assistive tools read the children in the order they were added, not the layout's:
+        // raising each in turn puts them in the order shown.
+        for (TabRow* row : rows) {
+            row->raise();
+        }
+    }
+    list.setVisible(!rows.empty());
 }
 
-void SidebarView::retire(QWidget* row) {
+void SidebarView::retire(TabRow* row) {
     // Rebuilds run in a turn of their own, never inside the row's handlers; the row may still
-    // have a context menu open, which goes with it.
-    m_rowInputs.erase(static_cast<const TabRow*>(row));
-    m_list->removeWidget(row);
+    // have a context menu open, which goes with it. Its focus is dropped first, or hiding it
+    // would pass the focus on to the next row on the way.
+    m_rowInputs.erase(row);
+    if (row->hasFocus()) {
+        row->clearFocus();
+    }
+    if (QLayout* layout =
+            row->parentWidget() != nullptr ? row->parentWidget()->layout() : nullptr) {
+        layout->removeWidget(row);
+    }
     row->hide();
     row->deleteLater();
 }

@@ -21,6 +21,7 @@
 class QLabel;
 class QMenu;
 class QMessageBox;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace vorn::app {
@@ -37,9 +38,13 @@ class TabRow;
 //
 // Model notifications only mark the view stale; it rebuilds once in the next turn of the event
 // loop. Rows are kept by tab id and window number, so a refresh updates them in place: nothing
-// flickers and hover state survives. Model operations run in a turn of their own, outside every
-// widget's event handler, because some run a nested event loop in which a refresh may retire
-// the very row that was clicked.
+// flickers and hover and keyboard focus survive. Model operations run in a turn of their own,
+// outside every widget's event handler, because some run a nested event loop in which a refresh
+// may retire the very row that was clicked.
+//
+// Each section's rows sit in a list of their own, in the order shown, so that assistive tools
+// read them as the screen shows them. The keyboard reaches the controls and rows by Tab, in
+// screen order, and moves between rows with the arrows; Escape hands the keyboard back.
 class SidebarView final : public QWidget {
     Q_OBJECT
 
@@ -57,6 +62,10 @@ public:
 
     bool isSidebarHovered() const { return m_sidebarHovered; }
 
+    // Gives the keyboard focus to the active row, else to the first row, else to the first
+    // control. The panel must still be asked for the focus.
+    void focusActiveRow();
+
     // Opens the header's name field on the active space's name and gives it the keyboard focus,
     // asking the panel for the focus first.
     void beginSpaceRename();
@@ -70,10 +79,14 @@ public:
     void setStatusItems(StatusItems items);
 
 Q_SIGNALS:
-    // The field that took the keyboard focus is closed; the panel may hand the focus back.
+    // The field that took the keyboard focus is closed, or Escape was pressed; the panel may hand
+    // the focus back.
     void keyFocusReleased();
 
 protected:
+    bool focusNextPrevChild(bool next) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -82,8 +95,17 @@ private:
     void buildLayout();
     void scheduleRebuild();
     void rebuild();
-    void arrangeList(const std::vector<QWidget*>& rows);
-    void retire(QWidget* row);
+    // Puts the rows into the section's list in this order, the list's children as well.
+    void arrangeSection(QWidget& list, const std::vector<TabRow*>& rows);
+    void retire(TabRow* row);
+    // The controls and rows the keyboard visits, in screen order.
+    std::vector<QWidget*> focusStops() const;
+    // Gives the stop the focus and, when `reveal`, scrolls the list to it.
+    void focusStop(QWidget* stop, Qt::FocusReason reason, bool reveal = true);
+    // After a rebuild: the row that had the focus, or the one that took its window's place, or
+    // the one now at its position.
+    void restoreFocus(TabRow* focused, std::optional<WindowID> window, std::size_t index);
+    std::optional<WindowID> windowOf(const TabRow* row) const;
     void setSidebarHovered(bool hovered);
     // Runs the operation on the model in a later turn of the event loop, unless detached.
     void perform(std::function<void(SidebarModel&)> operation);
@@ -120,13 +142,18 @@ private:
     SpaceBar* m_spaceBar = nullptr;
     QPointer<QMessageBox> m_deleteConfirmation;
     StatusItems m_statusItems;
-    QVBoxLayout* m_list = nullptr;
+    QScrollArea* m_scroll = nullptr;
     QLabel* m_pinnedLabel = nullptr;
     QLabel* m_pinnedHint = nullptr;
+    QWidget* m_pinnedList = nullptr;
     QWidget* m_sectionLine = nullptr;
     QLabel* m_recentLabel = nullptr;
     QLabel* m_recentHint = nullptr;
+    QWidget* m_recentList = nullptr;
     AmbientDivider* m_divider = nullptr;
+    QWidget* m_ambientList = nullptr;
+    // Every row, in screen order.
+    std::vector<TabRow*> m_rows;
 
     std::unordered_map<Uuid, TabRow*> m_tabRows;
     std::unordered_map<WindowID, TabRow*> m_ambientRows;

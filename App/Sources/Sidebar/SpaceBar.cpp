@@ -1,18 +1,39 @@
 #include "SpaceBar.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPainter>
 
 #include "HoverIcon.h"
+#include "SidebarStyle.h"
 
 namespace vorn::app {
 
 IconButton::IconButton(Symbol symbol, QWidget* parent)
     : QAbstractButton(parent) {
     setFixedSize(22, 22);
-    // A click must leave the keyboard focus where it is. The face takes no clicks: they reach
-    // the button.
-    setFocusPolicy(Qt::NoFocus);
+    // A click must leave the keyboard focus where it is; the keyboard reaches it by Tab. The
+    // face takes no clicks: they reach the button.
+    setFocusPolicy(Qt::TabFocus);
     new HoverIcon(symbol, this);
+}
+
+void IconButton::paintEvent(QPaintEvent*) {
+    if (hasFocus()) {
+        QPainter painter(this);
+        style::drawFocusRing(painter, QRectF(rect()), palette(), 5);
+    }
+}
+
+void IconButton::keyPressEvent(QKeyEvent* event) {
+    // Space presses any button; Return as well, as on the rows.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && style::isPressKey(*event) && !event->isAutoRepeat()) {
+        event->accept();
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 SpaceBar::SpaceBar(QWidget* parent)

@@ -7,7 +7,8 @@
 
 namespace vorn::app {
 
-// A 22 by 22 button whose face is a HoverIcon of the symbol.
+// A 22 by 22 button whose face is a HoverIcon of the symbol. The keyboard reaches it by Tab;
+// Return or Space press it.
 class IconButton final : public QAbstractButton {
 public:
     IconButton(Symbol symbol, QWidget* parent = nullptr);
@@ -15,8 +16,9 @@ public:
     QSize sizeHint() const override { return {22, 22}; }
 
 protected:
-    // The face draws itself.
-    void paintEvent(QPaintEvent*) override {}
+    // The face draws itself; the button only shows the keyboard focus.
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // The bottom row of the sidebar: the space switcher on the left and the add button on the

@@ -2,6 +2,7 @@
 
 #include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QToolButton>
 
@@ -56,7 +57,9 @@ SpaceHeader::SpaceHeader(QWidget* parent)
     m_menuButton->setObjectName(QStringLiteral("vorn.space.header.menu"));
     m_menuButton->setAccessibleName(QStringLiteral("Space"));
     m_menuButton->setAutoRaise(true);
-    m_menuButton->setFocusPolicy(Qt::NoFocus);
+    // Never by a click, so that the window the user works in keeps the keyboard.
+    m_menuButton->setFocusPolicy(Qt::TabFocus);
+    m_menuButton->installEventFilter(this);
     m_menuButton->setFixedSize(18, 18);
     m_menuButton->setIconSize(QSize(14, 14));
     m_menuButton->setIcon(
@@ -86,6 +89,11 @@ void SpaceHeader::beginEditing(const QString& draft) {
     m_field->setText(draft);
     m_field->selectAll();
     updateVisibility();
+    // A panel still waiting for the keyboard gives it to the field once it comes, rather than
+    // to its first row.
+    if (!isActiveWindow()) {
+        m_field->setFocus(Qt::OtherFocusReason);
+    }
     // One turn later: window activations that were already under way (a menu closing) would
     // take the focus off the field again, and that would end the edit at once.
     QPointer<SpaceNameField> field(m_field);
@@ -122,6 +130,38 @@ void SpaceHeader::setMenuOpen(bool open) {
     updateVisibility();
 }
 
+void SpaceHeader::focusMenuButton(Qt::FocusReason reason) {
+    if (m_editing) {
+        return;
+    }
+    // A hidden button would take the focus only once shown.
+    m_menuFocused = true;
+    updateVisibility();
+    m_menuButton->setFocus(reason);
+}
+
+bool SpaceHeader::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_menuButton) {
+        return QWidget::eventFilter(watched, event);
+    }
+    // Its own menu taking the keyboard does not count: the focus comes back when it closes.
+    if (event->type() == QEvent::FocusOut
+        && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        m_menuFocused = false;
+        updateVisibility();
+    }
+    // Return opens the menu as Space does, as on the rows.
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && style::isPressKey(*key)
+            && !key->isAutoRepeat()) {
+            m_menuButton->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void SpaceHeader::enterEvent(QEnterEvent*) {
     m_hovered = true;
     updateVisibility();
@@ -135,7 +175,8 @@ void SpaceHeader::leaveEvent(QEvent*) {
 void SpaceHeader::updateVisibility() {
     m_title->setVisible(!m_editing);
     m_field->setVisible(m_editing);
-    m_menuButton->setVisible(!m_editing && (m_hovered || m_menuAlwaysShown || m_menuOpen));
+    m_menuButton->setVisible(!m_editing
+                             && (m_hovered || m_menuAlwaysShown || m_menuOpen || m_menuFocused));
 }
 
 }  // namespace vorn::app

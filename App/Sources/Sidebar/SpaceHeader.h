@@ -36,9 +36,9 @@ private:
 };
 
 // The top row of the sidebar: the active space's name, or the field that renames it, and the
-// button of the header menu. The button shows while the pointer is over the row (always when
-// asked to) and never while the name is edited. The row only draws and reports; the sidebar view
-// decides what the menu holds and what an edit does.
+// button of the header menu. The button shows while the pointer is over the row or the button
+// has the keyboard focus (always when asked to), and never while the name is edited. The row only
+// draws and reports; the sidebar view decides what the menu holds and what an edit does.
 class SpaceHeader final : public QWidget {
     Q_OBJECT
 
@@ -59,6 +59,8 @@ public:
     // The menu's popup is open: keep the button while the pointer is on the popup.
     void setMenuOpen(bool open);
     QToolButton& menuButton() const { return *m_menuButton; }
+    // Shows the menu's button and gives it the keyboard focus; it hides again when it loses it.
+    void focusMenuButton(Qt::FocusReason reason);
     SpaceNameField& nameField() const { return *m_field; }
 
 Q_SIGNALS:
@@ -67,6 +69,7 @@ Q_SIGNALS:
     void fieldLeft();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
@@ -80,6 +83,7 @@ private:
     bool m_hovered = false;
     bool m_menuAlwaysShown = false;
     bool m_menuOpen = false;
+    bool m_menuFocused = false;
 };
 
 }  // namespace vorn::app

@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -30,8 +31,8 @@ QFont titleFont() {
 TabRow::TabRow(QWidget* parent)
     : QWidget(parent) {
     installAccessibleActions();
-    // Clicking a row must leave the keyboard focus where it is.
-    setFocusPolicy(Qt::NoFocus);
+    // Clicking a row must leave the keyboard focus where it is; the keyboard reaches it by Tab.
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
@@ -59,7 +60,10 @@ void TabRow::setReopenable(bool reopenable) {
 void TabRow::setActive(bool active) {
     if (active != m_active) {
         m_active = active;
+        // Checked as well as selected: the change of a checked state is what reaches screen
+        // readers.
         QAccessible::State changed;
+        changed.checked = true;
         changed.selected = true;
         QAccessibleStateChangeEvent event(this, changed);
         QAccessible::updateAccessibility(&event);
@@ -86,6 +90,15 @@ QMenu* TabRow::makeContextMenu() {
     return menu;
 }
 
+void TabRow::openContextMenuFromKeyboard() {
+    if (m_actions.empty()) {
+        return;
+    }
+    QMenu* menu = makeContextMenu();
+    menu->popup(mapToGlobal(QPoint(0, height())));
+    menu->setActiveAction(menu->actions().value(0));
+}
+
 QSize TabRow::sizeHint() const {
     const QFontMetrics metrics(titleFont());
     const int textWidth = metrics.horizontalAdvance(m_title);
@@ -107,6 +120,12 @@ QStringList TabRow::accessibleActionNames() const {
         names << action.name;
     }
     return names;
+}
+
+void TabRow::addAccessibleStates(QAccessible::State& state) const {
+    state.checkable = true;
+    state.checked = m_active;
+    state.selected = m_active;
 }
 
 void TabRow::runAccessibleAction(const QString& name) {
@@ -157,6 +176,9 @@ void TabRow::paintEvent(QPaintEvent*) {
     const QString shown = painter.fontMetrics().elidedText(m_title, Qt::ElideRight,
                                                            titleRect.width(), Qt::TextSingleLine);
     painter.drawText(titleRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, shown);
+    if (hasFocus()) {
+        style::drawFocusRing(painter, QRectF(rect()), palette(), 6);
+    }
 }
 
 QString TabRow::subject() const {
@@ -182,11 +204,31 @@ void TabRow::mouseReleaseEvent(QMouseEvent* event) {
 
 void TabRow::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        openContextMenuFromKeyboard();
+        return;
+    }
     if (m_actions.empty()) {
         return;
     }
     // popup(), not exec(): a nested loop here could see this row deleted by a refresh.
     makeContextMenu()->popup(event->globalPos());
+}
+
+void TabRow::keyPressEvent(QKeyEvent* event) {
+    if (style::isPressKey(*event) && !event->isAutoRepeat()) {
+        event->accept();
+        if (m_primary) {
+            m_primary();
+        }
+        return;
+    }
+    if (style::isMenuKey(*event)) {
+        event->accept();
+        openContextMenuFromKeyboard();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace vorn::app

@@ -17,6 +17,9 @@ namespace vorn::app {
 // tab's window is gone, a selection background when active, and the content at reduced strength
 // when dimmed. A click runs the primary action; the named actions form the context menu and the
 // named accessibility actions. The row keeps no model data: the sidebar view sets everything.
+// It takes the keyboard focus by Tab only, never by a click; with it, Return or Space run the
+// primary action and the Menu key or Shift+F10 open the context menu. Assistive tools see a
+// list item, checked while active.
 class TabRow final : public QWidget, public AccessibleActions {
     Q_OBJECT
 
@@ -48,6 +51,8 @@ public:
 
     // A context menu of the named actions, deleted when closed.
     QMenu* makeContextMenu();
+    // Opens the context menu below the row, its first item chosen, as a key asks.
+    void openContextMenuFromKeyboard();
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -55,13 +60,15 @@ public:
     QStringList accessibleActionNames() const override;
     void runAccessibleAction(const QString& name) override;
     QString accessibleValue() const override { return m_value; }
-    bool accessibleSelected() const override { return m_active; }
+    void addAccessibleStates(QAccessible::State& state) const override;
+    QAccessible::Role accessibleRole() const override { return QAccessible::ListItem; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // The tab or window the row shows, with its application.

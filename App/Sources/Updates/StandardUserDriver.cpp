@@ -71,7 +71,6 @@ void StandardUserDriver::showAlert(const char* identifier,
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->setObjectName(QString::fromLatin1(identifier));
-    box->setAccessibleName(QString::fromLatin1(identifier));
     box->setIcon(static_cast<QMessageBox::Icon>(icon));
     box->setTextFormat(Qt::PlainText);
     box->setText(message);
@@ -142,7 +141,6 @@ void StandardUserDriver::showDownloadInitiated(std::function<void()> cancel) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::NonModal);
     dialog->setObjectName(QString::fromLatin1(progressIdentifier));
-    dialog->setAccessibleName(QString::fromLatin1(progressIdentifier));
     dialog->setAutoClose(false);
     dialog->setAutoReset(false);
     dialog->setMinimumDuration(0);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "DocumentURL.h"
+#include "Text.h"
 
 #include <expat.h>
 
@@ -15,20 +16,6 @@ namespace {
 constexpr char nameSeparator = ' ';
 constexpr std::string_view applicationElement =
     "http://www.freedesktop.org/standards/desktop-bookmarks application";
-
-std::optional<int> digits(std::string_view text, std::size_t at, std::size_t count) {
-    if (at + count > text.size()) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
 
 const char* attribute(const XML_Char** attributes, std::string_view name) {
     for (const XML_Char** a = attributes; a[0] != nullptr; a += 2) {
@@ -47,12 +34,12 @@ std::optional<std::int64_t> timeAttribute(const XML_Char** attributes, std::stri
 }  // namespace
 
 std::optional<std::int64_t> parseBookmarkTime(std::string_view text) {
-    const auto year = digits(text, 0, 4);
-    const auto month = digits(text, 5, 2);
-    const auto day = digits(text, 8, 2);
-    const auto hour = digits(text, 11, 2);
-    const auto minute = digits(text, 14, 2);
-    const auto second = digits(text, 17, 2);
+    const auto year = text::decimalValue(text, 0, 4);
+    const auto month = text::decimalValue(text, 5, 2);
+    const auto day = text::decimalValue(text, 8, 2);
+    const auto hour = text::decimalValue(text, 11, 2);
+    const auto minute = text::decimalValue(text, 14, 2);
+    const auto second = text::decimalValue(text, 17, 2);
     if (!year || !month || !day || !hour || !minute || !second || text[4] != '-' || text[7] != '-'
         || (text[10] != 'T' && text[10] != 't') || text[13] != ':' || text[16] != ':' || *hour > 23
         || *minute > 59 || *second > 60) {
@@ -83,8 +70,8 @@ std::optional<std::int64_t> parseBookmarkTime(std::string_view text) {
     if (zone == "Z" || zone == "z" || zone.empty()) {
         // GLib writes UTC; a time without a zone is taken as UTC as well.
     } else if (zone.size() == 6 && (zone[0] == '+' || zone[0] == '-') && zone[3] == ':') {
-        const auto h = digits(zone, 1, 2);
-        const auto m = digits(zone, 4, 2);
+        const auto h = text::decimalValue(zone, 1, 2);
+        const auto m = text::decimalValue(zone, 4, 2);
         if (!h || !m || *h > 23 || *m > 59) {
             return std::nullopt;
         }

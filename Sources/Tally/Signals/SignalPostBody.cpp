@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "Text.h"
+
 namespace vorn::tally {
 namespace {
 
@@ -14,20 +16,6 @@ constexpr double latestUnixSeconds = 253402300799.0;
 bool isWritable(Date date) {
     const double unix = std::floor(date.unixSeconds());
     return std::isfinite(unix) && unix >= earliestUnixSeconds && unix <= latestUnixSeconds;
-}
-
-std::optional<int> digits(std::string_view text, std::size_t at, std::size_t count) {
-    if (at + count > text.size()) {
-        return std::nullopt;
-    }
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
 }
 
 bool appendMember(std::string& out, std::string_view key, const json::Value& value) {
@@ -72,14 +60,14 @@ std::optional<Date> parseTimestamp(std::string_view text) {
         || text[16] != ':' || (text[19] != '+' && text[19] != '-')) {
         return std::nullopt;
     }
-    const auto year = digits(text, 0, 4);
-    const auto month = digits(text, 5, 2);
-    const auto day = digits(text, 8, 2);
-    const auto hour = digits(text, 11, 2);
-    const auto minute = digits(text, 14, 2);
-    const auto second = digits(text, 17, 2);
-    const auto zoneHours = digits(text, 20, 2);
-    const auto zoneMinutes = digits(text, 22, 2);
+    const auto year = text::decimalValue(text, 0, 4);
+    const auto month = text::decimalValue(text, 5, 2);
+    const auto day = text::decimalValue(text, 8, 2);
+    const auto hour = text::decimalValue(text, 11, 2);
+    const auto minute = text::decimalValue(text, 14, 2);
+    const auto second = text::decimalValue(text, 17, 2);
+    const auto zoneHours = text::decimalValue(text, 20, 2);
+    const auto zoneMinutes = text::decimalValue(text, 22, 2);
     if (!year || !month || !day || !hour || !minute || !second || !zoneHours || !zoneMinutes
         || *year < 1 || *month < 1 || *month > 12 || *day < 1 || *hour > 23 || *minute > 59
         || *second > 59 || *zoneMinutes > 59) {
