@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "Text.h"
+
 namespace vorn {
 namespace {
 
@@ -79,6 +81,10 @@ std::string logSubsystem() {
     auto& s = slot();
     std::lock_guard lock(s.mutex);
     return s.subsystem;
+}
+
+std::string_view detail::boundedLogField(std::string_view text) {
+    return text::utf8Prefix(text, maxLogFieldBytes);
 }
 
 void Logger::emit(LogLevel level, const std::string& message) const {

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace vorn {
 
@@ -44,6 +45,23 @@ bool logLevelEnabled(LogLevel level);
 void setLogSubsystem(std::string subsystem);
 std::string logSubsystem();
 
+// Texts from other programs can be of any length: each text field of a line is cut to this many
+// bytes, on a character boundary.
+inline constexpr std::size_t maxLogFieldBytes = 255;
+
+namespace detail {
+std::string_view boundedLogField(std::string_view text);
+
+template <typename T>
+decltype(auto) logField(const T& value) {
+    if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+        return boundedLogField(value);
+    } else {
+        return (value);
+    }
+}
+}  // namespace detail
+
 // A named logger for one area of the program. Messages are short phrases with key=value fields;
 // the arguments are streamed one after the other.
 class Logger {
@@ -59,7 +77,7 @@ public:
             return;
         }
         std::ostringstream out;
-        (out << ... << args);
+        (out << ... << detail::logField(args));
         emit(level, out.str());
     }
     template <typename... Args>

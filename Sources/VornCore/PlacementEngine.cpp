@@ -110,6 +110,11 @@ Rect PlacementEngine::relocatedFrame(const Rect& window, const Rect& area) {
     return Rect(x, y, window.width(), window.height());
 }
 
+bool PlacementEngine::hasRoom(const Rect& screen, double sidebarWidth, SidebarSide side) {
+    const Rect area = effectiveArea(screen, sidebarWidth, side);
+    return area.width() >= minimumSide && area.height() >= minimumSide;
+}
+
 std::optional<Rect> PlacementEngine::target(PlacementMode mode,
                                             PlacementKind kind,
                                             bool resizable,
@@ -144,7 +149,12 @@ std::optional<Rect> PlacementEngine::target(PlacementMode mode,
             }
             break;
     }
-    if (!(candidate.size.width > 0) || !(candidate.size.height > 0)) {
+    // A window may keep a size below the minimum, but is never shrunk below it.
+    const auto tooSmall = [](double asked, double own) {
+        return !(asked > 0) || asked < std::min(minimumSide, own);
+    };
+    if (tooSmall(candidate.size.width, window.size.width)
+        || tooSmall(candidate.size.height, window.size.height)) {
         return std::nullopt;
     }
     const Rect rounded(std::round(candidate.origin.x), std::round(candidate.origin.y),

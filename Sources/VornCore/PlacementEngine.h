@@ -44,6 +44,9 @@ public:
     static constexpr double smallGap = 16;
     // Cap of the horizontal content margin.
     static constexpr double sideInset = 120;
+    // The smallest width and height a placement shrinks a window to: a smaller frame is no
+    // place to work in, so a window is never made smaller than this.
+    static constexpr double minimumSide = 40;
 
     // The sidebar width a frame is computed with: a non-finite width (a hand-edited state file)
     // counts as the default 160, a negative one as 0.
@@ -73,8 +76,12 @@ public:
     // larger than the area is put on the area's left (bottom) edge.
     static Rect relocatedFrame(const Rect& window, const Rect& area);
 
+    // Whether the area beside the sidebar is at least minimumSide wide and high.
+    static bool hasRoom(const Rect& screen, double sidebarWidth, SidebarSide side);
+
     // The frame to give the window, rounded to whole points (halves away from zero), or no
-    // value when it is to stay as it is. `resizable` matters only in fill mode.
+    // value when it is to stay as it is, also when it would have to shrink below minimumSide.
+    // `resizable` matters only in fill mode.
     static std::optional<Rect> target(PlacementMode mode,
                                       PlacementKind kind,
                                       bool resizable,

@@ -5,6 +5,13 @@
 #include "Log.h"
 
 namespace vorn {
+namespace {
+
+// How many refreshes a focused window that was never listed keeps its rank: a new window is
+// often reported focused before the window manager lists it.
+constexpr int focusGraceRefreshes = 8;
+
+}  // namespace
 
 std::shared_ptr<SidebarModel> SidebarModel::make(std::shared_ptr<WindowManager> manager,
                                                  std::shared_ptr<Store> store,
@@ -108,7 +115,51 @@ void SidebarModel::markFocused(WindowID id) {
     }
     std::erase(m_focusOrder, id);
     m_focusOrder.insert(m_focusOrder.begin(), id);
+    m_focusSightings[id].unlisted = 0;
     edited(Field::focusOrder);
+}
+
+void SidebarModel::forgetGoneFocus(const std::vector<WindowInfo>& windows) {
+    if (m_focusOrder.empty()) {
+        return;
+    }
+    std::unordered_map<WindowID, const WindowInfo*> listed;
+    listed.reserve(windows.size());
+    for (const auto& window : windows) {
+        listed.try_emplace(window.windowID, &window);
+    }
+    std::unordered_set<WindowID> bound;
+    for (const auto& space : m_spaces) {
+        for (const auto& tab : space.tabs) {
+            if (tab.boundWindowID) {
+                bound.insert(*tab.boundWindowID);
+            }
+        }
+    }
+    const std::size_t before = m_focusOrder.size();
+    std::erase_if(m_focusOrder, [&](WindowID id) {
+        FocusSighting& seen = m_focusSightings[id];
+        bool keep = true;
+        if (const auto found = listed.find(id); found != listed.end()) {
+            // Window numbers are reused: another application's window under a number that
+            // was listed before is a new window, and it starts without a rank.
+            const std::string& bundleId = found->second->app.bundleId;
+            keep = !seen.listed || seen.bundleId == bundleId;
+            seen = FocusSighting{true, bundleId, 0};
+        } else if (!bound.contains(id)) {
+            // Gone, or elsewhere (minimised, another desktop), where its rank means nothing; a
+            // number listed again later may be another window. A window focused before it was
+            // ever listed (a new one) is given a few refreshes to appear.
+            keep = !seen.listed && ++seen.unlisted <= focusGraceRefreshes;
+        }
+        if (!keep) {
+            m_focusSightings.erase(id);
+        }
+        return !keep;
+    });
+    if (m_focusOrder.size() != before) {
+        edited(Field::focusOrder);
+    }
 }
 
 Space* SidebarModel::findSpace(const Uuid& id) {
@@ -275,6 +326,8 @@ void SidebarModel::refresh() {
         }
         return;
     }
+
+    forgetGoneFocus(*windows);
 
     std::unordered_set<WindowID> live;
     live.reserve(windows->size());

@@ -146,6 +146,9 @@ private:
     void start();
     void handleChange(WindowChange change);
     void markFocused(WindowID id);
+    // Drops from the focus order the windows that are gone, and those whose number now shows
+    // another application's window.
+    void forgetGoneFocus(const std::vector<WindowInfo>& windows);
     void persist();
     bool matchesSavedState() const;
 
@@ -190,7 +193,14 @@ private:
     RebindPresenter m_rebindPresenter;
     bool m_rebindPickerOpen = false;
     Settings m_settings;
-    std::vector<WindowID> m_focusOrder;          // most recent first; never pruned
+    std::vector<WindowID> m_focusOrder;  // most recent first; only windows seen lately
+    // What the last refreshes saw of each window of the focus order.
+    struct FocusSighting {
+        bool listed = false;   // listed since it was focused
+        std::string bundleId;  // its application when last listed
+        int unlisted = 0;      // refreshes since it was focused that did not list it
+    };
+    std::unordered_map<WindowID, FocusSighting> m_focusSightings;
     std::optional<std::string> m_lastSavedData;  // compact encoding of the last stored state
     std::unordered_map<Uuid, AbsenceCounts> m_absenceCountsBySpace;
     std::string m_sessionToken;

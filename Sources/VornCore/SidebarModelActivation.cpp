@@ -17,12 +17,23 @@ void SidebarModel::place(WindowID id, PlacementKind kind) {
     }
     const Rect screen = m_manager->currentScreenArea().visibleFrame;
     const PlacementMode mode = m_settings.placement;
+    if (!(screen.width() > 0) || !(screen.height() > 0)) {
+        vornModelLog().notice("place win=", id.raw, " mode=", rawValue(mode), " kind=", name(kind),
+                              ": the display has no usable area screen=", logDescription(screen));
+        return;
+    }
     const bool resizable = mode == PlacementMode::fill ? m_manager->isResizable(id) : true;
     const std::optional<Rect> target = PlacementEngine::target(
         mode, kind, resizable, *frame, screen, m_settings.sidebarWidth, m_settings.side);
     if (!target) {
+        // Normal mode never resizes; the others give up where they would have to shrink the
+        // window below the minimum.
+        const bool room =
+            mode == PlacementMode::normal
+            || PlacementEngine::hasRoom(screen, m_settings.sidebarWidth, m_settings.side);
         vornModelLog().notice("place win=", id.raw, " mode=", rawValue(mode), " kind=", name(kind),
-                              ": no move needed");
+                              room ? ": no move needed" : ": no room beside the sidebar screen=",
+                              room ? std::string() : logDescription(screen));
         return;
     }
     vornModelLog().notice("place win=", id.raw, " mode=", rawValue(mode), " kind=", name(kind),

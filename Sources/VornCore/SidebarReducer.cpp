@@ -73,7 +73,7 @@ public:
             const auto listed = m_liveByID.find(id);
             if (listed != m_liveByID.end() && sameApp(listed->second->app, tab.app)) {
                 const WindowInfo& window = *listed->second;
-                tab.lastTitle = window.displayTitle();
+                keepTitle(tab, window);
                 if (window.docPath) {
                     tab.docPath = window.docPath;
                 }
@@ -168,7 +168,9 @@ public:
         // Only windows of applications with a tab to match are worth normalising.
         Buckets buckets;
         for (const WindowInfo* window : m_live) {
-            if (m_bound.contains(window->windowID)) {
+            // A window whose title is unknown is no evidence: its key would be the
+            // application's name, which a tab of that application may carry as its title.
+            if (m_bound.contains(window->windowID) || window->title.empty()) {
                 continue;
             }
             std::string bundle = text::nfc(window->app.bundleId);
@@ -177,7 +179,7 @@ public:
             }
             addTo(buckets,
                   {std::move(bundle),
-                   SidebarReducer::normalizedTitle(window->displayTitle(), window->app.name)},
+                   SidebarReducer::normalizedTitle(window->title, window->app.name)},
                   window);
         }
         for (std::size_t i = 0; i < m_tabs.size(); ++i) {
@@ -245,9 +247,19 @@ private:
         }
     }
 
+    // An empty title is unknown (a window manager between two runs lists windows without
+    // one, a new window has none yet): it never replaces the title the tab was saved with.
+    static void keepTitle(SpaceTab& tab, const WindowInfo& window) {
+        if (!window.title.empty()) {
+            tab.lastTitle = window.title;
+        } else if (tab.lastTitle.empty()) {
+            tab.lastTitle = window.app.name;
+        }
+    }
+
     void bindTab(SpaceTab& tab, const WindowInfo& window) {
         tab.boundWindowID = window.windowID;
-        tab.lastTitle = window.displayTitle();
+        keepTitle(tab, window);
         if (window.docPath) {
             tab.docPath = window.docPath;
         }

@@ -37,7 +37,8 @@ public:
     // screen, clears a binding after `unbindAfterMisses` consecutive misses, drops claimed tabs
     // whose expiry is not later than `now`, binds unbound tabs to the only matching unbound
     // window by document path, then by normalised title, and lists the other windows in focus
-    // order. `live` is in the window layer's order, `focusOrder` most recent first,
+    // order. A window's empty title counts as unknown: it neither replaces a tab's title nor
+    // matches one. `live` is in the window layer's order, `focusOrder` most recent first,
     // `absenceCounts` what the previous pass of this space returned, `aliveOffScreen` the bound
     // windows that are not listed but still exist.
     static SidebarLayout reduce(std::vector<SpaceTab> tabs,

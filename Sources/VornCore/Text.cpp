@@ -177,16 +177,24 @@ int hexDigitValue(char c) {
     return -1;
 }
 
-bool cutToLength(std::string& utf8, std::size_t maxBytes) {
+std::string_view utf8Prefix(std::string_view utf8, std::size_t maxBytes) {
     if (utf8.size() <= maxBytes) {
-        return false;
+        return utf8;
     }
     std::size_t end = maxBytes;
-    // Back off over continuation bytes so that no character is split.
+    // Back over the continuation bytes (10xxxxxx) of the character the cut would split.
     while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) {
         --end;
     }
-    utf8.resize(end);
+    return utf8.substr(0, end);
+}
+
+bool cutToLength(std::string& utf8, std::size_t maxBytes) {
+    const std::size_t kept = utf8Prefix(utf8, maxBytes).size();
+    if (kept == utf8.size()) {
+        return false;
+    }
+    utf8.resize(kept);
     return true;
 }
 

@@ -38,4 +38,8 @@ int hexDigitValue(char c);
 // when the text is shorter or one of them is no digit.
 std::optional<int> decimalValue(std::string_view text, std::size_t at, std::size_t count);
 
+// The longest start of the UTF-8 text that has at most maxBytes bytes and ends on a character
+// boundary: a character is never cut in two.
+std::string_view utf8Prefix(std::string_view utf8, std::size_t maxBytes);
+
 }  // namespace vorn::text

@@ -127,6 +127,7 @@ std::string MacWindowManager::bundleOf(std::int32_t pid) {
 void MacWindowManager::remember(WindowID window,
                                 const WindowOwner& owner,
                                 const std::optional<Rect>& bounds) {
+    m_seenAt[window] = m_listings;
     auto [it, inserted] = m_owners.try_emplace(window, owner);
     if (!inserted && it->second != owner) {
         vornWMLog().debug("window number reused win=", window.raw, " was=", it->second.bundleId,
@@ -157,6 +158,7 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
         return std::nullopt;
     }
 
+    ++m_listings;
     // Each process is asked for its windows once per listing, and for its name once.
     std::unordered_map<std::int32_t, std::vector<AXWindow>> axByPID;
     std::unordered_map<std::int32_t, AppRef> appByPID;
@@ -192,6 +194,8 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
         m_lastListing = result;
         m_lastListingNotifications = m_observer.notificationsSeen();
     }
+    forgetGoneWindows(result.size());
+
     // The second enumeration only serves this line.
     if (logLevelEnabled(LogLevel::debug)) {
         const auto all = WindowEnumerator::allWindowIDs(m_context.platform.windowServer);
@@ -199,6 +203,29 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
                           " allWindows=", all ? static_cast<long>(all->size()) : -1L);
     }
     return result;
+}
+
+void MacWindowManager::forgetGoneWindows(std::size_t listed) {
+    // Asking for every window costs a full enumeration: done only when the records have grown
+    // well past what is listed, so the cost spreads over many listings.
+    if (m_seenAt.size() <= 2 * listed + forgetSlack) {
+        return;
+    }
+    const auto all = WindowEnumerator::allWindowIDs(m_context.platform.windowServer);
+    if (!all) {
+        return;
+    }
+    // A record of a number that was met lately stays: it still tells a reused number from the
+    // window the sidebar may hold, until the sidebar has let go of it.
+    std::erase_if(m_seenAt, [&](const auto& entry) {
+        const bool gone =
+            !all->contains(entry.first.raw) && entry.second + forgetAfterListings < m_listings;
+        if (gone) {
+            m_owners.erase(entry.first);
+            m_lastBounds.erase(entry.first);
+        }
+        return gone;
+    });
 }
 
 bool MacWindowManager::isOnCurrentScreen(WindowID window) {

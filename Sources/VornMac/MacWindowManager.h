@@ -25,7 +25,8 @@ namespace vorn {
 //
 // Window numbers can be reused at once, so the manager remembers the owner (process and
 // application) of every number it hands out; a number whose owner has changed since is gone for
-// isAlive, activation, frame reads and frame setting until a listing hands it out again.
+// isAlive, activation, frame reads and frame setting until a listing hands it out again. The
+// records of windows that no longer exist are dropped from time to time.
 //
 // Opening a new window or a document runs the main loop while it waits, and anything may happen
 // meanwhile, the manager's own release included; made through create(), it keeps itself alive
@@ -97,6 +98,11 @@ private:
     AppRef appRef(std::int32_t pid, const std::string& fallbackName);
     std::string bundleOf(std::int32_t pid);
     void remember(WindowID window, const WindowOwner& owner, const std::optional<Rect>& bounds);
+    // Drops the records of windows the window server no longer has and no listing met for a
+    // while, once the records outnumber the listed windows well.
+    void forgetGoneWindows(std::size_t listed);
+    static constexpr std::size_t forgetSlack = 64;
+    static constexpr std::uint64_t forgetAfterListings = 8;
 
     // Single windows.
     std::optional<Resolved> resolve(WindowID window);
@@ -122,6 +128,9 @@ private:
     const std::int32_t m_ourPID;
     std::unordered_map<WindowID, WindowOwner> m_owners;
     std::unordered_map<WindowID, Rect> m_lastBounds;  // top-left coordinates
+    // The listing in which each recorded number was last met, and the listings so far.
+    std::unordered_map<WindowID, std::uint64_t> m_seenAt;
+    std::uint64_t m_listings = 0;
     // The last listing, and how many notifications the observer had seen then; reused while
     // none arrived on a platform whose notifications tell of every change.
     std::optional<std::vector<WindowInfo>> m_lastListing;

@@ -126,6 +126,10 @@ TEST_F(X11DesktopIndexTest, IdentityPrefersApplicationIdsThenClassMatchesThenThe
         ClientWindow window;
         AppIdentity expected;
     };
+    std::string hugeClass;
+    for (int i = 0; i < 5000; ++i) {
+        hugeClass += "\u00E9";
+    }
     auto window = [](std::string gtk, std::string kde, std::optional<WindowClass> cls) {
         ClientWindow w;
         w.gtkApplicationID = std::move(gtk);
@@ -146,6 +150,10 @@ TEST_F(X11DesktopIndexTest, IdentityPrefersApplicationIdsThenClassMatchesThenThe
         {"class only", window("", "", WindowClass{"tool", "Tool"}), {"Tool", "Tool"}},
         {"instance only", window("", "", WindowClass{"tool", ""}), {"tool", "tool"}},
         {"nothing", window("", "", std::nullopt), {std::nullopt, std::nullopt}},
+        // A class of 5,000 Latin-1 letters "é" (two bytes each in UTF-8) is cut to 254 bytes.
+        {"huge class",
+         window("", "", WindowClass{"x", hugeClass}),
+         {hugeClass.substr(0, 254), hugeClass.substr(0, 254)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -7,6 +7,7 @@
 #include "ClientList.h"
 #include "Monitors.h"
 #include "Properties.h"
+#include "UsableArea.h"
 
 namespace vorn::platform::x11 {
 namespace {
@@ -67,6 +68,42 @@ TEST(X11PropertyTest, TextIsUTF8OrLatin1UpToTheFirstNul) {
     }
 }
 
+TEST(X11PropertyTest, CompoundTextIsDecodedSegmentBySegment) {
+    constexpr xcb_atom_t compound = 301;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string expected;
+    };
+    const Case cases[] = {
+        // "Привет" in ISO 8859-5, as Xlib writes it in a Russian locale.
+        {"Cyrillic", "CT5 \x1B-L\xBF\xE0\xD8\xD2\xD5\xE2", "CT5 Привет"},
+        {"Latin-1 by default", "Caf\xE9", "Café"},
+        {"Greek, then back to Latin-1", "\x1B-F\xE1\xE2 \x1B-A\xE9", "αβ é"},
+        {"Japanese, in the right half", "\x1B$)B\xC6\xFC\xCB\xDC", "日本"},
+        {"Japanese, in the left half", "\x1B$(BF|\x1B(B!", "日!"},
+        {"Korean", "\x1B$)C\xC7\xD1", "한"},
+        {"half-width katakana", "\x1B)I\xB1", "ｱ"},
+        {"UTF-8 segment", "a\x1B%G\xE2\x82\xAC\x1B%@b", "a€b"},
+        {"extended segment", "\x1B%/1\x80\x8AUTF-8\x02\xC3\xA4!x", "ä!x"},
+        {"direction marks dropped",
+         "\x9B"
+         "1]abc\x9B]",
+         "abc"},
+        {"unknown set", "\x1B-~\xE9z", "\uFFFDz"},
+        {"a byte the set lacks", "\x1B-F\xAE", "\uFFFD"},
+        {"cut in a double-byte character", "\x1B$)A\xC4", "\uFFFD"},
+        {"escape cut short", "ok\x1B$", "ok"},
+        {"extended segment longer than the text", "\x1B%/1\x8F\xFFUTF-8\x02hi", "hi"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(propertyText(view(compound, 8, text(c.bytes)), utf8, compound), c.expected);
+    }
+    // Without the type's atom the same bytes read as Latin-1.
+    EXPECT_EQ(propertyText(view(compound, 8, text("\xBF")), utf8), "¿");
+}
+
 TEST(X11PropertyTest, WindowClassHasInstanceAndClass) {
     const auto both = text(std::string_view("xterm\0XTerm\0", 12));
     EXPECT_EQ(windowClass(view(XCB_ATOM_STRING, 8, both)), (WindowClass{"xterm", "XTerm"}));
@@ -124,6 +161,14 @@ TEST(X11PropertyTest, OuterFrameAddsBorderAndExtents) {
     EXPECT_EQ(outerFrame({10, 10}, {100, 100}, 2, {}), Rect(8, 8, 104, 104));
 }
 
+TEST(X11PropertyTest, ExtentsThatWouldLeaveATinyClientAreIgnoredWhenSizing) {
+    // A frame of 1,280 x 900 around real decorations, and around extents a client made up.
+    EXPECT_EQ(clientSizeFor({1280, 900}, {1, 1, 20, 5}), (Size{1278, 875}));
+    EXPECT_EQ(clientSizeFor({1280, 900}, {2000, 2000, 2000, 2000}), (Size{1280, 900}));
+    EXPECT_EQ(clientSizeFor({1280, 900}, {600, 640, 4, 4}), (Size{40, 892}));
+    EXPECT_EQ(clientSizeFor({1280, 900}, {600, 641, 430, 431}), (Size{1280, 900}));
+}
+
 TEST(X11MonitorTest, PrimaryComesFirstAndSetsTheOrigin) {
     Monitor a{1, false, Rect(0, 0, 960, 1080), {}};
     Monitor b{2, true, Rect(960, 0, 960, 1080), {}};
@@ -168,8 +213,87 @@ TEST(X11MonitorTest, StrutsCutOnlyTheMonitorsTheirBandsCross) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Strut struts[] = {c.strut};
-        EXPECT_EQ(visibleArea(left, struts, root), c.expectedLeft);
-        EXPECT_EQ(visibleArea(right, struts, root), c.expectedRight);
+        EXPECT_EQ(usableArea(left, struts, root, std::nullopt).area, c.expectedLeft);
+        EXPECT_EQ(usableArea(right, struts, root, std::nullopt).area, c.expectedRight);
+    }
+}
+
+TEST(X11MonitorTest, StrutsReserveOnlyTheirBandsWhileTheyLeaveRoomAndAConsistentWorkAreaWins) {
+    const Size root{1920, 1080};
+    const Rect monitor(0, 0, 1920, 1080);
+    // A 100 x 50 window at the top left declaring an 1,800 px left strut over its own height,
+    // a real dock along the bottom, and struts that reserve the whole width.
+    const Strut hostile{1800, 0, 0, 0, 0, 49, 0, 0, 0, 0, 0, 0};
+    const Strut dock{0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1919};
+    const Strut whole{1920, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0};
+    const Strut beyond{0, 0, 0, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0, 1919};
+    const Strut leftPanel{600, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0};
+    const Strut rightPanel{0, 600, 0, 0, 0, 0, 0, 1079, 0, 0, 0, 0};
+    struct Case {
+        const char* name;
+        std::vector<Strut> struts;
+        std::optional<Rect> workarea;
+        Rect expected;
+        std::vector<std::size_t> ignored;
+        bool fromWorkarea;
+    };
+    const Case cases[] = {
+        {"a dock", {dock}, std::nullopt, Rect(0, 0, 1920, 1040), {}, false},
+        // The hostile band is 50 px high: kept clear below it, as a top panel is.
+        {"a deep but short band beside a dock",
+         {hostile, dock},
+         std::nullopt,
+         Rect(0, 50, 1920, 990),
+         {},
+         false},
+        {"the whole width", {whole}, std::nullopt, monitor, {0}, false},
+        {"more than the screen", {beyond, dock}, std::nullopt, Rect(0, 0, 1920, 1040), {0}, false},
+        // Each strut is judged with those before it: the second panel would leave too little.
+        {"two wide panels",
+         {leftPanel, rightPanel, dock},
+         std::nullopt,
+         Rect(600, 0, 1320, 1040),
+         {1},
+         false},
+        {"a work area the struts agree with",
+         {dock},
+         Rect(0, 0, 1920, 1040),
+         Rect(0, 0, 1920, 1040),
+         {},
+         true},
+        {"a work area with a panel of the window manager's own",
+         {},
+         Rect(0, 25, 1920, 1055),
+         Rect(0, 25, 1920, 1055),
+         {},
+         true},
+        // The window manager honours the short band along the whole left edge (openbox up to
+        // half the screen): its work area is not taken.
+        {"a work area after a short band",
+         {hostile, dock},
+         Rect(960, 0, 960, 1040),
+         Rect(0, 50, 1920, 990),
+         {},
+         false},
+        {"a work area after an ignored strut",
+         {whole},
+         Rect(0, 0, 1920, 1080),
+         monitor,
+         {0},
+         false},
+        {"a work area off the monitor",
+         {dock},
+         Rect(0, 0, 3840, 1040),
+         Rect(0, 0, 1920, 1040),
+         {},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const UsableArea usable = usableArea(monitor, c.struts, root, c.workarea);
+        EXPECT_EQ(usable.area, c.expected);
+        EXPECT_EQ(usable.ignored, c.ignored);
+        EXPECT_EQ(usable.fromWorkarea, c.fromWorkarea);
     }
 }
 

@@ -7,6 +7,8 @@
 //     --wm-name-only        set only WM_NAME, as Latin-1
 //     --class INSTANCE,CLASS
 //     --no-pid              leave out _NET_WM_PID
+//     --pid N               claim process N in _NET_WM_PID instead of its own
+//     --machine NAME        WM_CLIENT_MACHINE (by default this host's name)
 //     --geometry WxH[+X+Y]  a position makes it a user-given one, which window managers keep
 //     --increment W,H       size increments (with a base size of 0x0)
 //     --fixed               minimum and maximum size equal to the size
@@ -19,6 +21,10 @@
 //     --count N             N windows, titled "TEXT 1" to "TEXT N"
 //     --listen              also read commands from standard input, one a line, and stay until
 //                           it ends: "open TITLE" opens another window with the same options
+//     --compound-title HEX  WM_NAME of type COMPOUND_TEXT with these bytes (and no _NET_WM_NAME)
+//     --churn N             open and destroy N windows one after the other, then leave
+//     --flood-lists N       put N ids that name no window in front of the root's client lists,
+//                           as a careless or hostile client may, then leave
 
 #include <cstdint>
 #include <cstdio>
@@ -41,6 +47,8 @@ struct Options {
     std::string instance = "vorn-test-window";
     std::string windowClass = "VornTestWindow";
     bool setPid = true;
+    long claimedPid = -1;
+    std::string machine;
     int width = 400;
     int height = 300;
     int x = 0;
@@ -57,6 +65,9 @@ struct Options {
     bool maximized = false;
     int count = 1;
     bool listen = false;
+    std::string compoundTitle;
+    int churn = 0;
+    int flood = 0;
     std::vector<std::string> documents;
 };
 
@@ -103,6 +114,10 @@ Options parse(int argc, char** argv) {
             o.windowClass = both.substr(comma + 1);
         } else if (arg == "--no-pid") {
             o.setPid = false;
+        } else if (arg == "--pid") {
+            o.claimedPid = std::atol(value());
+        } else if (arg == "--machine") {
+            o.machine = value();
         } else if (arg == "--geometry") {
             int w = 0, h = 0, x = 0, y = 0;
             const char* g = value();
@@ -147,6 +162,17 @@ Options parse(int argc, char** argv) {
             o.listen = true;
         } else if (arg == "--count") {
             o.count = std::atoi(value());
+        } else if (arg == "--compound-title") {
+            const std::string hex = value();
+            for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+                o.compoundTitle.push_back(
+                    static_cast<char>(std::strtol(hex.substr(i, 2).c_str(), nullptr, 16)));
+            }
+            o.wmNameOnly = true;
+        } else if (arg == "--churn") {
+            o.churn = std::atoi(value());
+        } else if (arg == "--flood-lists") {
+            o.flood = std::atoi(value());
         } else if (arg.starts_with("--")) {
             usage("unknown option");
         } else {
@@ -202,6 +228,28 @@ std::string latin1(const std::string& utf8) {
     return out;
 }
 
+// Ids of a client slot no client has, in front of what the lists hold.
+void flood(xcb_connection_t* c, int count) {
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    for (const char* name : {"_NET_CLIENT_LIST", "_NET_CLIENT_LIST_STACKING"}) {
+        std::vector<std::uint32_t> ids;
+        const xcb_atom_t atom = intern(c, name);
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            c, xcb_get_property(c, 0, root, atom, XCB_ATOM_WINDOW, 0, 1u << 16), nullptr);
+        if (reply != nullptr && reply->format == 32) {
+            const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+            ids.assign(data, data + xcb_get_property_value_length(reply) / 4);
+        }
+        std::free(reply);
+        for (int i = 0; i < count; ++i) {
+            ids.push_back(0x7F000000u + static_cast<std::uint32_t>(i));
+        }
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, root, atom, XCB_ATOM_WINDOW, 32,
+                            static_cast<std::uint32_t>(ids.size()), ids.data());
+    }
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
 // The connection, the atoms and the options every window is made with.
 class Client {
 public:
@@ -233,7 +281,11 @@ public:
                           static_cast<std::int16_t>(o.y), static_cast<std::uint16_t>(o.width),
                           static_cast<std::uint16_t>(o.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                           screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
-        setText(c, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, latin1(name));
+        if (o.compoundTitle.empty()) {
+            setText(c, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, latin1(name));
+        } else {
+            setText(c, w, XCB_ATOM_WM_NAME, intern(c, "COMPOUND_TEXT"), o.compoundTitle);
+        }
         if (!o.wmNameOnly) {
             setText(c, w, netWmName, utf8, name);
         }
@@ -242,10 +294,11 @@ public:
         classes += o.windowClass;
         classes.push_back('\0');
         setText(c, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, classes);
-        setText(c, w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, host);
+        setText(c, w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING,
+                o.machine.empty() ? std::string(host) : o.machine);
         if (o.setPid) {
-            setCardinals(c, w, netWmPid, XCB_ATOM_CARDINAL,
-                         {static_cast<std::uint32_t>(::getpid())});
+            const long pid = o.claimedPid >= 0 ? o.claimedPid : static_cast<long>(::getpid());
+            setCardinals(c, w, netWmPid, XCB_ATOM_CARDINAL, {static_cast<std::uint32_t>(pid)});
         }
         xcb_icccm_set_wm_protocols(c, w, protocols, 1, &deleteWindow);
 
@@ -295,6 +348,7 @@ public:
         xcb_map_window(c, w);
         xcb_flush(c);
         ++windows;
+        last = w;
     }
 
     void handle(xcb_generic_event_t* event) {
@@ -309,7 +363,20 @@ public:
         std::free(event);
     }
 
+    // Each window is shown and waited for by a round trip, then destroyed.
+    void churn(int count) {
+        for (int i = 0; i < count; ++i) {
+            open(o.title + " " + std::to_string(i));
+            const xcb_window_t w = last;
+            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+            xcb_destroy_window(c, w);
+            --windows;
+        }
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    }
+
     int windows = 0;
+    xcb_window_t last = XCB_NONE;
 
 private:
     static std::string typeAtomName(const std::string& type) {
@@ -337,7 +404,17 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "vorn-test-window: no display\n");
         return 1;
     }
+    if (o.flood > 0) {
+        flood(c, o.flood);
+        xcb_disconnect(c);
+        return 0;
+    }
     Client client(c, o);
+    if (o.churn > 0) {
+        client.churn(o.churn);
+        xcb_disconnect(c);
+        return 0;
+    }
     std::string title = o.title;
     for (const std::string& document : o.documents) {
         title += " " + document;

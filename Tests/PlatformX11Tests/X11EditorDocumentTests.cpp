@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CapturingLogSink.h"
 #include "MacWindowManager.h"
 #include "SidebarModel.h"
 #include "Store.h"
@@ -205,12 +206,17 @@ TEST_F(X11EditorDocumentTest, PinnedTabsReopenTheirFilesAndBindByDocumentAfterAR
             return std::find(clients.begin(), clients.end(), *firstWindow) == clients.end();
         }));
 
-        // The click on the tab: the editor opens the file again, in a new window.
+        // The click on the tab: the editor opens the file again, in a new window, which is
+        // brought forward and placed as soon as the window manager lists it.
+        test::CapturingLogSink log;
         program.model->activate(*program.pinnedTab(first));
         const auto tab = program.pinnedTab(first);
         ASSERT_TRUE(tab && tab->boundWindowID);
         reopened = tab->boundWindowID;
         EXPECT_NE(*reopened, WindowID(*firstWindow));
+        EXPECT_EQ(log.count("windowmanager", "x11: not fronted"), 0u);
+        EXPECT_EQ(log.count("model", "place win=" + std::to_string(reopened->raw) + " mode=fill"),
+                  1u);
         EXPECT_EQ(titleOf(reopened->raw), first + " - Mousepad");
         EXPECT_TRUE(runUntil([&] { return documentOf(*program.manager, reopened->raw) == first; }));
         // The program runs on until a refresh has seen the window as it now is.

@@ -62,6 +62,11 @@ private Q_SLOTS:
         QTest::newRow("right, second monitor")
             << true << QRect(1440, 0, 1920, 1050) << QRect(3200, 0, 160, 1050);
         QTest::newRow("host gone: main screen") << false << QRect() << QRect(-1280, 0, 160, 800);
+        // Struts leave a strip narrower than the panel at the display's far edge.
+        QTest::newRow("left, a sliver left at the right edge")
+            << false << QRect(1800, 0, 120, 1080) << QRect(1760, 0, 160, 1080);
+        QTest::newRow("right, a sliver left at the left edge")
+            << true << QRect(0, 0, 100, 1080) << QRect(0, 0, 160, 1080);
     }
 
     void standsFlushOnTheSettingsSide() {

@@ -115,6 +115,40 @@ private Q_SLOTS:
         QVERIFY(d.view->findChild<QWidget*>("vorn.recent.empty")->isHidden());
     }
 
+    void aReleaseActsOnlyOnWhatThePressHit() {
+        Desktop d;
+        TabRow* row = d.row("vorn.tab.ambient.3");
+        QVERIFY(row);
+        const QPoint at = row->rect().center();
+        const QPoint where = row->mapTo(d.view.get(), at);
+
+        // The window under the pointer closes and its number goes to another application's
+        // window between press and release: the row now shows that window.
+        QTest::mousePress(row, Qt::LeftButton, {}, at);
+        d.h.wm->onScreen->back() = test::makeWindow(3, "org.z", "Intruder");
+        d.h.model->refresh();
+        QTRY_COMPARE(row->title(), QStringLiteral("Intruder"));
+        QTest::mouseRelease(row, Qt::LeftButton, {}, at);
+        QCoreApplication::processEvents();
+        QVERIFY(d.h.wm->activations.empty());
+
+        // The window closes and a new one takes its place in the list.
+        QTest::mousePress(row, Qt::LeftButton, {}, at);
+        d.h.wm->onScreen->back() = test::makeWindow(4, "org.d", "Newcomer");
+        d.h.model->refresh();
+        QTRY_VERIFY(d.row("vorn.tab.ambient.4"));
+        QWidget* under = d.view->childAt(where);
+        QVERIFY(under != nullptr);
+        QTest::mouseRelease(under, Qt::LeftButton, {}, under->mapFrom(d.view.get(), where));
+        QCoreApplication::processEvents();
+        QVERIFY(d.h.wm->activations.empty());
+
+        // An ordinary click still acts.
+        TabRow* newcomer = d.row("vorn.tab.ambient.4");
+        QTest::mouseClick(newcomer, Qt::LeftButton);
+        QTRY_COMPARE(d.h.wm->activations, std::vector{WindowID(4)});
+    }
+
     void rowActions_data() {
         QTest::addColumn<QString>("rowKind");
         QTest::addColumn<QString>("action");

@@ -149,7 +149,9 @@ std::vector<std::string> XvfbSession::environment(
             env.push_back(variable);
         }
     }
-    env.push_back("DISPLAY=" + m_display);
+    if (!extra.contains("DISPLAY")) {
+        env.push_back("DISPLAY=" + m_display);
+    }
     for (const auto& [name, value] : extra) {
         env.push_back(name + "=" + value);
     }
@@ -157,7 +159,36 @@ std::vector<std::string> XvfbSession::environment(
 }
 
 bool XvfbSession::start(const Options& options) {
+    m_options = options;
     return startServer(options) && (!options.windowManager || startWindowManager(options));
+}
+
+void XvfbSession::stopWindowManager(int signal) {
+    if (m_windowManager == 0) {
+        return;
+    }
+    ::kill(m_windowManager, signal);
+    if (!waitForExit(m_windowManager, std::chrono::seconds(2))) {
+        ::kill(m_windowManager, SIGKILL);
+        ::waitpid(m_windowManager, nullptr, 0);
+    }
+    m_windowManager = 0;
+}
+
+bool XvfbSession::restartWindowManager() {
+    if (m_windowManager != 0 || !startWindowManager(m_options)) {
+        return false;
+    }
+    // The old manager's properties are still on the root: the new one has taken over only once
+    // it answers a request.
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (!askWindowManager(std::chrono::milliseconds(200))) {
+        if (Clock::now() >= deadline) {
+            m_error = "openbox did not take over the display again";
+            return false;
+        }
+    }
+    return true;
 }
 
 bool XvfbSession::startServer(const Options& options) {
@@ -174,8 +205,12 @@ bool XvfbSession::startServer(const Options& options) {
     if (options.displayNumber) {
         argv.push_back(":" + std::to_string(*options.displayNumber));
     }
-    argv.insert(argv.end(),
-                {"-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"});
+    argv.insert(argv.end(), {"-displayfd", "3", "-screen", "0", screen, "-noreset"});
+    if (options.listenTcp) {
+        argv.insert(argv.end(), {"-listen", "tcp"});
+    } else {
+        argv.insert(argv.end(), {"-nolisten", "tcp"});
+    }
     auto pid = spawnChild(argv, environment({}), -1, logFd, {{fds[1], 3}});
     ::close(fds[1]);
     if (logFd >= 0) {
@@ -345,6 +380,10 @@ void XvfbSession::sync() {
 }
 
 bool XvfbSession::syncWindowManager() {
+    return askWindowManager(std::chrono::seconds(5));
+}
+
+bool XvfbSession::askWindowManager(std::chrono::milliseconds limit) {
     // The window manager answers a request for frame extents by setting them on the window;
     // it handles the requests it gets in order, so the answer comes after all earlier ones.
     const xcb_atom_t extents = atom("_NET_FRAME_EXTENTS");
@@ -364,7 +403,7 @@ bool XvfbSession::syncWindowManager() {
     xcb_send_event(m_connection, 0, m_root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&request));
-    return waitFor([&] { return !cardinalProperty(m_probe, "_NET_FRAME_EXTENTS").empty(); });
+    return waitFor([&] { return !cardinalProperty(m_probe, "_NET_FRAME_EXTENTS").empty(); }, limit);
 }
 
 bool XvfbSession::waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
@@ -471,11 +510,13 @@ std::optional<XvfbSession::Started> XvfbSession::awaitWindows(
 }
 
 std::optional<XvfbSession::Started> XvfbSession::openTestWindow(
-    const std::vector<std::string>& arguments, std::size_t windows) {
+    const std::vector<std::string>& arguments,
+    std::size_t windows,
+    const std::map<std::string, std::string>& environment) {
     std::vector<std::string> argv{testWindowProgram()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const auto before = clients();
-    auto pid = spawn(argv);
+    auto pid = spawn(argv, environment);
     if (!pid) {
         return std::nullopt;
     }

@@ -40,6 +40,9 @@ public:
         // The display number to take, for a server that follows another on the same number;
         // by default the server picks a free one.
         std::optional<int> displayNumber = std::nullopt;
+        // Also accept clients over TCP (port 6000 + the display number), as remote clients
+        // connect; tests reach it only at 127.0.0.1.
+        bool listenTcp = false;
     };
 
     XvfbSession() = default;
@@ -55,11 +58,14 @@ public:
     // The display number, 3 for ":3".
     int displayNumber() const { return std::stoi(m_display.substr(1)); }
     pid_t serverPID() const { return m_server; }
+    // The display as a client that connects over TCP names it: "127.0.0.1:3".
+    std::string tcpDisplay() const { return "127.0.0.1" + m_display; }
     xcb_connection_t* connection() const { return m_connection; }
     xcb_window_t root() const { return m_root; }
     const std::filesystem::path& directory() const { return m_dir.path(); }
 
-    // Starts a program on the display; extra variables are added to the environment.
+    // Starts a program on the display; extra variables are added to the environment (a
+    // DISPLAY among them replaces the session's).
     std::optional<pid_t> spawn(const std::vector<std::string>& argv,
                                const std::map<std::string, std::string>& environment = {});
     // Stops a program started here: SIGTERM, then SIGKILL after two seconds.
@@ -70,6 +76,12 @@ public:
     // Kills the X server at once, as when a session ends under its clients. Only the
     // destructor may use the session afterwards.
     void killServer();
+    // Stops the window manager by its process id with the signal, as a crash or a restart
+    // does; the clients stay. Waits until it has ended.
+    void stopWindowManager(int signal);
+    // Starts the window manager again after stopWindowManager(); false, with the reason in
+    // error(), when it did not take over.
+    bool restartWindowManager();
     // Runs a program to its end (ten seconds at most) and returns its standard output.
     std::optional<std::string> run(const std::vector<std::string>& argv);
 
@@ -101,8 +113,10 @@ public:
         // Where a listening program reads its commands.
         int input = -1;
     };
-    std::optional<Started> openTestWindow(const std::vector<std::string>& arguments,
-                                          std::size_t windows = 1);
+    std::optional<Started> openTestWindow(
+        const std::vector<std::string>& arguments,
+        std::size_t windows = 1,
+        const std::map<std::string, std::string>& environment = {});
     // A test window program that stays while the session lasts and opens more windows on
     // request; it starts with the given number of windows (--count).
     std::optional<Started> openListeningTestWindow(const std::vector<std::string>& arguments,
@@ -117,12 +131,15 @@ public:
 private:
     bool startServer(const Options& options);
     bool startWindowManager(const Options& options);
+    // Asks the window manager for frame extents and waits for its answer.
+    bool askWindowManager(std::chrono::milliseconds limit);
     std::optional<Started> awaitWindows(pid_t pid,
                                         const std::vector<xcb_window_t>& before,
                                         std::size_t windows);
     std::vector<std::string> environment(const std::map<std::string, std::string>& extra) const;
 
     TempDir m_dir;
+    Options m_options;
     std::string m_error;
     std::string m_display;
     pid_t m_server = 0;

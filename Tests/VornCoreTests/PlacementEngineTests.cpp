@@ -56,6 +56,10 @@ TEST(PlacementEngineTests, Target) {
         {fill, pinned, true, {160, 0, 1280, 875}, none},
         // A sidebar as wide as the display leaves no room.
         {center, pinned, true, {0, 0, 600, 400}, none, left, 1440},
+        // Never shrunk below the minimum, though a small window may stay small.
+        {fill, pinned, true, {0, 0, 600, 400}, none, left, 1410},
+        {fill, pinned, true, {0, 0, 600, 400}, R(1400, 0, 40, 875), left, 1400},
+        {center, recent, true, {0, 0, 20, 30}, R(790, 423, 20, 30)},
         {fill, recent, true, {0, 0, 600, 400}, none, left, 1440},
         {fill, pinned, false, {0, 0, 600, 400}, R(1140, 238, 600, 400), left, 1440},
         {normal, pinned, true, {100, 200, 800, 600}, R(1440, 200, 800, 600), left, 1440},

@@ -84,6 +84,35 @@ TEST(SidebarModelActivationTests, PlacesTheActivatedWindowByModeAndKind) {
     }
 }
 
+TEST(SidebarModelActivationTests, APlacementThatCannotBeMadeSaysWhy) {
+    struct Case {
+        const char* name;
+        Rect visible;
+        double sidebarWidth;
+        std::string expectedLog;
+    };
+    const Case cases[] = {
+        {"struts took the whole display", Rect(1920, 0, 0, 1080), 160,
+         "place win=5 mode=fill kind=pinned: the display has no usable area "
+         "screen=(1920,0 0x1080)"},
+        {"only a sliver beside the sidebar", Rect(0, 0, 190, 1080), 160,
+         "place win=5 mode=fill kind=pinned: no room beside the sidebar screen=(0,0 190x1080)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SidebarModelHarness h;
+        h.wm->aliveOffScreen = {WindowID(5)};
+        h.wm->frames[WindowID(5)] = Rect(300, 100, 800, 600);
+        h.wm->screenArea = ScreenArea{c.visible};
+        h.storeSpaces({makeSpace("S", 0, {makeTab("a", "Doc", 0, 5)})});
+        auto& model = h.start();
+        h.forgetHistory();
+        model.activate(model.activeSpace()->tabs[0]);
+        EXPECT_EQ(h.modelLog("place"), std::vector<std::string>{c.expectedLog});
+        EXPECT_TRUE(h.wm->setFrames.empty());
+    }
+}
+
 TEST(SidebarModelActivationTests, ABoundLiveTabIsActivatedWithoutRefresh) {
     SidebarModelHarness h;
     h.wm->onScreen = {makeWindow(1, "a", "Pinned"), makeWindow(2, "b", "Claimed")};

@@ -128,6 +128,53 @@ TEST(SidebarModelStateTests, DisplayedAmbientWhileCollapsed) {
     EXPECT_TRUE(shown().empty());
 }
 
+TEST(SidebarModelStateTests, AWindowNumberListedAgainAfterItsWindowWentHasNoFocusRank) {
+    SidebarModelHarness h;
+    h.wm->onScreen = {makeWindow(1, "a", "One"), makeWindow(2, "b", "Two"),
+                      makeWindow(3, "c", "Three")};
+    auto& model = h.start();
+    const auto order = [&] {
+        std::vector<std::uint32_t> out;
+        for (const auto& w : model.ambient()) {
+            out.push_back(w.windowID.raw);
+        }
+        return out;
+    };
+    const auto focus = [&](std::uint32_t window) {
+        h.wm->emit(WindowChange::focused(WindowID(window)));
+        h.executor->drain();
+    };
+    focus(2);
+    focus(3);
+    EXPECT_EQ(order(), (std::vector<std::uint32_t>{3, 2, 1}));
+
+    // Window 3 closes and its number goes to another application's window; window 2's
+    // application starts a new window that takes its number.
+    h.wm->removeWindow(WindowID(3));
+    h.wm->removeWindow(WindowID(2));
+    model.refresh();
+    h.wm->onScreen = {makeWindow(1, "a", "One"), makeWindow(2, "b", "Two again"),
+                      makeWindow(3, "d", "Other")};
+    model.refresh();
+    EXPECT_EQ(order(), (std::vector<std::uint32_t>{1, 2, 3}));
+    EXPECT_EQ(model.activeWindowID(), std::nullopt);
+
+    // A new window may be reported focused before it is listed; it keeps its rank until it is.
+    focus(4);
+    model.refresh();
+    h.wm->addWindow(makeWindow(4, "e", "New"));
+    model.refresh();
+    EXPECT_EQ(order(), (std::vector<std::uint32_t>{4, 1, 2, 3}));
+    // Reported for a window that is not listed in time (a panel, a dock): forgotten.
+    focus(99);
+    for (int i = 0; i < 10; ++i) {
+        model.refresh();
+    }
+    h.wm->onScreen->push_back(makeWindow(99, "f", "Late"));
+    model.refresh();
+    EXPECT_EQ(order(), (std::vector<std::uint32_t>{4, 1, 2, 3, 99}));
+}
+
 TEST(SidebarModelStateTests, TabListsKeepStoredOrderAmongEqualsAndExpireOnlyOnRefresh) {
     SidebarModelHarness h;
     const Date soon = h.now.adding(10);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "CapturingLogSink.h"
+#include "Log.h"
 #include "Text.h"
 
 namespace vorn {
@@ -33,6 +35,33 @@ TEST(TextTests, NormalizedTitle) {
     for (const auto& c : cases) {
         EXPECT_EQ(text::normalizedTitle(c.title, c.appName), c.key) << c.title;
     }
+}
+
+TEST(TextTests, Utf8PrefixNeverSplitsACharacter) {
+    // "é" is two bytes, "€" three, "𝄞" four.
+    EXPECT_EQ(text::utf8Prefix("ab\u00E9", 3), "ab");
+    EXPECT_EQ(text::utf8Prefix("ab\u00E9", 4), "ab\u00E9");
+    EXPECT_EQ(text::utf8Prefix("\u20AC\u20AC", 5), "\u20AC");
+    EXPECT_EQ(text::utf8Prefix("\U0001D11E", 3), "");
+    EXPECT_EQ(text::utf8Prefix("short", 255), "short");
+}
+
+TEST(TextTests, LogFieldsAreBoundedOnACharacterBoundary) {
+    test::CapturingLogSink log;
+    // A window class of 5,000 characters, as a careless client may set it.
+    std::string huge = "xx";
+    for (int i = 0; i < 5000; ++i) {
+        huge += "\u00E9";
+    }
+    vornWMLog().notice("app=", huge, " win=", 7);
+    const auto lines = log.messages("windowmanager");
+    ASSERT_EQ(lines.size(), 1u);
+    // The 255th byte would be the first half of an "é": the field ends before it.
+    std::string expected = "app=xx";
+    for (int i = 0; i < 126; ++i) {
+        expected += "\u00E9";
+    }
+    EXPECT_EQ(lines[0], expected + " win=7");
 }
 
 }  // namespace

@@ -108,8 +108,15 @@ void SidebarPanelController::takeKeyFocus() {
 }
 
 QRect SidebarPanelController::frame(const QRect& visibleArea, SidebarSide side) {
-    const int x = side == SidebarSide::left ? visibleArea.x()
-                                            : visibleArea.x() + visibleArea.width() - panelWidth;
+    const int nearEdge = side == SidebarSide::left
+                             ? visibleArea.x()
+                             : visibleArea.x() + visibleArea.width() - panelWidth;
+    // An area narrower than the panel (other programs reserve nearly all the display): the panel
+    // keeps within the area's span, reaching over the reserved side, and so on its display.
+    const int farEdge = side == SidebarSide::left
+                            ? visibleArea.x() + visibleArea.width() - panelWidth
+                            : visibleArea.x();
+    const int x = visibleArea.width() >= panelWidth ? nearEdge : farEdge;
     return {x, visibleArea.y(), panelWidth, visibleArea.height()};
 }
 

@@ -181,14 +181,20 @@ void TabRow::paintEvent(QPaintEvent*) {
     }
 }
 
+QString TabRow::subject() const {
+    return objectName() + QLatin1Char('\n') + m_value;
+}
+
 void TabRow::mousePressEvent(QMouseEvent* event) {
     m_pressed = event->button() == Qt::LeftButton;
+    m_pressedSubject = subject();
     event->accept();
 }
 
 void TabRow::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = m_pressed && event->button() == Qt::LeftButton
-                       && rect().contains(event->position().toPoint());
+                       && rect().contains(event->position().toPoint())
+                       && m_pressedSubject == subject();
     m_pressed = false;
     event->accept();
     if (click && m_primary) {

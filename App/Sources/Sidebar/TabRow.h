@@ -71,6 +71,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The tab or window the row shows, with its application.
+    QString subject() const;
+
     QIcon m_icon;
     QString m_iconKey;
     QString m_title;
@@ -79,6 +82,9 @@ private:
     bool m_active = false;
     bool m_dimmed = false;
     bool m_pressed = false;
+    // What the row showed at the press: a refresh may update the row in place meanwhile, and a
+    // release acts only on what was pressed.
+    QString m_pressedSubject;
     std::function<void()> m_primary;
     std::vector<Action> m_actions;
 };

@@ -1,5 +1,7 @@
 #include "AppIdentity.h"
 
+#include "Text.h"
+
 namespace vorn::platform::x11 {
 namespace {
 
@@ -40,6 +42,13 @@ AppIdentity identify(const ClientWindow& window, DesktopEntryIndex& entries) {
     }
     if (identity.name && identity.name->empty()) {
         identity.name.reset();
+    }
+    // A class is whatever the client wrote; the identifier lands in log lines and the state
+    // file, so it is bounded there.
+    for (std::optional<std::string>* text : {&identity.bundleID, &identity.name}) {
+        if (*text && text->value().size() > maxIdentifierBytes) {
+            *text = std::string(text::utf8Prefix(**text, maxIdentifierBytes));
+        }
     }
     return identity;
 }

@@ -19,6 +19,10 @@ struct AppIdentity {
     friend bool operator==(const AppIdentity&, const AppIdentity&) = default;
 };
 
+// Identifiers and names taken from a window are cut to this many bytes (on a character
+// boundary).
+inline constexpr std::size_t maxIdentifierBytes = 255;
+
 // The entry named by _GTK_APPLICATION_ID, else by _KDE_NET_WM_DESKTOP_FILE, else the one that
 // matches WM_CLASS; the class alone without any.
 AppIdentity identify(const ClientWindow& window, DesktopEntryIndex& entries);

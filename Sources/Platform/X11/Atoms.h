@@ -8,6 +8,7 @@ namespace vorn::platform::x11 {
 // server could not intern one; requests with it then simply fail.
 struct Atoms {
     xcb_atom_t utf8String = XCB_ATOM_NONE;
+    xcb_atom_t compoundText = XCB_ATOM_NONE;
     xcb_atom_t netSupportingWmCheck = XCB_ATOM_NONE;
     xcb_atom_t netClientList = XCB_ATOM_NONE;
     xcb_atom_t netClientListStacking = XCB_ATOM_NONE;

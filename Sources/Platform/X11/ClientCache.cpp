@@ -18,6 +18,7 @@ inline constexpr unsigned desktop = 4;
 inline constexpr unsigned active = 8;
 inline constexpr unsigned workarea = 16;
 inline constexpr unsigned monitors = 32;
+inline constexpr unsigned wmCheck = 64;
 }  // namespace root
 
 // Two more parts of a window besides those of its properties.
@@ -52,6 +53,9 @@ unsigned rootPartOf(xcb_atom_t property, const Atoms& atoms) {
     if (property == atoms.netWorkarea) {
         return root::workarea;
     }
+    if (property == atoms.netSupportingWmCheck) {
+        return root::wmCheck;
+    }
     return 0;
 }
 
@@ -62,7 +66,14 @@ struct RootQuery {
     std::optional<xcb_get_property_cookie_t> active;
     std::optional<xcb_get_property_cookie_t> workarea;
     std::optional<MonitorRequest> monitors;
+    std::optional<xcb_get_property_cookie_t> wmCheck;
+    // The check window's own property, which must name the check window itself.
+    std::optional<xcb_get_property_cookie_t> checkSelf;
 };
+
+// The window manager's check window is watched for its end, which is the manager's.
+constexpr std::uint32_t watchedCheckEvents =
+    XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
 
 struct PendingWindow {
     xcb_window_t id = XCB_NONE;
@@ -79,6 +90,16 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
     switch (type) {
         case XCB_PROPERTY_NOTIFY: {
             const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+            if (notify.window == m_wmCheck && m_wmCheck != XCB_NONE) {
+                // Window managers also use the window to learn the server's time; only its
+                // naming itself matters here.
+                if (notify.atom != atoms.netSupportingWmCheck) {
+                    return false;
+                }
+                m_verifyCheck = true;
+                m_stale = true;
+                return true;
+            }
             if (notify.window == connection.root()) {
                 const unsigned parts = rootPartOf(notify.atom, atoms);
                 m_rootDirty |= parts;
@@ -87,8 +108,9 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
             }
             // A client may also state its process late; user times and icons change often and
             // are of no interest.
-            const unsigned parts =
-                notify.atom == atoms.netWmPid ? ownerPart : partOf(notify.atom, atoms);
+            const bool owner =
+                notify.atom == atoms.netWmPid || notify.atom == XCB_ATOM_WM_CLIENT_MACHINE;
+            const unsigned parts = owner ? ownerPart : partOf(notify.atom, atoms);
             if (parts == 0 || !m_entries.contains(notify.window)) {
                 return false;
             }
@@ -131,6 +153,16 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
         case XCB_DESTROY_NOTIFY: {
             // Both events carry the window at the same place.
             const auto& notify = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
+            if (type == XCB_DESTROY_NOTIFY && notify.window == m_wmCheck
+                && notify.window != XCB_NONE) {
+                // The window manager has gone; a new one names its own check window.
+                m_wmCheck = XCB_NONE;
+                m_wmVerified = false;
+                m_rootDirty |= root::wmCheck;
+                m_stale = true;
+                m_snapshotDirty = true;
+                return true;
+            }
             if (m_entries.contains(notify.window)) {
                 // What is known of it may be out of date from now on; a window that stays in the
                 // client list enters again, read afresh.
@@ -218,7 +250,16 @@ bool ClientCache::refresh(const Connection& connection) {
     if (m_snapshotDirty) {
         rebuildSnapshot();
     }
-    return m_hasList;
+    noteAvailability();
+    return m_available.value_or(false);
+}
+
+std::optional<std::int32_t> ClientCache::standInPID(const std::string& classKey) const {
+    const auto it = m_standIns.find(classKey);
+    if (classKey.empty() || it == m_standIns.end()) {
+        return std::nullopt;
+    }
+    return it->second;
 }
 
 void ClientCache::readPass(const Connection& c, unsigned rootParts) {
@@ -242,6 +283,14 @@ void ClientCache::readPass(const Connection& c, unsigned rootParts) {
     }
     if ((rootParts & root::monitors) != 0) {
         rootQuery.monitors = requestMonitors(c);
+    }
+    if ((rootParts & root::wmCheck) != 0) {
+        rootQuery.wmCheck = c.getProperty(rootWindow, atoms.netSupportingWmCheck, 1);
+    }
+    if (std::exchange(m_verifyCheck, false) && m_wmCheck != XCB_NONE) {
+        // Watched before it is read, so that an end right after the reading is heard of.
+        xcb_change_window_attributes(c.raw(), m_wmCheck, XCB_CW_EVENT_MASK, &watchedCheckEvents);
+        rootQuery.checkSelf = c.getProperty(m_wmCheck, atoms.netSupportingWmCheck, 1);
     }
 
     std::vector<PendingWindow> pending;
@@ -315,29 +364,44 @@ void ClientCache::readPass(const Connection& c, unsigned rootParts) {
         ++m_identityGeneration;
     }
 
+    bool listsChanged = false;
+    if (rootQuery.wmCheck) {
+        const xcb_window_t named =
+            firstCardinal(viewOf(c.reply(*rootQuery.wmCheck).get())).value_or(XCB_NONE);
+        // Also when the id is the same: a new window manager may get the old one's ids.
+        m_wmCheck = named;
+        m_wmVerified = false;
+        // Asked in the next pass: whether the window exists and names itself.
+        m_verifyCheck = named != XCB_NONE;
+        m_stale = m_stale || m_verifyCheck;
+        listsChanged = true;
+    }
+    if (rootQuery.checkSelf) {
+        auto reply = c.reply(*rootQuery.checkSelf);
+        m_wmVerified = m_wmCheck != XCB_NONE
+                       && firstCardinal(viewOf(reply.get())).value_or(XCB_NONE) == m_wmCheck;
+        listsChanged = true;
+    }
     if (rootQuery.stacking) {
         auto reply = c.reply(*rootQuery.stacking);
         const PropertyView stacking = viewOf(reply.get());
-        if (stacking.type != XCB_ATOM_WINDOW || stacking.format != 32) {
-            if (m_hasList) {
-                vornWMLog().notice("x11: no client list (no window manager?) type=", stacking.type);
-            }
-            m_hasList = false;
-            m_stacking.clear();
-        } else {
-            // The property lists bottom to top; the platform's lists go front to back.
-            std::vector<std::uint32_t> ids = cardinals(stacking);
-            std::reverse(ids.begin(), ids.end());
-            std::unordered_set<xcb_window_t> seen;
-            std::erase_if(
-                ids, [&](xcb_window_t id) { return id == XCB_NONE || !seen.insert(id).second; });
-            m_hasList = true;
-            m_stacking = std::move(ids);
-        }
-        admit(c, m_stacking);
+        m_hasStacking = stacking.type == XCB_ATOM_WINDOW && stacking.format == 32;
+        m_stackingList = m_hasStacking ? cardinals(stacking) : std::vector<std::uint32_t>{};
+        // The property lists bottom to top; the platform's lists go front to back.
+        std::reverse(m_stackingList.begin(), m_stackingList.end());
+        listsChanged = true;
     }
     if (rootQuery.clients) {
-        m_mappingOrder = cardinals(viewOf(c.reply(*rootQuery.clients).get()));
+        auto reply = c.reply(*rootQuery.clients);
+        const PropertyView clients = viewOf(reply.get());
+        m_clientList =
+            clients.type == XCB_ATOM_WINDOW ? cardinals(clients) : std::vector<std::uint32_t>{};
+        // What the lists name may have come to exist since.
+        m_rejected.clear();
+        listsChanged = true;
+    }
+    if (listsChanged) {
+        takeLists(c);
     }
     if (rootQuery.desktop) {
         m_currentDesktop = firstCardinal(viewOf(c.reply(*rootQuery.desktop).get()));
@@ -356,7 +420,133 @@ void ClientCache::readPass(const Connection& c, unsigned rootParts) {
     }
 }
 
-void ClientCache::admit(const Connection& connection, const std::vector<xcb_window_t>& ids) {
+void ClientCache::takeLists(const Connection& connection) {
+    if (m_verifyCheck) {
+        // Taken once the next pass has asked about the window manager.
+        return;
+    }
+    m_snapshotDirty = true;
+    m_complete = true;
+    if (!m_wmVerified) {
+        // Without a window manager the lists are what the last one left behind.
+        m_stacking.clear();
+        m_mappingOrder.clear();
+        admit({});
+        return;
+    }
+    // Only windows that both lists name: a window manager may stack a new window before it
+    // manages it, and anyone may write either list.
+    const std::unordered_set<xcb_window_t> managed(m_clientList.begin(), m_clientList.end());
+    std::unordered_set<xcb_window_t> seen;
+    std::vector<xcb_window_t> candidates;
+    for (xcb_window_t id : m_stackingList) {
+        if (id != XCB_NONE && managed.contains(id) && !m_rejected.contains(id)
+            && seen.insert(id).second) {
+            candidates.push_back(id);
+        }
+    }
+    // Frontmost first. Windows already known are real; new ids are asked about in batches, each
+    // one round trip, until enough are real, the list ends or the checks run out.
+    std::vector<xcb_window_t> listed;
+    std::size_t next = 0;
+    std::size_t checks = 0;
+    while (next < candidates.size() && listed.size() < maxListedWindows) {
+        std::vector<xcb_window_t> unknown;
+        std::vector<xcb_window_t> batch;
+        for (; next < candidates.size() && listed.size() + batch.size() < maxListedWindows
+               && checks + unknown.size() < maxCheckedIds;
+             ++next) {
+            batch.push_back(candidates[next]);
+            if (!m_entries.contains(candidates[next])) {
+                unknown.push_back(candidates[next]);
+            }
+        }
+        if (batch.empty()) {
+            break;
+        }
+        checks += unknown.size();
+        const std::unordered_set<xcb_window_t> real = existing(connection, unknown);
+        for (xcb_window_t id : batch) {
+            if (m_entries.contains(id) || real.contains(id)) {
+                listed.push_back(id);
+            }
+        }
+    }
+    if (next < candidates.size()) {
+        if (listed.size() < maxListedWindows) {
+            // The rest was not looked at: what it holds is unknown, so nothing is known missing.
+            m_complete = false;
+            if (!std::exchange(m_incompleteLogged, true)) {
+                vornWMLog().notice(
+                    "x11: the window lists name too many ids to check, windows not "
+                    "listed until they change checked=",
+                    checks, " named=", candidates.size());
+            }
+        } else if (!std::exchange(m_cutLogged, true)) {
+            vornWMLog().notice("x11: too many windows, only the frontmost listed max=",
+                               maxListedWindows, " named=", candidates.size());
+        }
+    } else {
+        m_cutLogged = false;
+        m_incompleteLogged = false;
+    }
+    admit(listed);
+    for (xcb_window_t id : listed) {
+        if (!m_entries.contains(id)) {
+            // Watched before anything is read, so that no change after the reading goes
+            // unnoticed.
+            xcb_change_window_attributes(connection.raw(), id, XCB_CW_EVENT_MASK,
+                                         &watchedClientEvents);
+            Entry entry;
+            entry.window.id = id;
+            entry.dirty = everything;
+            m_entries.emplace(id, std::move(entry));
+            ++m_identityGeneration;
+            m_stale = true;
+        }
+    }
+    m_stacking = std::move(listed);
+    m_mappingOrder.clear();
+    for (xcb_window_t id : m_clientList) {
+        if (m_entries.contains(id)) {
+            m_mappingOrder.push_back(id);
+        }
+    }
+}
+
+std::unordered_set<xcb_window_t> ClientCache::existing(const Connection& connection,
+                                                       const std::vector<xcb_window_t>& ids) {
+    // One question each, all sent before any answer is read.
+    std::vector<xcb_get_window_attributes_cookie_t> cookies;
+    cookies.reserve(ids.size());
+    for (xcb_window_t id : ids) {
+        cookies.push_back(xcb_get_window_attributes(connection.raw(), id));
+    }
+    std::unordered_set<xcb_window_t> real;
+    std::size_t rejected = 0;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(connection.raw(), cookies[i], nullptr));
+        // No window manager manages a window that asked not to be managed.
+        if (!attributes || attributes->override_redirect != 0) {
+            m_rejected.insert(ids[i]);
+            ++rejected;
+        } else {
+            real.insert(ids[i]);
+        }
+    }
+    if (rejected > 0) {
+        if (!std::exchange(m_rejectedLogged, true)) {
+            vornWMLog().notice("x11: listed ids that name no manageable window are ignored count=",
+                               rejected);
+        } else {
+            vornWMLog().debug("x11: listed ids ignored count=", rejected);
+        }
+    }
+    return real;
+}
+
+void ClientCache::admit(const std::vector<xcb_window_t>& ids) {
     const std::unordered_set<xcb_window_t> listed(ids.begin(), ids.end());
     std::vector<xcb_window_t> left;
     for (const auto& [id, entry] : m_entries) {
@@ -367,19 +557,34 @@ void ClientCache::admit(const Connection& connection, const std::vector<xcb_wind
     for (xcb_window_t id : left) {
         drop(id);
     }
-    for (xcb_window_t id : ids) {
-        if (m_entries.contains(id)) {
-            continue;
-        }
-        // Watched before anything is read, so that no change after the reading goes unnoticed.
-        xcb_change_window_attributes(connection.raw(), id, XCB_CW_EVENT_MASK, &watchedClientEvents);
-        Entry entry;
-        entry.window.id = id;
-        entry.dirty = everything;
-        m_entries.emplace(id, std::move(entry));
-        ++m_identityGeneration;
-        m_stale = true;
+}
+
+void ClientCache::noteAvailability() {
+    // Windows that stay stacked while the client list is empty are what a window manager left.
+    const bool leftOver = m_clientList.empty() && !m_stackingList.empty();
+    const bool available = m_wmVerified && m_hasStacking && !leftOver && m_complete;
+    if (m_available == available) {
+        return;
     }
+    // At the start only a missing listing is worth a line.
+    if (available && !m_available) {
+        m_available = available;
+        return;
+    }
+    if (available) {
+        vornWMLog().notice("x11: window manager running, windows listed windows=",
+                           m_snapshot.windows.size());
+    } else if (!m_wmVerified) {
+        vornWMLog().notice("x11: no window manager running, windows not listed until one runs");
+    } else if (!m_hasStacking) {
+        vornWMLog().notice("x11: the window manager keeps no stacking list, windows not listed");
+    } else if (leftOver) {
+        vornWMLog().notice(
+            "x11: the window manager lists no clients while windows are stacked, "
+            "windows not listed stacked=",
+            m_stackingList.size());
+    }
+    m_available = available;
 }
 
 void ClientCache::drop(xcb_window_t id) {
@@ -399,6 +604,7 @@ void ClientCache::rebuildSnapshot() {
     m_snapshotDirty = false;
     m_snapshot.windows.clear();
     m_snapshotIndex.clear();
+    std::unordered_map<std::string, std::int32_t> standIns;
     for (xcb_window_t id : m_stacking) {
         const auto it = m_entries.find(id);
         if (it == m_entries.end() || it->second.gone) {
@@ -406,7 +612,23 @@ void ClientCache::rebuildSnapshot() {
         }
         m_snapshotIndex.emplace(id, m_snapshot.windows.size());
         m_snapshot.windows.push_back(it->second.window);
+        ClientWindow& window = m_snapshot.windows.back();
+        // Only once its owner was asked for: a window just admitted may yet name its process.
+        if (!window.pid && (it->second.dirty & (ownerPart | part::identity)) == 0) {
+            // Listed under its class, as a process of its own; a class without windows for a
+            // while gets a new number when it comes back.
+            std::string key = classKey(window.windowClass);
+            if (!key.empty()) {
+                const auto known = m_standIns.find(key);
+                const auto [slot, added] = standIns.try_emplace(std::move(key), 0);
+                if (added) {
+                    slot->second = known != m_standIns.end() ? known->second : m_nextStandIn++;
+                }
+                window.pid = slot->second;
+            }
+        }
     }
+    m_standIns = std::move(standIns);
     m_snapshot.mappingOrder = m_mappingOrder;
     m_snapshot.currentDesktop = m_currentDesktop;
     m_snapshot.activeWindow = m_activeWindow;

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <xcb/xcb.h>
@@ -19,13 +21,26 @@ namespace vorn::platform::x11 {
 // events (property and structure changes on the root, on every managed window and on its
 // frame); an event only marks what it changed. A read then asks the server for exactly what was
 // marked, every request first and every reply after, and asks nothing when nothing was marked.
-// Main thread only.
+//
+// The root's lists are written by the window manager, but any client may write them. A window
+// is listed only while an EWMH window manager runs (its check window exists and names itself)
+// and only when both lists name it; at most maxListedWindows are taken, the frontmost; and an id
+// new to the lists is asked about only after the server confirmed, for all new ids in one round
+// trip, that it names a window. Lists that name more ids than can be checked leave the listing
+// unavailable until they change. Main thread only.
 class ClientCache {
 public:
+    // More windows than this in the lists are not listed (the backmost are left out).
+    static constexpr std::size_t maxListedWindows = 2000;
+    // New ids asked about at most for one change of the lists; when the lists name more, the
+    // listing is unavailable until they change.
+    static constexpr std::size_t maxCheckedIds = 4 * maxListedWindows;
+
     // Marks what the event changed; true when it concerned anything kept here.
     bool handle(const xcb_generic_event_t& event, const Connection& connection);
-    // The managed windows (every marked part read again first); null when the window manager
-    // keeps no client list or the connection broke. Valid until the next call.
+    // The managed windows (every marked part read again first); null while no window manager
+    // runs, when it keeps no client list, or when the connection broke. Valid until the next
+    // call.
     const ClientSnapshot* current(const Connection& connection);
     // The monitors, read again only after the server reported a change.
     std::optional<Monitors> monitors(const Connection& connection);
@@ -33,6 +48,11 @@ public:
     std::vector<std::uint32_t> workarea(const Connection& connection);
     // A managed window of the last snapshot; null when it is not one.
     const ClientWindow* window(xcb_window_t id) const;
+    // Whether a window manager's check window was last seen to exist and name itself.
+    bool hasWindowManager() const { return m_wmVerified; }
+    // The stand-in process of windows of this class whose process is unknown; none when no
+    // listed window has it.
+    std::optional<std::int32_t> standInPID(const std::string& classKey) const;
     // Grows whenever windows come or go or an owner or identity changes.
     std::uint64_t identityGeneration() const { return m_identityGeneration; }
     // Whether something was marked and not yet read.
@@ -58,8 +78,15 @@ private:
     // Asks for the marked parts of the root and of every window together, then reads the
     // answers; windows new in the client list are read in the next pass.
     void readPass(const Connection& connection, unsigned rootParts);
-    // Where window ids enter: ids of the client list get an entry and their events selected.
-    void admit(const Connection& connection, const std::vector<xcb_window_t>& ids);
+    // The windows both lists name, frontmost first and at most maxListedWindows, become the
+    // listed ones: new ones get an entry and their events selected.
+    void takeLists(const Connection& connection);
+    // The ids that name a window that may be managed; the others are remembered as rejected.
+    std::unordered_set<xcb_window_t> existing(const Connection& connection,
+                                              const std::vector<xcb_window_t>& ids);
+    // Drops the entries of windows not among the ids.
+    void admit(const std::vector<xcb_window_t>& ids);
+    void noteAvailability();
     void drop(xcb_window_t id);
     void rebuildSnapshot();
     void markWindow(xcb_window_t id, unsigned parts);
@@ -67,11 +94,31 @@ private:
     unsigned m_rootDirty = ~0u;
     bool m_stale = true;
     bool m_snapshotDirty = true;
-    bool m_hasList = false;
 
-    // Front to back.
+    // The window manager's check window, as the root names it, and whether it names itself.
+    xcb_window_t m_wmCheck = XCB_NONE;
+    bool m_wmVerified = false;
+    bool m_verifyCheck = false;
+    // Whether the root's lists are there as window lists, and what they say.
+    bool m_hasStacking = false;
+    std::vector<xcb_window_t> m_stackingList;  // front to back, as the root says
+    std::vector<xcb_window_t> m_clientList;
+    // Listed ids that named no window when asked; asked again once the client list changes.
+    std::unordered_set<xcb_window_t> m_rejected;
+    std::optional<bool> m_available;
+    // Whether every window the lists name was looked at.
+    bool m_complete = true;
+    bool m_cutLogged = false;
+    bool m_incompleteLogged = false;
+    bool m_rejectedLogged = false;
+
+    // Front to back: the windows that are listed.
     std::vector<xcb_window_t> m_stacking;
     std::vector<xcb_window_t> m_mappingOrder;
+    // Windows without a known process are listed under a stand-in process per class, never one
+    // the kernel hands out.
+    std::unordered_map<std::string, std::int32_t> m_standIns;
+    std::int32_t m_nextStandIn = firstStandInPID;
     std::optional<std::uint32_t> m_currentDesktop;
     xcb_window_t m_activeWindow = XCB_NONE;
     std::vector<std::uint32_t> m_workarea;

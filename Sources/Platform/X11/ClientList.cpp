@@ -1,11 +1,14 @@
 #include "ClientList.h"
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <map>
 
 #include "Log.h"
 #include "Text.h"
+
+#include <unistd.h>
 
 namespace vorn::platform::x11 {
 namespace {
@@ -96,6 +99,42 @@ std::optional<std::int32_t> pidFromProperty(const PropertyView& property) {
     return static_cast<std::int32_t>(*value);
 }
 
+bool namesThisHost(std::string_view machine) {
+    static const std::string host = [] {
+        char name[256] = {};
+        return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+    }();
+    return !host.empty() && machine.size() == host.size()
+           && std::equal(machine.begin(), machine.end(), host.begin(), [](char a, char b) {
+                  return std::tolower(static_cast<unsigned char>(a))
+                         == std::tolower(static_cast<unsigned char>(b));
+              });
+}
+
+OwnerQuery::Claim OwnerQuery::ask(xcb_window_t window) const {
+    return {m_connection.getProperty(window, m_connection.atoms().netWmPid, 1),
+            m_connection.getProperty(window, XCB_ATOM_WM_CLIENT_MACHINE, 64)};
+}
+
+std::optional<std::int32_t> OwnerQuery::trusted(const Claim& claim) const {
+    auto pidReply = m_connection.reply(claim.pid);
+    auto machineReply = m_connection.reply(claim.machine);
+    const auto pid = pidFromProperty(viewOf(pidReply.get()));
+    if (!pid) {
+        return std::nullopt;
+    }
+    const auto machine = propertyText(viewOf(machineReply.get()), m_connection.atoms().utf8String);
+    if (!machine || !namesThisHost(*machine)) {
+        return std::nullopt;
+    }
+    // The server names every local client's process, this one's too: a window of another
+    // client that claims to be this process's is not.
+    if (m_withResource && *pid == static_cast<std::int32_t>(::getpid())) {
+        return std::nullopt;
+    }
+    return pid;
+}
+
 OwnerQuery::OwnerQuery(const Connection& connection, std::span<const xcb_window_t> windows)
     : m_connection(connection)
     , m_windows(windows.begin(), windows.end()) {
@@ -110,9 +149,9 @@ OwnerQuery::OwnerQuery(const Connection& connection, std::span<const xcb_window_
             connection.raw(), static_cast<std::uint32_t>(specs.size()), specs.data());
         return;
     }
-    m_pids.reserve(m_windows.size());
+    m_claims.reserve(m_windows.size());
     for (xcb_window_t window : m_windows) {
-        m_pids.push_back(connection.getProperty(window, connection.atoms().netWmPid, 1));
+        m_claims.push_back(ask(window));
     }
 }
 
@@ -146,15 +185,12 @@ std::vector<std::optional<std::int32_t>> OwnerQuery::collect() {
         }
         // Remote clients have no local process id; only they cost a second round trip.
         for (std::size_t i = 0; i < m_windows.size(); ++i) {
-            m_pids.push_back(owners[i] ? xcb_get_property_cookie_t{}
-                                       : m_connection.getProperty(
-                                           m_windows[i], m_connection.atoms().netWmPid, 1));
+            m_claims.push_back(owners[i] ? Claim{} : ask(m_windows[i]));
         }
     }
     for (std::size_t i = 0; i < m_windows.size(); ++i) {
         if (!owners[i]) {
-            auto property = m_connection.reply(m_pids[i]);
-            owners[i] = pidFromProperty(viewOf(property.get()));
+            owners[i] = trusted(m_claims[i]);
         }
     }
     return owners;
@@ -165,6 +201,14 @@ Rect outerFrame(Point clientOrigin, Size clientSize, std::uint16_t border, const
     return Rect(clientOrigin.x - b - e.left, clientOrigin.y - b - e.top,
                 clientSize.width + 2 * b + e.left + e.right,
                 clientSize.height + 2 * b + e.top + e.bottom);
+}
+
+Size clientSizeFor(Size outer, const FrameExtents& e) {
+    const auto inner = [](double size, double before, double after) {
+        const double left = size - before - after;
+        return left >= minimumClientSide ? left : size;
+    };
+    return {inner(outer.width, e.left, e.right), inner(outer.height, e.top, e.bottom)};
 }
 
 FrameQuery::FrameQuery(const Connection& connection, xcb_window_t window)
@@ -188,6 +232,13 @@ std::optional<std::pair<Rect, FrameExtents>> FrameQuery::collect() {
                    {static_cast<double>(geometry->width), static_cast<double>(geometry->height)},
                    geometry->border_width, extents);
     return std::make_pair(frame, extents);
+}
+
+std::string classKey(const std::optional<WindowClass>& windowClass) {
+    if (!windowClass) {
+        return {};
+    }
+    return !windowClass->windowClass.empty() ? windowClass->windowClass : windowClass->instance;
 }
 
 unsigned partOf(xcb_atom_t property, const Atoms& atoms) {
@@ -318,7 +369,7 @@ bool WindowQuery::collect(ClientWindow& window) {
         auto wmName = take(m_wmName);
         auto title = propertyText(viewOf(netName.get()), atoms.utf8String);
         if (!title || title->empty()) {
-            title = propertyText(viewOf(wmName.get()), atoms.utf8String);
+            title = propertyText(viewOf(wmName.get()), atoms.utf8String, atoms.compoundText);
         }
         window.title = title.value_or("");
     }

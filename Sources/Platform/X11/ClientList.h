@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <xcb/res.h>
@@ -41,10 +42,20 @@ std::int64_t layerOf(WindowType type);
 // Sticky windows carry this desktop number.
 inline constexpr std::uint32_t allDesktops = 0xFFFFFFFFu;
 
+// Windows whose process cannot be told stand in for a process of their class, numbered from
+// here: above any process id the kernel hands out (at most 2^22), so that no real process is
+// ever taken for one.
+inline constexpr std::int32_t firstStandInPID = 1 << 30;
+inline bool isStandInPID(std::int32_t pid) {
+    return pid >= firstStandInPID;
+}
+
 // One managed top-level window, as far as it was asked for.
 struct ClientWindow {
     xcb_window_t id = XCB_NONE;
-    // From the X-Resource extension, else _NET_WM_PID.
+    // The server's answer (X-Resource) for a local client, else _NET_WM_PID when
+    // WM_CLIENT_MACHINE names this host; in a snapshot, a stand-in process for a window that
+    // has neither but a class.
     std::optional<std::int32_t> pid;
 
     WindowType type = WindowType::normal;
@@ -82,6 +93,9 @@ inline constexpr unsigned all = 255;
 // The part that a property of a client window belongs to; 0 for properties nothing here reads.
 unsigned partOf(xcb_atom_t property, const Atoms& atoms);
 
+// The class a window is known by: the WM_CLASS class, else its instance; empty without either.
+std::string classKey(const std::optional<WindowClass>& windowClass);
+
 struct ClientSnapshot {
     // Front to back, from _NET_CLIENT_LIST_STACKING.
     std::vector<ClientWindow> windows;
@@ -98,6 +112,13 @@ struct ClientSnapshot {
 
 // The outer frame of a client whose inside starts at clientOrigin (root coordinates).
 Rect outerFrame(Point clientOrigin, Size clientSize, std::uint16_t border, const FrameExtents& e);
+
+// The smallest client a frame change asks for in either direction, the placement's minimum.
+inline constexpr double minimumClientSide = 40;
+// The client's size for an outer frame of that size. Extents are whatever the window's
+// property says: along a direction where they would leave less than minimumClientSide, they are
+// ignored, and the outer size is taken for the client's.
+Size clientSizeFor(Size outer, const FrameExtents& e);
 
 // Geometry, position and extents of one window, asked together and collected later.
 class FrameQuery {
@@ -139,8 +160,11 @@ private:
     std::optional<FrameQuery> m_frame;
 };
 
-// The owning processes of windows, asked together and collected later: from the X-Resource
-// extension, else from the windows' _NET_WM_PID.
+// The owning processes of windows, asked together and collected later. The server names the
+// process of a local client (X-Resource extension); for others only the window's word is left:
+// _NET_WM_PID, taken only when WM_CLIENT_MACHINE names this host (a remote client's number
+// names some process of another machine), and never when it names this very process while the
+// server could have confirmed that.
 class OwnerQuery {
 public:
     OwnerQuery(const Connection& connection, std::span<const xcb_window_t> windows);
@@ -148,14 +172,23 @@ public:
     std::vector<std::optional<std::int32_t>> collect();
 
 private:
+    struct Claim {
+        xcb_get_property_cookie_t pid{};
+        xcb_get_property_cookie_t machine{};
+    };
+    Claim ask(xcb_window_t window) const;
+    std::optional<std::int32_t> trusted(const Claim& claim) const;
+
     const Connection& m_connection;
     std::vector<xcb_window_t> m_windows;
     bool m_withResource = false;
     xcb_res_query_client_ids_cookie_t m_resource{};
-    std::vector<xcb_get_property_cookie_t> m_pids;
+    std::vector<Claim> m_claims;
 };
 
 // A process id as a property states it; no value for 0 or numbers out of range.
 std::optional<std::int32_t> pidFromProperty(const PropertyView& property);
+// Whether a WM_CLIENT_MACHINE value names the host this process runs on (letter case aside).
+bool namesThisHost(std::string_view machine);
 
 }  // namespace vorn::platform::x11

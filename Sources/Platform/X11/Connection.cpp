@@ -21,6 +21,7 @@ struct AtomName {
 
 constexpr std::array atomNames = {
     AtomName{"UTF8_STRING", &Atoms::utf8String},
+    AtomName{"COMPOUND_TEXT", &Atoms::compoundText},
     AtomName{"_NET_SUPPORTING_WM_CHECK", &Atoms::netSupportingWmCheck},
     AtomName{"_NET_CLIENT_LIST", &Atoms::netClientList},
     AtomName{"_NET_CLIENT_LIST_STACKING", &Atoms::netClientListStacking},

@@ -5,13 +5,6 @@
 #include "Log.h"
 
 namespace vorn::platform::x11 {
-namespace {
-
-bool spansOverlap(double start, double endInclusive, double from, double to) {
-    return start < to && endInclusive + 1 > from;
-}
-
-}  // namespace
 
 const Monitor* Monitors::find(xcb_atom_t name) const {
     for (const Monitor& monitor : list) {
@@ -83,43 +76,6 @@ std::vector<Monitor> primaryFirst(std::vector<Monitor> monitors) {
         std::rotate(monitors.begin(), primary, primary + 1);
     }
     return monitors;
-}
-
-Rect visibleArea(const Rect& monitor, std::span<const Strut> struts, Size rootSize) {
-    double left = monitor.minX();
-    double right = monitor.maxX();
-    double top = monitor.minY();
-    double bottom = monitor.maxY();
-    const double width = rootSize.width;
-    const double height = rootSize.height;
-    for (const Strut& s : struts) {
-        if (s.left > width || s.right > width || s.top > height || s.bottom > height) {
-            // Reserving more than the screen is garbage, not a panel.
-            vornWMLog().debug("x11: strut ignored: larger than the screen");
-            continue;
-        }
-        const double l = s.left;
-        const double r = s.right;
-        const double t = s.top;
-        const double b = s.bottom;
-        if (l > monitor.minX()
-            && spansOverlap(s.leftStartY, s.leftEndY, monitor.minY(), monitor.maxY())) {
-            left = std::max(left, std::min(l, monitor.maxX()));
-        }
-        if (r > 0 && width - r < monitor.maxX()
-            && spansOverlap(s.rightStartY, s.rightEndY, monitor.minY(), monitor.maxY())) {
-            right = std::min(right, std::max(width - r, monitor.minX()));
-        }
-        if (t > monitor.minY()
-            && spansOverlap(s.topStartX, s.topEndX, monitor.minX(), monitor.maxX())) {
-            top = std::max(top, std::min(t, monitor.maxY()));
-        }
-        if (b > 0 && height - b < monitor.maxY()
-            && spansOverlap(s.bottomStartX, s.bottomEndX, monitor.minX(), monitor.maxX())) {
-            bottom = std::min(bottom, std::max(height - b, monitor.minY()));
-        }
-    }
-    return Rect(left, top, std::max(0.0, right - left), std::max(0.0, bottom - top));
 }
 
 std::optional<DisplayIdentity> edidIdentity(std::span<const std::uint8_t> edid) {

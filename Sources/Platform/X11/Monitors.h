@@ -54,10 +54,6 @@ std::optional<Monitors> collectMonitors(const Connection& connection,
 // none is marked.
 std::vector<Monitor> primaryFirst(std::vector<Monitor> monitors);
 
-// The part of a monitor that no strut reserves. Struts are measured from the root's edges; each
-// one cuts the monitor only where its band crosses it. Struts larger than the root are ignored.
-Rect visibleArea(const Rect& monitor, std::span<const Strut> struts, Size rootSize);
-
 // Vendor, model and serial numbers of an EDID block; no value for anything that is not a valid
 // one (header, length, checksum).
 std::optional<DisplayIdentity> edidIdentity(std::span<const std::uint8_t> edid);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "CompoundText.h"
 #include "JSON.h"
 
 namespace vorn::platform::x11 {
@@ -62,7 +63,9 @@ std::optional<std::uint32_t> firstCardinal(const PropertyView& property) {
     return value;
 }
 
-std::optional<std::string> propertyText(const PropertyView& property, xcb_atom_t utf8Type) {
+std::optional<std::string> propertyText(const PropertyView& property,
+                                        xcb_atom_t utf8Type,
+                                        xcb_atom_t compoundTextType) {
     if (property.format != 8 || property.type == XCB_ATOM_NONE) {
         return std::nullopt;
     }
@@ -70,6 +73,9 @@ std::optional<std::string> propertyText(const PropertyView& property, xcb_atom_t
     if (property.type == utf8Type) {
         return json::sanitizeUTF8(
             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    if (property.type == compoundTextType && compoundTextType != XCB_ATOM_NONE) {
+        return compoundTextToUTF8(bytes);
     }
     return latin1ToUTF8(bytes);
 }

@@ -28,8 +28,11 @@ std::vector<std::uint32_t> cardinals(const PropertyView& property);
 std::optional<std::uint32_t> firstCardinal(const PropertyView& property);
 
 // Text of format 8 up to its first NUL: UTF-8 when the type is utf8Type (repaired where
-// invalid), otherwise Latin-1 converted to UTF-8. No value for other formats or no property.
-std::optional<std::string> propertyText(const PropertyView& property, xcb_atom_t utf8Type);
+// invalid), decoded COMPOUND_TEXT when it is compoundTextType, otherwise Latin-1 converted to
+// UTF-8. No value for other formats or no property.
+std::optional<std::string> propertyText(const PropertyView& property,
+                                        xcb_atom_t utf8Type,
+                                        xcb_atom_t compoundTextType = XCB_ATOM_NONE);
 
 // WM_CLASS: the instance and the class, two NUL-terminated strings.
 struct WindowClass {

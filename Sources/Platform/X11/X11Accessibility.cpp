@@ -20,22 +20,41 @@ bool contains(const std::vector<std::uint32_t>& values, std::uint32_t value) {
 // other questions about it so that all share one round trip.
 class ManagedCheck {
 public:
-    ManagedCheck(const Connection& connection, xcb_window_t window)
-        : m_connection(connection)
+    ManagedCheck(X11Desktop& desktop, const Connection& connection, xcb_window_t window)
+        : m_desktop(desktop)
+        , m_connection(connection)
         , m_window(window)
         , m_clients(connection.getProperty(connection.root(), connection.atoms().netClientList))
+        , m_check(
+              connection.getProperty(connection.root(), connection.atoms().netSupportingWmCheck, 1))
+        , m_class(connection.getProperty(window, XCB_ATOM_WM_CLASS, 256))
         , m_owner(connection, std::span<const xcb_window_t>(&m_window, 1)) {}
 
-    bool collect(std::int32_t pid) {
+    Standing collect(std::int32_t pid) {
         auto clients = m_connection.reply(m_clients);
-        const auto owner = m_owner.collect().front();
-        return owner == pid && contains(cardinals(viewOf(clients.get())), m_window);
+        auto check = m_connection.reply(m_check);
+        auto windowClassReply = m_connection.reply(m_class);
+        auto owner = m_owner.collect().front();
+        if (!owner && isStandInPID(pid)) {
+            owner = m_desktop.standInPID(classKey(windowClass(viewOf(windowClassReply.get()))));
+        }
+        if (firstCardinal(viewOf(check.get())).value_or(XCB_NONE) == XCB_NONE
+            || !m_desktop.hasWindowManager()) {
+            return Standing::noWindowManager;
+        }
+        if (!contains(cardinals(viewOf(clients.get())), m_window)) {
+            return Standing::notManaged;
+        }
+        return owner == pid ? Standing::managed : Standing::otherProcess;
     }
 
 private:
+    X11Desktop& m_desktop;
     const Connection& m_connection;
     xcb_window_t m_window;
     xcb_get_property_cookie_t m_clients;
+    xcb_get_property_cookie_t m_check;
+    xcb_get_property_cookie_t m_class;
     OwnerQuery m_owner;
 };
 
@@ -78,8 +97,32 @@ Element makeWindowElement(std::int32_t pid, xcb_window_t window) {
     return element;
 }
 
-bool isManagedWindowOf(const Connection& connection, xcb_window_t window, std::int32_t pid) {
-    return ManagedCheck(connection, window).collect(pid);
+std::string_view standingName(Standing standing) {
+    switch (standing) {
+        case Standing::managed:
+            return "managed";
+        case Standing::noWindowManager:
+            return "no window manager runs";
+        case Standing::notManaged:
+            return "window not managed";
+        case Standing::otherProcess:
+            return "window not of the process";
+    }
+    return "managed";
+}
+
+Standing standingOf(X11Desktop& desktop,
+                    const Connection& connection,
+                    xcb_window_t window,
+                    std::int32_t pid) {
+    return ManagedCheck(desktop, connection, window).collect(pid);
+}
+
+bool isManagedWindowOf(X11Desktop& desktop,
+                       const Connection& connection,
+                       xcb_window_t window,
+                       std::int32_t pid) {
+    return standingOf(desktop, connection, window, pid) == Standing::managed;
 }
 
 Element X11Accessibility::systemWideElement() {
@@ -242,14 +285,14 @@ AXStatus X11Accessibility::setFrame(const X11Element& element,
     }
     AfterReplies after(m_desktop);
     const Connection& c = *connection;
-    ManagedCheck check(c, element.window);
+    ManagedCheck check(m_desktop, c, element.window);
     FrameQuery frameQuery(c, element.window);
     auto state = c.getProperty(element.window, c.atoms().netWmState, 32);
     const MonitorRequest monitorRequest = requestMonitors(c);
     auto frame = frameQuery.collect();
     auto stateReply = c.reply(state);
     auto monitors = collectMonitors(c, monitorRequest);
-    if (!check.collect(element.pid) || !frame) {
+    if (check.collect(element.pid) != Standing::managed || !frame) {
         return AXStatus::invalidElement;
     }
     const auto states = cardinals(viewOf(stateReply.get()));
@@ -265,9 +308,7 @@ AXStatus X11Accessibility::setFrame(const X11Element& element,
         requestMoveResize(c, element.window, Point{point->x + origin.x, point->y + origin.y},
                           std::nullopt);
     } else {
-        const FrameExtents& e = frame->second;
-        requestMoveResize(c, element.window, std::nullopt,
-                          Size{size->width - e.left - e.right, size->height - e.top - e.bottom});
+        requestMoveResize(c, element.window, std::nullopt, clientSizeFor(*size, frame->second));
     }
     return AXStatus::success;
 }
@@ -279,10 +320,10 @@ AXStatus X11Accessibility::setMinimized(const X11Element& element, bool minimize
     }
     AfterReplies after(m_desktop);
     const Connection& c = *connection;
-    ManagedCheck check(c, element.window);
+    ManagedCheck check(m_desktop, c, element.window);
     auto state = c.getProperty(element.window, c.atoms().netWmState, 32);
     auto stateReply = c.reply(state);
-    if (!check.collect(element.pid)) {
+    if (check.collect(element.pid) != Standing::managed) {
         return AXStatus::invalidElement;
     }
     const bool hidden = contains(cardinals(viewOf(stateReply.get())), c.atoms().stateHidden);
@@ -312,14 +353,14 @@ AXReply<bool> X11Accessibility::isAttributeSettable(const Element& element,
     }
     AfterReplies after(m_desktop);
     const Connection& c = *connection;
-    ManagedCheck check(c, el->window);
+    ManagedCheck check(m_desktop, c, el->window);
     auto hints = xcb_icccm_get_wm_normal_hints(c.raw(), el->window);
     auto allowed = c.getProperty(el->window, c.atoms().netWmAllowedActions, 64);
     xcb_size_hints_t sizeHints{};
     const bool hasHints =
         xcb_icccm_get_wm_normal_hints_reply(c.raw(), hints, &sizeHints, nullptr) != 0;
     auto allowedReply = c.reply(allowed);
-    if (!check.collect(el->pid)) {
+    if (check.collect(el->pid) != Standing::managed) {
         return {AXStatus::invalidElement, std::nullopt};
     }
     if (attribute != ax::size) {
@@ -349,7 +390,7 @@ AXStatus X11Accessibility::performAction(const Element& element, std::string_vie
         return AXStatus::cannotComplete;
     }
     AfterReplies after(m_desktop);
-    if (!isManagedWindowOf(*connection, el->window, el->pid)) {
+    if (!isManagedWindowOf(m_desktop, *connection, el->window, el->pid)) {
         return AXStatus::invalidElement;
     }
     requestRaise(*connection, el->window);

@@ -1,6 +1,8 @@
 #include "X11Desktop.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "AppIdentity.h"
 #include "Log.h"
@@ -69,6 +71,11 @@ const ClientWindow* X11Desktop::managedWindow(xcb_window_t window, std::int32_t 
     return found != nullptr && found->pid == pid ? found : nullptr;
 }
 
+bool X11Desktop::hasWindowManager() {
+    (void)clients();
+    return m_connection != nullptr && m_clients.hasWindowManager();
+}
+
 std::optional<Monitors> X11Desktop::monitors() {
     readEvents();
     Connection* conn = connection();
@@ -113,28 +120,28 @@ const X11Desktop::Application* X11Desktop::application(std::int32_t pid) {
 
 void X11Desktop::rebuildApplications(const ClientSnapshot& snapshot) {
     m_entries.refresh();
-    std::vector<xcb_window_t> order = snapshot.mappingOrder;
     // Windows that are stacked but not yet in the other list go last.
+    std::vector<xcb_window_t> order = snapshot.mappingOrder;
+    const std::unordered_set<xcb_window_t> mapped(order.begin(), order.end());
     for (const ClientWindow& window : snapshot.windows) {
-        if (std::find(order.begin(), order.end(), window.id) == order.end()) {
+        if (!mapped.contains(window.id)) {
             order.push_back(window.id);
         }
     }
     std::vector<Application> applications;
+    std::unordered_map<std::int32_t, std::size_t> byPID;
     for (xcb_window_t id : order) {
-        const ClientWindow* window = snapshot.find(id);
+        const ClientWindow* window = m_clients.window(id);
         if (window == nullptr || !window->pid) {
             continue;
         }
-        auto app = std::find_if(applications.begin(), applications.end(),
-                                [&](const Application& a) { return a.info.pid == *window->pid; });
-        if (app == applications.end()) {
+        auto [slot, added] = byPID.try_emplace(*window->pid, applications.size());
+        if (added) {
             const AppIdentity identity = identify(*window, m_entries);
             applications.push_back(Application{
                 RunningApplication{*window->pid, identity.bundleID, identity.name}, {}});
-            app = applications.end() - 1;
         }
-        app->windows.push_back(id);
+        applications[slot->second].windows.push_back(id);
     }
     m_applications = std::move(applications);
 }

@@ -57,6 +57,12 @@ public:
     std::vector<std::uint32_t> workarea();
     // Makes the next read ask for every part of every window again.
     void forgetClients() { m_clients.invalidate(); }
+    // Whether an EWMH window manager runs, as its events last told.
+    bool hasWindowManager();
+    // The stand-in process that windows of the class without a known process are listed under.
+    std::optional<std::int32_t> standInPID(const std::string& classKey) const {
+        return m_clients.standInPID(classKey);
+    }
 
     // The applications in the order their first windows appeared. Built again only after
     // windows came or went or an owner or identity changed.

@@ -23,6 +23,11 @@ X11Loader::X11Loader(X11Desktop& desktop) {
                           std::make_shared<FunctionEntryPoint<entrypoint::ProcessForPID>>(
                               [world](std::int32_t pid, ProcessSerialNumber& psn) {
                                   AfterReplies after(*world);
+                                  if (pid > 0 && !world->hasWindowManager()) {
+                                      vornWMLog().notice(
+                                          "x11: not fronted: no window manager runs pid=", pid);
+                                      return std::int32_t{-1};
+                                  }
                                   if (pid <= 0 || world->application(pid) == nullptr) {
                                       return std::int32_t{-1};
                                   }
@@ -40,9 +45,10 @@ X11Loader::X11Loader(X11Desktop& desktop) {
                 }
                 AfterReplies after(*world);
                 const auto pid = static_cast<std::int32_t>(psn.low);
-                if (!isManagedWindowOf(*connection, windowID, pid)) {
-                    vornWMLog().notice("x11: not fronted: window not of the process win=", windowID,
-                                       " pid=", pid);
+                const Standing standing = standingOf(*world, *connection, windowID, pid);
+                if (standing != Standing::managed) {
+                    vornWMLog().notice("x11: not fronted: ", standingName(standing),
+                                       " win=", windowID, " pid=", pid);
                     return std::int32_t{-1};
                 }
                 return activateWindow(*world, windowID) ? std::int32_t{0} : std::int32_t{-1};

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include <xcb/xcb.h>
@@ -11,6 +12,7 @@
 #include "DocumentResolver.h"
 #include "ProcessInfo.h"
 #include "Services.h"
+#include "UsableArea.h"
 #include "WindowActions.h"
 #include "X11Desktop.h"
 
@@ -135,8 +137,16 @@ public:
     Point mouseLocation() override;
 
 private:
+    // Logs struts that were not honoured and displays left without a usable area, once each.
+    void noteUsableArea(const std::string& display,
+                        const UsableArea& usable,
+                        const std::vector<Strut>& struts,
+                        const std::vector<xcb_window_t>& declaredBy);
+
     X11Desktop& m_desktop;
     std::map<xcb_atom_t, std::string> m_monitorNames;
+    std::map<std::string, std::set<std::pair<xcb_window_t, std::string>>> m_ignoredStruts;
+    std::set<std::string> m_emptyAreas;
 };
 
 // The focus entry points, done the X11 way: an element's window number is its window id, and
@@ -170,8 +180,23 @@ public:
     SystemProcessInfo process;
 };
 
-// Whether the window is still a managed window of the process; one round trip.
-bool isManagedWindowOf(const Connection& connection, xcb_window_t window, std::int32_t pid);
+// Where a window stands for a process that is to act on it.
+enum class Standing {
+    managed,          // a managed window of the process
+    noWindowManager,  // no window manager runs, so nothing is managed
+    notManaged,       // gone, or not (yet) in the client list
+    otherProcess,     // managed, but another process's now
+};
+std::string_view standingName(Standing standing);
+// Asks the server afresh; one round trip.
+Standing standingOf(X11Desktop& desktop,
+                    const Connection& connection,
+                    xcb_window_t window,
+                    std::int32_t pid);
+bool isManagedWindowOf(X11Desktop& desktop,
+                       const Connection& connection,
+                       xcb_window_t window,
+                       std::int32_t pid);
 // Asks the window manager to activate the window with the right time; false without a time.
 bool activateWindow(X11Desktop& desktop, xcb_window_t window);
 

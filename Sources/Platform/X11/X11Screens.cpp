@@ -1,5 +1,9 @@
 #include <algorithm>
+#include <set>
+#include <string>
 
+#include "Log.h"
+#include "UsableArea.h"
 #include "X11Parts.h"
 
 namespace vorn::platform::x11 {
@@ -58,29 +62,33 @@ std::vector<Screen> X11Screens::screens() {
         texts.push_back(name != m_monitorNames.end() ? name->second : std::string());
     }
 
+    // Struts and the work area count only while a window manager runs.
     std::vector<Strut> struts;
+    std::vector<xcb_window_t> declaredBy;
     if (snapshot != nullptr) {
         for (const ClientWindow& window : snapshot->windows) {
             // The program's own panels never narrow the area it places windows in.
             if (window.strut && window.pid != m_desktop.ownPID()) {
                 struts.push_back(*window.strut);
+                declaredBy.push_back(window.id);
             }
         }
     }
     std::vector<Screen> result;
     for (std::size_t i = 0; i < monitors->list.size(); ++i) {
         const Monitor& monitor = monitors->list[i];
-        Rect visible = visibleArea(monitor.bounds, struts, monitors->rootSize);
         // With one monitor the window manager's work area is exact, and also covers panels of
         // its own that have no strut.
+        std::optional<Rect> workarea;
         const std::size_t desktop = snapshot != nullptr ? snapshot->currentDesktop.value_or(0) : 0;
-        if (monitors->list.size() == 1 && areas.size() >= 4 * (desktop + 1)) {
-            const Rect area(areas[4 * desktop], areas[4 * desktop + 1], areas[4 * desktop + 2],
+        if (snapshot != nullptr && monitors->list.size() == 1
+            && areas.size() >= 4 * (desktop + 1)) {
+            workarea = Rect(areas[4 * desktop], areas[4 * desktop + 1], areas[4 * desktop + 2],
                             areas[4 * desktop + 3]);
-            if (area.width() > 0 && area.height() > 0) {
-                visible = intersection(visible, area);
-            }
         }
+        const UsableArea usable = usableArea(monitor.bounds, struts, monitors->rootSize, workarea);
+        noteUsableArea(texts[i], usable, struts, declaredBy);
+        const Rect visible = usable.area;
         Value description = Value::dictionary(
             {{std::string(screenkey::screenNumber), Value::integer(monitor.name)}});
         result.push_back(Screen{std::move(description), toBottomLeft(monitor.bounds, *monitors),
@@ -121,6 +129,36 @@ std::optional<Screen> X11Screens::mainScreen() {
         }
     }
     return *best;
+}
+
+void X11Screens::noteUsableArea(const std::string& display,
+                                const UsableArea& usable,
+                                const std::vector<Strut>& struts,
+                                const std::vector<xcb_window_t>& declaredBy) {
+    // Said once for each strut and each state of a display, not at every reading.
+    std::set<std::pair<xcb_window_t, std::string>> ignored;
+    auto& before = m_ignoredStruts[display];
+    for (std::size_t index : usable.ignored) {
+        const Strut& s = struts[index];
+        std::string values = std::to_string(s.left) + "," + std::to_string(s.right) + ","
+                             + std::to_string(s.top) + "," + std::to_string(s.bottom);
+        if (!before.contains({declaredBy[index], values})) {
+            vornWMLog().notice(
+                "x11: strut ignored: it would leave less than half of the display win=",
+                declaredBy[index], " display=", display, " strut=", values);
+        }
+        ignored.emplace(declaredBy[index], std::move(values));
+    }
+    before = std::move(ignored);
+    const bool empty = !(usable.area.width() > 0) || !(usable.area.height() > 0);
+    if (empty != m_emptyAreas.contains(display)) {
+        if (empty) {
+            m_emptyAreas.insert(display);
+            vornWMLog().notice("x11: the display has no usable area display=", display);
+        } else {
+            m_emptyAreas.erase(display);
+        }
+    }
 }
 
 Point X11Screens::mouseLocation() {
