@@ -87,11 +87,11 @@ std::optional<std::uint64_t> startOf(pid_t pid) {
 TEST(ServerIdentityTest, EveryClientOfOneServerAgreesAndTheNextServerDiffers) {
     test::XvfbSession::Options options;
     options.windowManager = false;
+    options.displayNumber = test::XvfbSession::unclaimedDisplayNumber();
     std::optional<std::string> first;
     {
         test::XvfbSession session;
         ASSERT_TRUE(session.start(options)) << session.error();
-        options.displayNumber = session.displayNumber();
         first = identityOn(session.display());
         ASSERT_TRUE(first);
         EXPECT_EQ(identityOn(session.display()), first);
@@ -151,11 +151,11 @@ TEST(ServerIdentityTest, BindingsSavedUnderAnotherServerAreDroppedNotGivenToItsW
     ASSERT_TRUE(JSONFileStore(data / "state.json").save(state));
 
     test::XvfbSession::Options options;
+    options.displayNumber = test::XvfbSession::unclaimedDisplayNumber();
     std::optional<WindowID> firstWindow;
     {
         test::XvfbSession session;
         ASSERT_TRUE(session.start(options)) << session.error();
-        options.displayNumber = session.displayNumber();
         const auto report =
             session.openTestWindow({"--title", "Report", "--class", "probe,VornProbe"});
         ASSERT_TRUE(report);

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include <fcntl.h>
@@ -583,6 +584,19 @@ std::optional<XvfbSession::Started> XvfbSession::openXterm(const std::string& ti
         return std::nullopt;
     }
     return awaitWindows(*pid, before, 1);
+}
+
+int XvfbSession::unclaimedDisplayNumber() {
+    const int first = 500 + static_cast<int>(::getpid() % 400);
+    for (int offset = 0; offset < 400; ++offset) {
+        const int number = 500 + (first - 500 + offset) % 400;
+        const std::string name = std::to_string(number);
+        if (!std::filesystem::exists("/tmp/.X" + name + "-lock")
+            && !std::filesystem::exists("/tmp/.X11-unix/X" + name)) {
+            return number;
+        }
+    }
+    return first;
 }
 
 }  // namespace vorn::test

@@ -127,6 +127,10 @@ public:
     std::optional<Started> openXterm(const std::string& title,
                                      const std::vector<std::string>& extra = {});
     static std::string testWindowProgram();
+    // A display number no server holds now, far above the numbers servers pick for themselves,
+    // for a test that starts a second server on the number of the first: another test's server
+    // starting meanwhile would otherwise take the freed number.
+    static int unclaimedDisplayNumber();
 
 private:
     bool startServer(const Options& options);
