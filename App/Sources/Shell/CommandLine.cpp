@@ -37,7 +37,8 @@ std::optional<int> answerCommandLine(int argc, char** argv) {
     parser.setApplicationDescription(
         QStringLiteral("Keeps a sidebar on one display that lists your windows as tabs, grouped "
                        "into spaces.\nStarted without options, Vorn runs on the current X11 "
-                       "display."));
+                       "display; started again, it shows the running Vorn's sidebar and gives it "
+                       "the keyboard."));
     // Not the parser's own help option, which would also offer Qt's options that are refused.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help."));
