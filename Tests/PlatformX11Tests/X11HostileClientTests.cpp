@@ -90,7 +90,9 @@ TEST_F(X11HostileClientTest, AWindowManagerRestartKeepsSavedTitlesAndBindings) {
     auto program = session.openTestWindow({"--title", "Report", "--count", "2"}, 2);
     ASSERT_TRUE(program);
     startModel();
-    for (const WindowInfo& window : model->ambient()) {
+    // A copy: pinning refreshes the model, which replaces its ambient list.
+    const std::vector<WindowInfo> ambient = model->ambient();
+    for (const WindowInfo& window : ambient) {
         model->pin(window);
     }
     settle();
