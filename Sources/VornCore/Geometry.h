@@ -46,6 +46,15 @@ struct Rect {
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
+// The area both rectangles cover; of zero size where they do not meet.
+inline Rect intersection(const Rect& a, const Rect& b) {
+    const double minX = std::max(a.minX(), b.minX());
+    const double minY = std::max(a.minY(), b.minY());
+    const double maxX = std::min(a.maxX(), b.maxX());
+    const double maxY = std::min(a.maxY(), b.maxY());
+    return Rect(minX, minY, std::max(0.0, maxX - minX), std::max(0.0, maxY - minY));
+}
+
 // A coordinate as a whole number for a log line: the fraction dropped, values beyond the range
 // saturated, NaN as 0. Frames come from other processes, and casting such values is undefined.
 inline std::int64_t truncatedForLog(double value) {

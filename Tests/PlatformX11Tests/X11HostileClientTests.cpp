@@ -9,11 +9,8 @@
 #include "CapturingLogSink.h"
 #include "ClientCache.h"
 #include "ClientList.h"
-#include "MacWindowManager.h"
-#include "RecordingStore.h"
-#include "SidebarModel.h"
 #include "WindowEnumerator.h"
-#include "X11Fixture.h"
+#include "X11ModelFixture.h"
 
 #include <unistd.h>
 
@@ -22,32 +19,8 @@ namespace {
 
 using platform::x11::ClientCache;
 
-class X11HostileClientTest : public test::X11Fixture {
+class X11HostileClientTest : public test::X11ModelFixture {
 protected:
-    void startModel() {
-        manager = MacWindowManager::create(*context, std::nullopt);
-        // The run loop outlives the model; the model only posts to it.
-        std::shared_ptr<MainExecutor> executor(std::shared_ptr<void>(), &runLoop);
-        model = SidebarModel::make(manager, store, nullptr, nullptr, executor);
-        settle();
-    }
-
-    // Until the backend has read everything the server sent and the loop has run every task
-    // that followed from it.
-    void settle() {
-        for (int pass = 0; pass < 20; ++pass) {
-            syncBackend();
-            bool ran = false;
-            while (runLoop.runUntil(runLoop.now()) != platform::RunResult::timedOut) {
-                ran = true;
-            }
-            if (!ran) {
-                return;
-            }
-        }
-        ADD_FAILURE() << "the desktop did not settle";
-    }
-
     // "title@window" for each pinned tab, in order.
     std::vector<std::string> pinned() const {
         std::vector<std::string> out;
@@ -80,10 +53,6 @@ protected:
         }
         session.sync();
     }
-
-    std::shared_ptr<test::RecordingStore> store = std::make_shared<test::RecordingStore>();
-    std::shared_ptr<MacWindowManager> manager;
-    std::shared_ptr<SidebarModel> model;
 };
 
 TEST_F(X11HostileClientTest, AWindowManagerRestartKeepsSavedTitlesAndBindings) {

@@ -4,43 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include "MacWindowManager.h"
-#include "RecordingStore.h"
-#include "SidebarModel.h"
-#include "X11Fixture.h"
+#include "X11ModelFixture.h"
 
 namespace vorn {
 namespace {
 
 using test::hexID;
 
-class X11WindowWatchTest : public test::X11Fixture {
+class X11WindowWatchTest : public test::X11ModelFixture {
 protected:
-    void startModel() {
-        manager = MacWindowManager::create(*context, std::nullopt);
-        // The run loop outlives the model; the model only posts to it.
-        std::shared_ptr<MainExecutor> executor(std::shared_ptr<void>(), &runLoop);
-        model = SidebarModel::make(manager, std::make_shared<test::RecordingStore>(), nullptr,
-                                   nullptr, executor);
-        settle();
-    }
-
-    // Until the backend has read everything the server sent and the loop has run every task
-    // that followed from it: round trips and ready tasks only, no time passes for the poll.
-    void settle() {
-        for (int pass = 0; pass < 20; ++pass) {
-            syncBackend();
-            bool ran = false;
-            while (runLoop.runUntil(runLoop.now()) != platform::RunResult::timedOut) {
-                ran = true;
-            }
-            if (!ran) {
-                return;
-            }
-        }
-        ADD_FAILURE() << "the desktop did not settle";
-    }
-
     std::optional<std::string> ambientTitle(xcb_window_t window) const {
         for (const WindowInfo& info : model->ambient()) {
             if (info.windowID.raw == window) {
@@ -55,9 +27,6 @@ protected:
                             session.atom("_NET_WM_NAME"), session.atom("UTF8_STRING"), 8,
                             static_cast<std::uint32_t>(title.size()), title.data());
     }
-
-    std::shared_ptr<MacWindowManager> manager;
-    std::shared_ptr<SidebarModel> model;
 };
 
 TEST_F(X11WindowWatchTest, ATitleChangeReachesTheModelWithoutThePoll) {

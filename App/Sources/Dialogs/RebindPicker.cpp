@@ -12,6 +12,7 @@
 
 #include "AccessibleActions.h"
 #include "AppIcons.h"
+#include "DialogText.h"
 #include "ElidedLabel.h"
 #include "SafeNumbers.h"
 #include "Symbols.h"
@@ -55,27 +56,6 @@ QString secondaryHint(const WindowInfo& window) {
     return hint;
 }
 
-QLabel* plainLabel(const QString& text,
-                   int pointSize,
-                   bool medium = false,
-                   bool secondary = false) {
-    auto* label = new QLabel(text);
-    // Titles and names come from other programs: never read them as markup.
-    label->setTextFormat(Qt::PlainText);
-    QFont font = label->font();
-    font.setPointSize(pointSize);
-    if (medium) {
-        font.setWeight(QFont::Medium);
-    }
-    label->setFont(font);
-    if (secondary) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-        label->setPalette(palette);
-    }
-    return label;
-}
-
 // The application's icon, else a generic window.
 QPixmap appIcon(const AppRef& app, const QWidget& row) {
     const QSize size(24, 24);
@@ -112,7 +92,7 @@ QPushButton* candidateRow(const WindowInfo& candidate) {
     name->setFont(font);
     name->setFullText(title);
     texts->addWidget(name);
-    texts->addWidget(plainLabel(secondaryHint(candidate), 11, false, true));
+    texts->addWidget(makeDialogLabel(secondaryHint(candidate), 11, false, true));
     layout->addLayout(texts, 1);
     for (QLabel* label : row->findChildren<QLabel*>()) {
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -169,8 +149,8 @@ void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(plainLabel(heading, 15, true));
-    auto* message = plainLabel(text, 12, false, true);
+    layout->addWidget(makeDialogLabel(heading, 15, true));
+    auto* message = makeDialogLabel(text, 12, false, true);
     message->setWordWrap(true);
     layout->addWidget(message);
 

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "AccessibleActions.h"
+#include "DialogText.h"
 
 namespace vorn::app {
 namespace {
@@ -21,23 +22,6 @@ QString heading() {
 QString explanation() {
     return QStringLiteral(
         "The sidebar opens on the display you pick and stays on its current Space.");
-}
-
-QLabel* makeLabel(const QString& text, int pointSize, bool medium, bool secondary) {
-    auto* label = new QLabel(text);
-    label->setTextFormat(Qt::PlainText);
-    QFont font = label->font();
-    font.setPointSize(pointSize);
-    if (medium) {
-        font.setWeight(QFont::Medium);
-    }
-    label->setFont(font);
-    if (secondary) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-        label->setPalette(palette);
-    }
-    return label;
 }
 
 // A monitor on its stand, drawn here so that it looks the same under every icon theme.
@@ -75,8 +59,8 @@ QPushButton* makeRow(const DisplayOption& option, std::function<void(std::uint32
     layout->addWidget(symbol);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addWidget(makeLabel(name, 13, true, false));
-    texts->addWidget(makeLabel(size, 11, false, true));
+    texts->addWidget(makeDialogLabel(name, 13, true, false));
+    texts->addWidget(makeDialogLabel(size, 11, false, true));
     layout->addLayout(texts);
     layout->addStretch();
     for (QLabel* label : row->findChildren<QLabel*>()) {
@@ -118,8 +102,8 @@ QWidget* makeChooserView(const std::vector<DisplayOption>& options,
     auto* layout = new QVBoxLayout(view);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
-    layout->addWidget(makeLabel(heading(), 15, true, false));
-    auto* explaining = makeLabel(explanation(), 12, false, true);
+    layout->addWidget(makeDialogLabel(heading(), 15, true, false));
+    auto* explaining = makeDialogLabel(explanation(), 12, false, true);
     explaining->setWordWrap(true);
     layout->addWidget(explaining);
     auto* list = new QVBoxLayout;

@@ -13,15 +13,8 @@ HostTraitsFollower::HostTraitsFollower(QObject* parent)
     if (app == nullptr) {
         return;
     }
-    for (QScreen* screen : QGuiApplication::screens()) {
-        followScreen(screen);
-    }
-    connect(app, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
-        followScreen(screen);
-        publish();
-    });
-    connect(app, &QGuiApplication::screenRemoved, this, &HostTraitsFollower::publish);
-    connect(app, &QGuiApplication::primaryScreenChanged, this, &HostTraitsFollower::publish);
+    m_screens.followApplicationScreens();
+    connect(&m_screens, &ScreenEvents::changed, this, &HostTraitsFollower::publish);
     connect(app, &QGuiApplication::layoutDirectionChanged, this, &HostTraitsFollower::publish);
     // Qt announces a new application palette (a theme switch) only as an event.
     app->installEventFilter(this);
@@ -57,12 +50,6 @@ bool HostTraitsFollower::eventFilter(QObject* watched, QEvent* event) {
 
 void HostTraitsFollower::publish() {
     tally::setHostTraits(current());
-}
-
-void HostTraitsFollower::followScreen(QScreen* screen) {
-    connect(screen, &QScreen::geometryChanged, this, &HostTraitsFollower::publish);
-    // The scale follows the screen's logical resolution.
-    connect(screen, &QScreen::logicalDotsPerInchChanged, this, &HostTraitsFollower::publish);
 }
 
 }  // namespace vorn::app

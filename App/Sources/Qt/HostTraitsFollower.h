@@ -2,9 +2,8 @@
 
 #include <QObject>
 
+#include "ScreenEvents.h"
 #include "Signals/HostInformation.h"
-
-class QScreen;
 
 namespace vorn::app {
 
@@ -24,7 +23,8 @@ protected:
 
 private:
     void publish();
-    void followScreen(QScreen* screen);
+
+    ScreenEvents m_screens;
 };
 
 }  // namespace vorn::app

@@ -31,6 +31,7 @@ void ScreenEvents::announce() {
 void ScreenEvents::followScreen(QScreen* screen) {
     connect(screen, &QScreen::geometryChanged, this, &ScreenEvents::announce);
     connect(screen, &QScreen::availableGeometryChanged, this, &ScreenEvents::announce);
+    connect(screen, &QScreen::logicalDotsPerInchChanged, this, &ScreenEvents::announce);
 }
 
 }  // namespace vorn::app

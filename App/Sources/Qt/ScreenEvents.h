@@ -6,8 +6,9 @@ class QScreen;
 
 namespace vorn::app {
 
-// Announces that the displays changed: one came or went, or a display's geometry or visible
-// area changed. Receivers read the displays afresh; several announcements may follow one change.
+// Announces that the displays changed: one came or went, the primary one changed, or a
+// display's geometry, visible area or scale changed. Receivers read the displays afresh; several
+// announcements may follow one change.
 class ScreenEvents : public QObject {
     Q_OBJECT
 

@@ -26,14 +26,6 @@ bool leavesRoom(const Rect& area, const Rect& monitor) {
            && area.height() >= monitor.height() * minimumUsableFraction;
 }
 
-Rect intersection(const Rect& a, const Rect& b) {
-    const double left = std::max(a.minX(), b.minX());
-    const double top = std::max(a.minY(), b.minY());
-    const double right = std::min(a.maxX(), b.maxX());
-    const double bottom = std::min(a.maxY(), b.maxY());
-    return Rect(left, top, std::max(0.0, right - left), std::max(0.0, bottom - top));
-}
-
 // The span's extent, its end inclusive; nothing for an end before the start.
 std::pair<double, double> span(std::uint32_t start, std::uint32_t end) {
     if (end < start) {

@@ -9,14 +9,6 @@
 namespace vorn::platform::x11 {
 namespace {
 
-Rect intersection(const Rect& a, const Rect& b) {
-    const double left = std::max(a.minX(), b.minX());
-    const double top = std::max(a.minY(), b.minY());
-    const double right = std::min(a.maxX(), b.maxX());
-    const double bottom = std::min(a.maxY(), b.maxY());
-    return Rect(left, top, std::max(0.0, right - left), std::max(0.0, bottom - top));
-}
-
 // Root coordinates to the bottom-left ones of the screens: origin at the bottom left of the
 // primary monitor, y growing upwards.
 Rect toBottomLeft(const Rect& r, const Monitors& monitors) {
