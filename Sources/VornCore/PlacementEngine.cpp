@@ -110,18 +110,20 @@ Rect PlacementEngine::relocatedFrame(const Rect& window, const Rect& area) {
     return Rect(x, y, window.width(), window.height());
 }
 
-bool PlacementEngine::hasRoom(const Rect& screen, double sidebarWidth, SidebarSide side) {
-    const Rect area = effectiveArea(screen, sidebarWidth, side);
-    return area.width() >= minimumSide && area.height() >= minimumSide;
-}
-
 std::optional<Rect> PlacementEngine::target(PlacementMode mode,
                                             PlacementKind kind,
                                             bool resizable,
                                             const Rect& window,
                                             const Rect& screen,
                                             double sidebarWidth,
-                                            SidebarSide side) {
+                                            SidebarSide side,
+                                            Stay* why) {
+    const auto stay = [why](Stay reason) -> std::optional<Rect> {
+        if (why != nullptr) {
+            *why = reason;
+        }
+        return std::nullopt;
+    };
     const double width = sanitizedWidth(sidebarWidth);
     Rect candidate;
     switch (mode) {
@@ -130,7 +132,7 @@ std::optional<Rect> PlacementEngine::target(PlacementMode mode,
             if (!isOnScreen(window, screen)) {
                 candidate = relocatedFrame(window, effectiveArea(screen, withGap, side));
             } else if (!isOccluded(window, sidebarStrip(screen, withGap, side))) {
-                return std::nullopt;
+                return stay(Stay::inPlace);
             } else {
                 candidate = nudgedFrame(window, screen, withGap, side);
             }
@@ -155,13 +157,13 @@ std::optional<Rect> PlacementEngine::target(PlacementMode mode,
     };
     if (tooSmall(candidate.size.width, window.size.width)
         || tooSmall(candidate.size.height, window.size.height)) {
-        return std::nullopt;
+        return stay(Stay::noRoom);
     }
     const Rect rounded(std::round(candidate.origin.x), std::round(candidate.origin.y),
                        std::round(candidate.size.width), std::round(candidate.size.height));
     // Frames read from other processes can be absurd; never ask for a non-finite frame.
     if (!isFinite(rounded) || rounded == window) {
-        return std::nullopt;
+        return stay(Stay::inPlace);
     }
     return rounded;
 }

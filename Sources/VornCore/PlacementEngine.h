@@ -76,19 +76,24 @@ public:
     // larger than the area is put on the area's left (bottom) edge.
     static Rect relocatedFrame(const Rect& window, const Rect& area);
 
-    // Whether the area beside the sidebar is at least minimumSide wide and high.
-    static bool hasRoom(const Rect& screen, double sidebarWidth, SidebarSide side);
+    // Why a window stays as it is: it is already where it belongs, or placing it would shrink
+    // it below minimumSide.
+    enum class Stay {
+        inPlace,
+        noRoom
+    };
 
     // The frame to give the window, rounded to whole points (halves away from zero), or no
-    // value when it is to stay as it is, also when it would have to shrink below minimumSide.
-    // `resizable` matters only in fill mode.
+    // value when it is to stay as it is; `why`, when given, then says why. `resizable` matters
+    // only in fill mode.
     static std::optional<Rect> target(PlacementMode mode,
                                       PlacementKind kind,
                                       bool resizable,
                                       const Rect& window,
                                       const Rect& screen,
                                       double sidebarWidth,
-                                      SidebarSide side);
+                                      SidebarSide side,
+                                      Stay* why = nullptr);
 };
 
 }  // namespace vorn

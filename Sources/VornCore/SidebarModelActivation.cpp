@@ -23,14 +23,11 @@ void SidebarModel::place(WindowID id, PlacementKind kind) {
         return;
     }
     const bool resizable = mode == PlacementMode::fill ? m_manager->isResizable(id) : true;
+    PlacementEngine::Stay why = PlacementEngine::Stay::inPlace;
     const std::optional<Rect> target = PlacementEngine::target(
-        mode, kind, resizable, *frame, screen, m_settings.sidebarWidth, m_settings.side);
+        mode, kind, resizable, *frame, screen, m_settings.sidebarWidth, m_settings.side, &why);
     if (!target) {
-        // Normal mode never resizes; the others give up where they would have to shrink the
-        // window below the minimum.
-        const bool room =
-            mode == PlacementMode::normal
-            || PlacementEngine::hasRoom(screen, m_settings.sidebarWidth, m_settings.side);
+        const bool room = why == PlacementEngine::Stay::inPlace;
         vornModelLog().notice("place win=", id.raw, " mode=", rawValue(mode), " kind=", name(kind),
                               room ? ": no move needed" : ": no room beside the sidebar screen=",
                               room ? std::string() : logDescription(screen));

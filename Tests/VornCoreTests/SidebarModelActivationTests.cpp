@@ -87,16 +87,21 @@ TEST(SidebarModelActivationTests, PlacesTheActivatedWindowByModeAndKind) {
 TEST(SidebarModelActivationTests, APlacementThatCannotBeMadeSaysWhy) {
     struct Case {
         const char* name;
+        PlacementMode mode;
         Rect visible;
         double sidebarWidth;
         std::string expectedLog;
     };
     const Case cases[] = {
-        {"struts took the whole display", Rect(1920, 0, 0, 1080), 160,
+        {"struts took the whole display", PlacementMode::fill, Rect(1920, 0, 0, 1080), 160,
          "place win=5 mode=fill kind=pinned: the display has no usable area "
          "screen=(1920,0 0x1080)"},
-        {"only a sliver beside the sidebar", Rect(0, 0, 190, 1080), 160,
+        {"only a sliver beside the sidebar", PlacementMode::fill, Rect(0, 0, 190, 1080), 160,
          "place win=5 mode=fill kind=pinned: no room beside the sidebar screen=(0,0 190x1080)"},
+        // Room beside the sidebar, but none inside the margins a centred window keeps.
+        {"no room inside the margins", PlacementMode::center, Rect(0, 0, 360, 1080), 160,
+         "place win=5 mode=center kind=pinned: no room beside the sidebar "
+         "screen=(0,0 360x1080)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -106,6 +111,7 @@ TEST(SidebarModelActivationTests, APlacementThatCannotBeMadeSaysWhy) {
         h.wm->screenArea = ScreenArea{c.visible};
         h.storeSpaces({makeSpace("S", 0, {makeTab("a", "Doc", 0, 5)})});
         auto& model = h.start();
+        model.setPlacementMode(c.mode);
         h.forgetHistory();
         model.activate(model.activeSpace()->tabs[0]);
         EXPECT_EQ(h.modelLog("place"), std::vector<std::string>{c.expectedLog});
