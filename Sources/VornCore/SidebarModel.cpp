@@ -348,15 +348,8 @@ void SidebarModel::refresh() {
 
     const Date now = m_clock();
     const std::size_t count = m_spaces.size();
-    std::unordered_map<Uuid, WindowID> prior;
     for (std::size_t i = 0; i < count && i < m_spaces.size(); ++i) {
         const Uuid spaceID = m_spaces[i].id;
-        prior.clear();
-        for (const auto& tab : m_spaces[i].tabs) {
-            if (tab.boundWindowID) {
-                prior.emplace(tab.id, *tab.boundWindowID);
-            }
-        }
         static const AbsenceCounts noCounts;
         const auto counts = m_absenceCountsBySpace.find(spaceID);
         // Kept to tell whether the pass changed anything: most refreshes change nothing, and
@@ -367,11 +360,16 @@ void SidebarModel::refresh() {
             counts == m_absenceCountsBySpace.end() ? noCounts : counts->second, 2, aliveOffScreen);
 
         for (const auto& tab : layout.tabs) {
-            const auto before = prior.find(tab.id);
-            if (before == prior.end() || tab.boundWindowID) {
+            if (tab.boundWindowID) {
                 continue;
             }
-            const WindowID old = before->second;
+            // A space holds few tabs, so a linear search for the old binding is cheap.
+            const auto was = std::find_if(before.begin(), before.end(),
+                                          [&](const SpaceTab& old) { return old.id == tab.id; });
+            if (was == before.end() || !was->boundWindowID) {
+                continue;
+            }
+            const WindowID old = *was->boundWindowID;
             vornModelLog().notice("binding CLEARED space=", spaceID.string(),
                                   " app=", tab.app.bundleId, " oldWin=", old.raw,
                                   " stillAlive=", boolText(m_manager->isAlive(old)),
