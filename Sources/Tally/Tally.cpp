@@ -8,6 +8,7 @@
 #include "System/Dispatch.h"
 #include "System/TimeSource.h"
 #include "TallyManager.h"
+#include "Text.h"
 
 namespace vorn::tally {
 namespace {
@@ -17,16 +18,6 @@ using LogLevel = LogHandler::LogLevel;
 constexpr std::string_view reservedPrefix = "Tally.";
 constexpr std::string_view reservedPrefixLowercased = "tally.";
 
-std::string lowercased(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
-}
-
 Parameters prefixedKeys(const Parameters& parameters, const TallyConfiguration& configuration) {
     const std::string prefix = configuration.defaultParameterPrefix().value_or("");
     return mapKeys(parameters, [&](const std::string& key) {
@@ -35,7 +26,7 @@ Parameters prefixedKeys(const Parameters& parameters, const TallyConfiguration& 
 }
 
 void checkReservedKey(const std::string& key, const TallyConfiguration& configuration) {
-    const std::string lower = lowercased(key);
+    const std::string lower = text::asciiLowercased(key);
     if (lower.starts_with(reservedPrefixLowercased)) {
         configuration.log(LogLevel::error,
                           "Sending parameter with reserved key prefix 'Tally.' will cause "
@@ -48,7 +39,7 @@ void checkReservedKey(const std::string& key, const TallyConfiguration& configur
 }
 
 void checkReservedName(const std::string& name, const TallyConfiguration& configuration) {
-    const std::string lower = lowercased(name);
+    const std::string lower = text::asciiLowercased(name);
     if (lower.starts_with(reservedPrefixLowercased)) {
         configuration.log(LogLevel::error,
                           "Sending signal with reserved prefix 'Tally.' will cause unexpected "
@@ -178,7 +169,7 @@ const std::set<std::string>& Tally::reservedKeysLowercased() {
                                 "appLanguage",
                                 "preferredLanguage",
                                 "tallyClientVersion"}) {
-            lower.insert(lowercased(key));
+            lower.insert(text::asciiLowercased(key));
         }
         return lower;
     }();

@@ -164,6 +164,16 @@ std::string normalizedTitle(std::string_view title, std::string_view appName) {
     return toUTF8(composed(s));
 }
 
+std::string asciiLowercased(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
 int hexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';

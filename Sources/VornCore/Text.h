@@ -31,6 +31,10 @@ inline constexpr std::size_t longestKeptText = 4096;
 // Cuts the text to at most maxBytes on a character boundary; true when something was cut.
 bool cutToLength(std::string& utf8, std::size_t maxBytes = longestKeptText);
 
+// The text with the ASCII letters A-Z lower-cased; every other byte, UTF-8 included, is kept as
+// it is. For keys and protocol words that are plain ASCII, where locale rules must not apply.
+std::string asciiLowercased(std::string_view text);
+
 // The value of one ASCII hexadecimal digit of either case, or -1 for any other character.
 int hexDigitValue(char c);
 

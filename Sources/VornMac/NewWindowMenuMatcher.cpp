@@ -1,24 +1,14 @@
 #include "NewWindowMenuMatcher.h"
 
-#include <algorithm>
 #include <string_view>
 
+#include "Text.h"
+
 namespace vorn {
-namespace {
-
-// The rules look for English words only, so ASCII folding is enough.
-std::string lowercased(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(), [](char c) {
-        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return result;
-}
-
-}  // namespace
 
 bool NewWindowMenuMatcher::isNewWindowTitle(const std::string& title) {
-    const std::string lower = lowercased(title);
+    // The rules look for English words only, so ASCII folding is enough.
+    const std::string lower = text::asciiLowercased(title);
     if (lower.find("private") != std::string::npos
         || lower.find("incognito") != std::string::npos) {
         return false;
@@ -44,7 +34,7 @@ std::optional<std::size_t> NewWindowMenuMatcher::pick(
     }
     for (std::size_t i = 0; i < items.size(); ++i) {
         const MenuItemDescriptor& item = items[i];
-        if (item.enabled && item.cmdChar && lowercased(*item.cmdChar) == "n"
+        if (item.enabled && item.cmdChar && text::asciiLowercased(*item.cmdChar) == "n"
             && item.cmdModifiers == 0) {
             return i;
         }

@@ -46,6 +46,13 @@ TEST(TextTests, Utf8PrefixNeverSplitsACharacter) {
     EXPECT_EQ(text::utf8Prefix("short", 255), "short");
 }
 
+TEST(TextTests, AsciiLowercasedFoldsOnlyAsciiLetters) {
+    // The neighbours of A-Z ('@', '[') and every byte of a UTF-8 letter stay as they are.
+    EXPECT_EQ(text::asciiLowercased("@AZ[ Content-Type \u00C9t\u00C9"),
+              "@az[ content-type \u00C9t\u00C9");
+    EXPECT_EQ(text::asciiLowercased(""), "");
+}
+
 TEST(TextTests, LogFieldsAreBoundedOnACharacterBoundary) {
     test::CapturingLogSink log;
     // A window class of 5,000 characters, as a careless client may set it.

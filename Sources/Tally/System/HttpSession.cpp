@@ -11,6 +11,7 @@
 #include <curl/curl.h>
 
 #include "System/Crypto.h"
+#include "Text.h"
 
 #include <pthread.h>
 
@@ -68,16 +69,8 @@ std::size_t collectAnswer(char* data, std::size_t size, std::size_t count, void*
     return bytes;
 }
 
-std::string lowercased(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
-std::string trimmed(std::string_view text) {
+// Header fields are framed by ASCII blanks and the line's CR LF only.
+std::string trimmedHeaderSpace(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos) {
         return {};
@@ -96,8 +89,9 @@ std::size_t collectHeader(char* data, std::size_t size, std::size_t count, void*
     } else if (const auto colon = line.find(':'); colon != std::string_view::npos) {
         constexpr std::size_t mostFields = 100;
         if (transfer->answerHeaders.size() < mostFields) {
-            transfer->answerHeaders.emplace_back(lowercased(trimmed(line.substr(0, colon))),
-                                                 trimmed(line.substr(colon + 1)));
+            transfer->answerHeaders.emplace_back(
+                text::asciiLowercased(trimmedHeaderSpace(line.substr(0, colon))),
+                trimmedHeaderSpace(line.substr(colon + 1)));
         }
     }
     return bytes;
@@ -160,7 +154,7 @@ std::optional<std::array<std::string, 3>> originOf(const std::string& text) {
                 complete = false;
                 break;
             }
-            parts[i] = lowercased(part);
+            parts[i] = text::asciiLowercased(part);
             curl_free(part);
         }
         if (complete) {
