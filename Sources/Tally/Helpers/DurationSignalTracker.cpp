@@ -1,10 +1,10 @@
 #include "Helpers/DurationSignalTracker.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <mutex>
 
+#include "Helpers/DecimalText.h"
 #include "System/TimeSource.h"
 
 namespace vorn::tally {
@@ -116,19 +116,8 @@ std::string DurationSignalTracker::durationText(double seconds) {
     if (!std::isfinite(rounded) || rounded < 0) {
         rounded = 0;
     }
-    char buffer[64];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, rounded);
-    if (error != std::errc()) {
-        return "0.0";
-    }
-    std::string text(buffer, end);
-    if (text.find('.') != std::string::npos) {
-        return text;
-    }
-    // Whole numbers get ".0", also in front of an exponent (1.0e+22).
-    const auto exponent = text.find('e');
-    text.insert(exponent == std::string::npos ? text.size() : exponent, ".0");
-    return text;
+    std::string text = decimalText(rounded);
+    return text.empty() ? "0.0" : text;
 }
 
 }  // namespace vorn::tally

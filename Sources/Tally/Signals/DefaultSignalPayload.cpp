@@ -1,9 +1,9 @@
 #include "Signals/DefaultSignalPayload.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
+#include "Helpers/DecimalText.h"
 #include "PirateMetrics/SessionManager.h"
 #include "System/CivilTime.h"
 #include "System/SystemInfo.h"
@@ -35,18 +35,10 @@ std::vector<std::string> identifierParts(std::string_view identifier) {
     }
 }
 
-// A number as decimal text that always has a fraction, such as 1080.0 or 1.25.
-std::string decimalText(double value) {
-    char buffer[64];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    if (error != std::errc()) {
-        return std::string(notAvailable);
-    }
-    std::string text(buffer, end);
-    if (text.find_first_of(".e") == std::string::npos) {
-        text += ".0";
-    }
-    return text;
+// A screen figure as decimal text that always has a fraction, such as 1080.0 or 1.25.
+std::string screenFigureText(double value) {
+    std::string text = decimalText(value);
+    return text.empty() ? std::string(notAvailable) : text;
 }
 
 bool isUsableScreen(const ScreenMetrics& screen) {
@@ -163,9 +155,9 @@ Parameters DefaultSignalPayload::parameters(const PayloadInputs& inputs) {
     std::string width(notAvailable);
     std::string scale(notAvailable);
     if (inputs.screen && isUsableScreen(*inputs.screen)) {
-        height = decimalText(inputs.screen->height);
-        width = decimalText(inputs.screen->width);
-        scale = decimalText(inputs.screen->scale);
+        height = screenFigureText(inputs.screen->height);
+        width = screenFigureText(inputs.screen->width);
+        scale = screenFigureText(inputs.screen->scale);
     }
     const std::string clientVersionText(clientVersion);
 
