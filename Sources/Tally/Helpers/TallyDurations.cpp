@@ -1,4 +1,5 @@
 #include "Helpers/DurationSignalTracker.h"
+#include "Presets/PresetParameters.h"
 #include "Tally.h"
 
 namespace vorn::tally {
@@ -17,15 +18,12 @@ void Tally::stopAndSendDurationSignal(const std::string& signalName,
     if (!stopped) {
         return;
     }
-    Parameters merged = {
-        {"Tally.Signal.durationInSeconds", DurationSignalTracker::durationText(stopped->duration)},
-    };
-    for (auto& [key, value] : stopped->parameters) {
-        merged.insert_or_assign(key, std::move(value));
-    }
-    for (const auto& [key, value] : parameters) {
-        merged.insert_or_assign(key, value);
-    }
+    // The measured duration, under the parameters given at the start, under those given now.
+    const Parameters merged =
+        mergedOver(mergedOver({{"Tally.Signal.durationInSeconds",
+                                DurationSignalTracker::durationText(stopped->duration)}},
+                              stopped->parameters),
+                   parameters);
     internalSignal(signalName, merged, floatValue, customUserID);
 }
 
