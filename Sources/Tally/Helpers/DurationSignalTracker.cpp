@@ -5,41 +5,28 @@
 #include <mutex>
 
 #include "Helpers/DecimalText.h"
+#include "System/SharedSlot.h"
 #include "System/TimeSource.h"
 
 namespace vorn::tally {
 namespace {
 
-struct Slot {
-    std::mutex mutex;
-    std::shared_ptr<DurationSignalTracker> tracker;
-};
-
 // Never destroyed: any thread may still stop a measurement while the process exits.
-Slot& slot() {
-    static auto* s = new Slot;
+system::SharedSlot<DurationSignalTracker>& slot() {
+    static auto* s = new system::SharedSlot<DurationSignalTracker>;
     return *s;
 }
 
 }  // namespace
 
 std::shared_ptr<DurationSignalTracker> DurationSignalTracker::shared() {
-    auto& s = slot();
-    std::lock_guard lock(s.mutex);
-    if (!s.tracker) {
-        s.tracker = create();
-    }
-    return s.tracker;
+    return slot().get(&DurationSignalTracker::create);
 }
 
 void DurationSignalTracker::resetShared() {
-    std::shared_ptr<DurationSignalTracker> replaced;
-    {
-        std::lock_guard lock(slot().mutex);
-        replaced = std::move(slot().tracker);
-    }
-    // Released outside the lock: its observer tokens wait for running handlers.
-    replaced.reset();
+    // The slot releases the tracker outside its lock: its observer tokens wait for running
+    // handlers.
+    slot().reset();
 }
 
 std::shared_ptr<DurationSignalTracker> DurationSignalTracker::create() {

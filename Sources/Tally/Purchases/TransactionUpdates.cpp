@@ -3,6 +3,8 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "System/SharedSlot.h"
+
 namespace vorn::tally {
 namespace {
 
@@ -27,30 +29,19 @@ public:
     }
 };
 
-struct Slot {
-    std::mutex mutex;
-    std::shared_ptr<TransactionUpdates> installed;
-};
-
-Slot& slot() {
-    static auto* s = new Slot;
+system::SharedSlot<TransactionUpdates>& slot() {
+    static auto* s = new system::SharedSlot<TransactionUpdates>;
     return *s;
 }
 
 }  // namespace
 
 std::shared_ptr<TransactionUpdates> transactionUpdates() {
-    auto& s = slot();
-    std::lock_guard lock(s.mutex);
-    if (!s.installed) {
-        s.installed = std::make_shared<NoStore>();
-    }
-    return s.installed;
+    return slot().get([] { return std::make_shared<NoStore>(); });
 }
 
 void setTransactionUpdates(std::shared_ptr<TransactionUpdates> updates) {
-    std::lock_guard lock(slot().mutex);
-    slot().installed = std::move(updates);
+    slot().set(std::move(updates));
 }
 
 }  // namespace vorn::tally

@@ -1,41 +1,28 @@
 #include "Purchases/TrialConversionTracker.h"
 
 #include "Helpers/ClientDomain.h"
+#include "System/SharedSlot.h"
 #include "System/TimeSource.h"
 #include "Tally.h"
 
 namespace vorn::tally {
 namespace {
 
-struct Slot {
-    std::mutex mutex;
-    std::shared_ptr<TrialConversionTracker> tracker;
-};
-
-Slot& slot() {
-    static auto* s = new Slot;
+system::SharedSlot<TrialConversionTracker>& slot() {
+    static auto* s = new system::SharedSlot<TrialConversionTracker>;
     return *s;
 }
 
 }  // namespace
 
 std::shared_ptr<TrialConversionTracker> TrialConversionTracker::shared() {
-    auto& s = slot();
-    std::lock_guard lock(s.mutex);
-    if (!s.tracker) {
-        s.tracker = create();
-    }
-    return s.tracker;
+    return slot().get(&TrialConversionTracker::create);
 }
 
 void TrialConversionTracker::resetShared() {
-    std::shared_ptr<TrialConversionTracker> replaced;
-    {
-        std::lock_guard lock(slot().mutex);
-        replaced = std::move(slot().tracker);
-    }
-    // Released outside the lock: the tracker joins its observation as it goes.
-    replaced.reset();
+    // The slot releases the tracker outside its lock: the tracker joins its observation as it
+    // goes.
+    slot().reset();
 }
 
 TrialConversionTracker::TrialConversionTracker()
