@@ -18,10 +18,13 @@ struct Candidate {
     fileio::ReadResult read;
     std::optional<AppState> state;
     DecodeReport report;
+    // The bytes are the ones this store loaded as usable or wrote itself; they are not decoded
+    // again, so there is no state.
+    bool knownGood = false;
 
     bool exists() const { return read.exists(); }
     bool decoded() const { return state.has_value(); }
-    bool usable() const { return state && !state->spaces.empty(); }
+    bool usable() const { return knownGood || (state && !state->spaces.empty()); }
 };
 
 Candidate readCandidate(const std::filesystem::path& path,
@@ -37,10 +40,8 @@ Candidate readCandidate(const std::filesystem::path& path,
         return candidate;
     }
     if (knownGood && *knownGood == *candidate.read.bytes) {
-        // Bytes this store loaded as usable or wrote itself: decoding them again would only
-        // repeat what was logged then.
-        candidate.state = AppState{};
-        candidate.state->spaces.emplace_back();
+        // Decoding them again would only repeat what was logged then.
+        candidate.knownGood = true;
         return candidate;
     }
     candidate.state = decodeStateFile(*candidate.read.bytes, &candidate.report);
