@@ -34,16 +34,6 @@ std::string_view rawValue(ErrorCategory category) {
     return "app-state";
 }
 
-std::optional<ErrorCategory> errorCategory(std::string_view raw) {
-    for (const auto category :
-         {ErrorCategory::thrownException, ErrorCategory::userInput, ErrorCategory::appState}) {
-        if (rawValue(category) == raw) {
-            return category;
-        }
-    }
-    return std::nullopt;
-}
-
 void Tally::errorOccurred(const std::string& id,
                           std::optional<ErrorCategory> category,
                           const std::optional<std::string>& message,

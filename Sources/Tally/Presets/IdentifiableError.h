@@ -16,8 +16,6 @@ enum class ErrorCategory {
 
 // "thrown-exception", "user-input" or "app-state".
 std::string_view rawValue(ErrorCategory category);
-// The category of a raw value; none for any other text.
-std::optional<ErrorCategory> errorCategory(std::string_view rawValue);
 
 // An error with a stable identifier of its kind, so that reports of one kind group together.
 class IdentifiableError {
