@@ -34,9 +34,10 @@ std::string_view name(PlacementKind kind) {
 
 namespace {
 
+// Rectangles that only touch along an edge do not overlap.
 bool overlaps(const Rect& a, const Rect& b) {
-    return std::max(a.minX(), b.minX()) < std::min(a.maxX(), b.maxX())
-           && std::max(a.minY(), b.minY()) < std::min(a.maxY(), b.maxY());
+    const Rect shared = intersection(a, b);
+    return shared.width() > 0 && shared.height() > 0;
 }
 
 bool isFinite(const Rect& r) {

@@ -11,12 +11,11 @@ namespace {
 
 // The area two rectangles share; 0 when they only touch or do not meet.
 double overlapArea(const Rect& a, const Rect& b) {
-    const double width = std::min(a.maxX(), b.maxX()) - std::max(a.minX(), b.minX());
-    const double height = std::min(a.maxY(), b.maxY()) - std::max(a.minY(), b.minY());
-    if (!(width > 0) || !(height > 0)) {
+    const Rect shared = intersection(a, b);
+    if (!(shared.width() > 0 && shared.height() > 0)) {
         return 0;
     }
-    return width * height;
+    return shared.width() * shared.height();
 }
 
 }  // namespace
