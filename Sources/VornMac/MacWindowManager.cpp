@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <random>
 
 #include "AccessibilityAuthorization.h"
 #include "DisplayUtil.h"
@@ -11,6 +10,7 @@
 #include "PlatformReads.h"
 #include "ScreenGeometry.h"
 #include "SessionTrust.h"
+#include "Uuid.h"
 
 namespace vorn {
 namespace {
@@ -374,10 +374,8 @@ std::string MacWindowManager::currentSessionToken() {
         return std::move(*identity);
     }
     // A token nothing saved can match: window numbers of an unknown session are never trusted.
-    std::random_device random;
-    const std::uint64_t unique = (std::uint64_t{random()} << 32) | random();
     vornWMLog().notice("window server session unknown; saved window numbers not trusted");
-    return "unknown:" + std::to_string(unique);
+    return "unknown:" + Uuid::random().string();
 }
 
 }  // namespace vorn

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "MacWindowManagerFixture.h"
+#include "Uuid.h"
 
 namespace vorn {
 namespace {
@@ -145,6 +146,7 @@ TEST_F(MacWindowManagerQueryTest, SessionTokenAndPermission) {
     world.desktop.sessionIdentity.reset();
     const std::string unknown = manager().currentSessionToken();
     EXPECT_EQ(unknown.rfind("unknown:", 0), 0u) << unknown;
+    EXPECT_TRUE(Uuid::parse(unknown.substr(std::string_view("unknown:").size()))) << unknown;
     EXPECT_NE(manager().currentSessionToken(), unknown);
 
     world.desktop.trusted = false;
