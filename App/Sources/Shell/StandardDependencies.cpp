@@ -22,11 +22,12 @@ AppDependencies standardDependencies(PlatformBackend& backend,
     deps.dataDirectory = AppEnvironment::dataDirectory();
     deps.bundlePath = QCoreApplication::applicationFilePath().toStdString();
     deps.appVersion = bundle::shortVersion[0] != '\0' ? bundle::shortVersion : "0.0.0";
-    deps.makeObservability = [directory = deps.dataDirectory,
-                              executor = deps.executor](bool consented) {
+    deps.makeObservability = [directory = deps.dataDirectory, executor = deps.executor,
+                              &screenEvents](bool consented) {
         ObservabilitySetup setup;
         setup.dataDirectory = directory;
-        return std::make_unique<ServicesObservability>(consented, std::move(setup), executor);
+        return std::make_unique<ServicesObservability>(consented, std::move(setup), executor,
+                                                       screenEvents);
     };
     deps.makeUpdater = [&loop = backend.services().runLoop, executor = deps.executor] {
         return std::make_unique<updates::SoftwareUpdater>(
