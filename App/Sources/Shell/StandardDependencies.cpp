@@ -2,9 +2,9 @@
 
 #include "AppDependencies.h"
 #include "AppEnvironment.h"
-#include "BundleInfo.h"
 #include "FeedbackController.h"
 #include "PlatformBackend.h"
+#include "ReleaseInfo.h"
 #include "ServicesObservability.h"
 #include "SettingsWindowController.h"
 #include "StandardUserDriver.h"
@@ -21,7 +21,7 @@ AppDependencies standardDependencies(PlatformBackend& backend,
     deps.executor = std::move(executor);
     deps.dataDirectory = AppEnvironment::dataDirectory();
     deps.bundlePath = QCoreApplication::applicationFilePath().toStdString();
-    deps.appVersion = bundle::shortVersion[0] != '\0' ? bundle::shortVersion : "0.0.0";
+    deps.appVersion = ReleaseInfo::current().version();
     deps.makeObservability = [directory = deps.dataDirectory, executor = deps.executor,
                               &screenEvents](bool consented) {
         ObservabilitySetup setup;
