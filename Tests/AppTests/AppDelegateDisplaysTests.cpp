@@ -119,6 +119,11 @@ struct Desk {
             loop().runUntil(deadline);
         }
     }
+    // Announces a display change and lets it arrive, as the event loop would.
+    void announce() {
+        events.announce();
+        QCoreApplication::sendPostedEvents(&events, QEvent::MetaCall);
+    }
     std::size_t reconciliations() const { return logs.count("app", "display reconcile:"); }
     std::size_t count(const std::string& call) const {
         return static_cast<std::size_t>(std::count(calls.begin(), calls.end(), call));
@@ -131,6 +136,24 @@ class AppDelegateDisplaysTests : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void theSignalsOfOneChangeRepositionOnce() {
+        Desk desk;
+        desk.launch();
+        // Qt reports a resolution change as geometry, visible area and scale, one by one.
+        desk.desktop().display(1)->bounds = Rect(0, 0, 2560, 1440);
+        desk.events.announce();
+        desk.events.announce();
+        desk.events.announce();
+        QCOMPARE(desk.count("reposition display=1"), 0U);
+        QCoreApplication::sendPostedEvents(&desk.events, QEvent::MetaCall);
+        QCOMPARE(desk.count("reposition display=1"), 1U);
+        QCoreApplication::processEvents();
+        QCOMPARE(desk.count("reposition display=1"), 1U);
+        // The next change is announced again.
+        desk.announce();
+        QCOMPARE(desk.count("reposition display=1"), 2U);
+    }
+
     void aBurstOfChangesIsReconciledOnceAfterItEnds() {
         Desk desk;
         AppDelegate& app = desk.launch();
@@ -139,7 +162,7 @@ private Q_SLOTS:
         // A resolution change, announced three times half a second apart.
         desk.desktop().display(1)->bounds = Rect(0, 0, 2560, 1440);
         for (int i = 0; i < 3; ++i) {
-            desk.events.announce();
+            desk.announce();
             QCOMPARE(desk.count("reposition display=1"), static_cast<std::size_t>(i + 1));
             desk.advance(500ms);
         }
@@ -168,9 +191,9 @@ private Q_SLOTS:
             app.controller()->orderOut();
         }
         desk.plug(7, 1920, {"DP-2", "DP-2"});
-        desk.events.announce();
+        desk.announce();
         desk.desktop().removeDisplay(1);
-        desk.events.announce();
+        desk.announce();
         QCOMPARE(desk.count("reposition display=1"), 1U);  // only while it was there
         desk.advance(AppDelegate::settleInterval);
 
@@ -192,7 +215,7 @@ private Q_SLOTS:
         desk.plug(2, 1920, {"DP-1", "DP-1"});
         desk.plug(3, 3200, {"DP-2", "DP-2"});
         desk.desktop().removeDisplay(1);
-        desk.events.announce();
+        desk.announce();
         desk.advance(AppDelegate::settleInterval);
 
         QVERIFY(
@@ -204,12 +227,12 @@ private Q_SLOTS:
 
         // Changes while the chooser is open move nothing by themselves, and arm no settle step.
         desk.plug(4, 4480, {"DP-3", "DP-3"});
-        desk.events.announce();
+        desk.announce();
         QVERIFY(!app.hasPendingSettle() && app.chooser().window() != nullptr);
 
         // The old host comes back on its port under another number.
         desk.plug(12, 0, {"HDMI-1", "HDMI-1"});
-        desk.events.announce();
+        desk.announce();
         QCOMPARE(app.hostDisplayID(), std::optional<std::uint32_t>(12));
         QVERIFY(!app.isReselecting() && app.chooser().window() == nullptr);
         QVERIFY(app.controller()->isVisible());  // a re-selection always shows the sidebar
@@ -222,7 +245,7 @@ private Q_SLOTS:
         desk.desktop().removeDisplay(1);
         desk.plug(5, 0, {"HDMI-1", "HDMI-1"});
         desk.plug(6, 1280, {"", "left half"});
-        desk.events.announce();
+        desk.announce();
         desk.advance(AppDelegate::settleInterval);
         QVERIFY(desk.logs.contains("app", "display reconcile: host=1 displays=2 -> realign(5)"));
         QCOMPARE(app.hostDisplayID(), std::optional<std::uint32_t>(5));
@@ -231,7 +254,7 @@ private Q_SLOTS:
         // The other display keeps its number: a move there and a change after it stay put.
         app.moveToDisplay(6);
         QCOMPARE(app.hostDisplayKey(), std::optional<std::string>("monitor:left half"));
-        desk.events.announce();
+        desk.announce();
         desk.advance(AppDelegate::settleInterval);
         QVERIFY(desk.logs.contains("app", "display reconcile: host=6 displays=2 -> realign(6)"));
         QCOMPARE(desk.managers.size(), 3U);
@@ -243,7 +266,7 @@ private Q_SLOTS:
         desk.plug(7, 1920, {"DP-2", "DP-2"});
         desk.desktop().setSession(true, true);
         desk.desktop().removeDisplay(1);
-        desk.events.announce();
+        desk.announce();
         desk.advance(10s);
         QCOMPARE(desk.logs.count("app",
                                  "display reconcile deferred: session untrustworthy "
@@ -263,8 +286,8 @@ private Q_SLOTS:
         Desk desk;
         AppDelegate& app = desk.launch();
         desk.desktop().removeDisplay(1);
-        desk.events.announce();
-        desk.events.announce();
+        desk.announce();
+        desk.announce();
         desk.advance(30s);
         QCOMPARE(desk.logs.count("app", "display reconcile: host=1 displays=0 -> wait"), 1U);
         QVERIFY(app.hasPendingSettle());
@@ -319,7 +342,7 @@ private Q_SLOTS:
 
         desk.plug(7, 1920, {"DP-2", "DP-2"});
         desk.desktop().removeDisplay(1);
-        desk.events.announce();
+        desk.announce();
         desk.advance(AppDelegate::settleInterval);
 
         QCOMPARE(app.hostDisplayID(), std::optional<std::uint32_t>(7));

@@ -233,8 +233,10 @@ private Q_SLOTS:
             launch.logs.contains("app", "accessibility trust changed -> Accessibility.granted"));
 
         launch.events.announce();
+        QCoreApplication::sendPostedEvents(&launch.events, QEvent::MetaCall);
         launch.backend.world.desktop.removeDisplay(1);
         launch.events.announce();  // the host is gone: left alone
+        QCoreApplication::sendPostedEvents(&launch.events, QEvent::MetaCall);
         QCOMPARE(launch.count("panel.reposition"), 1U);
     }
 };

@@ -72,6 +72,10 @@ private Q_SLOTS:
         display.names = {connector.toStdString(), monitor.toStdString()};
         DisplayCatalog catalog(world.services.screens, world.services.windowServer);
         QCOMPARE(catalog.snapshots(), std::vector<DisplaySnapshot>({{1, key.toStdString()}}));
+        // The names are asked for only when nothing better identifies the display.
+        const bool fromNames =
+            key.isEmpty() || key.startsWith("output:") || key.startsWith("monitor:");
+        QCOMPARE(world.desktop.callsStartingWith("displayNames ").size(), fromNames ? 1U : 0U);
     }
 
     void optionsSkipUnnumberedScreensAndTruncateSizes() {

@@ -66,13 +66,20 @@ private Q_SLOTS:
     }
 
     void theFollowerTellsTheClientOfEveryChange() {
-        HostTraitsFollower follower;
+        ScreenEvents events;
+        HostTraitsFollower follower(events);
         auto traits = tally::hostTraits();
         QVERIFY(traits.mainScreen);
         const QScreen* screen = QGuiApplication::primaryScreen();
         QCOMPARE(traits.mainScreen->width, double(screen->geometry().width()));
         QCOMPARE(traits.mainScreen->scale, screen->devicePixelRatio());
         QCOMPARE(traits.layoutDirection, tally::LayoutDirection::leftToRight);
+
+        // A change of the screens reaches it through the application's screen events.
+        tally::setHostTraits({});
+        events.announce();
+        QTRY_VERIFY(tally::hostTraits().mainScreen);
+        QCOMPARE(tally::hostTraits().mainScreen->width, double(screen->geometry().width()));
 
         QGuiApplication::setLayoutDirection(Qt::RightToLeft);
         QCOMPARE(tally::hostTraits().layoutDirection, tally::LayoutDirection::rightToLeft);
@@ -126,7 +133,8 @@ private Q_SLOTS:
                 configuration->setTransmitInterval(0.1);
                 tally::Tally::initialize(std::move(configuration));
             };
-            return std::make_unique<ServicesObservability>(consented, std::move(setup), runLoop);
+            return std::make_unique<ServicesObservability>(consented, std::move(setup), runLoop,
+                                                           events);
         };
         deps.makeUpdater = [] { return std::make_unique<NoUpdater>(); };
         deps.makeFeedback = [](std::function<void()>) { return std::make_unique<NoFeedback>(); };

@@ -31,10 +31,12 @@ struct Chooser {
         world.desktop.addDisplay(
             {.id = id, .bounds = Rect(1920, 0, 2560, 1440), .identity = {{1, 2, serial}}});
         events.announce();
+        QCoreApplication::sendPostedEvents(&events, QEvent::MetaCall);
     }
     void disconnect(std::uint32_t id) {
         world.desktop.removeDisplay(id);
         events.announce();
+        QCoreApplication::sendPostedEvents(&events, QEvent::MetaCall);
     }
     // The shown row; a replaced list lingers hidden until deleted.
     QPushButton* row(std::uint32_t id) const {

@@ -37,11 +37,12 @@ int main(int argc, char** argv) {
     screenEvents.followApplicationScreens();
     AppDependencies deps = standardDependencies(backend, screenEvents, runLoop);
     deps.dataDirectory = dataDirectory;
-    deps.makeObservability = [dataDirectory, baseURL, runLoop](bool consented) {
+    deps.makeObservability = [dataDirectory, baseURL, runLoop, &screenEvents](bool consented) {
         vorn::ObservabilitySetup setup;
         setup.dataDirectory = dataDirectory;
         setup.deployment = {"", "APP-ID", baseURL};
-        return std::make_unique<ServicesObservability>(consented, std::move(setup), runLoop);
+        return std::make_unique<ServicesObservability>(consented, std::move(setup), runLoop,
+                                                       screenEvents);
     };
     AppDelegate delegate(std::move(deps));
     delegate.applicationDidFinishLaunching();

@@ -145,6 +145,30 @@ TEST_F(CrashReportSenderTests, TheNewestTwentyGoOneAtATime) {
               1u);
 }
 
+TEST_F(CrashReportSenderTests, RecordsBeyondTheNewestTwentyAreDroppedByNameUnread) {
+    LoopbackHttpServer server;
+    server.replyWith(503);
+    // The five oldest by name would not parse, and the newest is too old to send.
+    for (int i = 1; i <= 5; ++i) {
+        test::writeText(directory / (std::to_string(1000 + i) + "-1.json"), "{\"kind\":");
+    }
+    for (int i = 6; i <= 24; ++i) {
+        writeRecord(std::to_string(1000 + i) + "-1.json", day);
+    }
+    writeRecord("1025-1.json", 31 * day);
+    const auto left = sendAndList(dsnFor(server));
+    EXPECT_EQ(log.count("observability", "crash report unreadable"), 0u);
+    EXPECT_EQ(log.count("observability", "crash reports beyond the newest 20 deleted count=5"), 1u);
+    EXPECT_EQ(
+        log.count("observability", "crash report older than 30 days, deleted file=1025-1.json"),
+        1u);
+    // The next one is tried and kept; the rest are left untried.
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(left.size(), 19u);
+    EXPECT_EQ(left.front(), "1006-1.json");
+    EXPECT_EQ(left.back(), "1024-1.json");
+}
+
 TEST_F(CrashReportSenderTests, ABusyServiceEndsTheRoundAndARedirectIsNotFollowed) {
     LoopbackHttpServer elsewhere;
     for (const auto& reply :

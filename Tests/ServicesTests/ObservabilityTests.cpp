@@ -129,6 +129,10 @@ TEST_F(ObservabilityTests, ReleaseNamesWithMissingVersionKeys) {
     // This build's version comes from the project; an unset build number is unknown, not empty.
     EXPECT_FALSE(ReleaseInfo::current().shortVersion.value_or("").empty());
     EXPECT_NE(ReleaseInfo::current().buildNumber, "");
+    // The version the program shows, on its command line too, is never empty.
+    const ReleaseInfo unset{std::nullopt, std::nullopt};
+    EXPECT_EQ(unset.version(), "0.0.0");
+    EXPECT_EQ(unset.build(), "0");
 }
 
 TEST_F(ObservabilityTests, TheAnalyticsClientGetsTheDeploymentAndAppLaunchedComesFirst) {

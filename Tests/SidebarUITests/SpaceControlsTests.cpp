@@ -234,6 +234,17 @@ private Q_SLOTS:
         QVERIFY(s.view->minimumSizeHint().width() <= 160);
     }
 
+    void aNameOfSeveralLinesIsShownOnOne() {
+        const std::string name = "A\nB\tC\u2028D\u2029E";
+        Sidebar s({test::makeSpace(name, 0)});
+        QTRY_COMPARE(s.header().title(), QString::fromStdString(name));
+        auto* title = s.view->findChild<ElidedLabel*>("vorn.header.title");
+        QCOMPARE(title->text(), QStringLiteral("A B C D E"));
+        QMenu* menu = s.open("vorn.space.switcher");
+        QVERIFY(menu);
+        QCOMPARE(menu->actions().at(0)->text(), QStringLiteral("A B C D E"));
+    }
+
     void deleteAsksFirstAndNamesTheSpace() {
         Sidebar s({test::makeSpace("Home", 0), test::makeSpace("Work <i>&</i>", 1)});
         s.h.model->switchSpace(s.spaceIds[1]);

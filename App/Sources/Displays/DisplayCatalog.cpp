@@ -8,6 +8,13 @@ namespace {
 
 constexpr std::uint32_t unknownNumber = 0xFFFFFFFF;
 
+// A display that reports no EDID, or one of zeros that reads back as unknown numbers.
+bool isKnown(const std::optional<platform::DisplayIdentity>& identity) {
+    return identity
+           && !(identity->vendor == unknownNumber && identity->model == unknownNumber
+                && identity->serial == 0);
+}
+
 }  // namespace
 
 DisplayCatalog::DisplayCatalog(platform::Screens& screens, platform::WindowServer& server)
@@ -38,8 +45,15 @@ std::vector<DisplayOption> DisplayCatalog::options() const {
 }
 
 std::string DisplayCatalog::stableKey(std::uint32_t displayID) const {
-    return stableKey(m_server.displayUUID(displayID), m_server.displayIdentity(displayID),
-                     m_server.displayNames(displayID));
+    if (auto uuid = m_server.displayUUID(displayID)) {
+        return std::move(*uuid);
+    }
+    const auto identity = m_server.displayIdentity(displayID);
+    // The names cost round trips to the X server; they count only without an identity.
+    if (isKnown(identity)) {
+        return stableKey(std::nullopt, identity, std::nullopt);
+    }
+    return stableKey(std::nullopt, identity, m_server.displayNames(displayID));
 }
 
 std::string DisplayCatalog::stableKey(const std::optional<std::string>& uuid,
@@ -48,9 +62,7 @@ std::string DisplayCatalog::stableKey(const std::optional<std::string>& uuid,
     if (uuid) {
         return *uuid;
     }
-    if (!identity
-        || (identity->vendor == unknownNumber && identity->model == unknownNumber
-            && identity->serial == 0)) {
+    if (!isKnown(identity)) {
         if (names && !names->connector.empty()) {
             return "output:" + names->connector;
         }

@@ -80,7 +80,7 @@ FeedbackController::~FeedbackController() = default;
 
 std::string FeedbackController::appVersionString() {
     const ReleaseInfo release = ReleaseInfo::current();
-    return release.shortVersion.value_or("0.0.0") + " (" + release.buildNumber.value_or("0") + ")";
+    return release.version() + " (" + release.build() + ")";
 }
 
 void FeedbackController::show() {

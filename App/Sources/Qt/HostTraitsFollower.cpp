@@ -7,14 +7,13 @@
 
 namespace vorn::app {
 
-HostTraitsFollower::HostTraitsFollower(QObject* parent)
+HostTraitsFollower::HostTraitsFollower(ScreenEvents& screens, QObject* parent)
     : QObject(parent) {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     if (app == nullptr) {
         return;
     }
-    m_screens.followApplicationScreens();
-    connect(&m_screens, &ScreenEvents::changed, this, &HostTraitsFollower::publish);
+    connect(&screens, &ScreenEvents::changed, this, &HostTraitsFollower::publish);
     connect(app, &QGuiApplication::layoutDirectionChanged, this, &HostTraitsFollower::publish);
     // Qt announces a new application palette (a theme switch) only as an event.
     app->installEventFilter(this);

@@ -9,11 +9,11 @@ namespace vorn::app {
 
 // Tells the analytics client the traits of the desktop it runs on: the primary screen's size
 // in device-independent pixels and its scale, the colour scheme and the layout direction. It
-// hands them over at creation and again whenever one of them changes. Main thread, after the
-// QGuiApplication exists.
+// hands them over at creation and again whenever one of them changes, learning of the screens
+// from the application's screen events. Main thread, after the QGuiApplication exists.
 class HostTraitsFollower final : public QObject {
 public:
-    explicit HostTraitsFollower(QObject* parent = nullptr);
+    explicit HostTraitsFollower(ScreenEvents& screens, QObject* parent = nullptr);
 
     // The traits as Qt reports them now.
     static tally::HostTraits current();
@@ -23,8 +23,6 @@ protected:
 
 private:
     void publish();
-
-    ScreenEvents m_screens;
 };
 
 }  // namespace vorn::app

@@ -25,6 +25,15 @@ void ScreenEvents::followApplicationScreens() {
 }
 
 void ScreenEvents::announce() {
+    if (m_pending) {
+        return;
+    }
+    m_pending = true;
+    QMetaObject::invokeMethod(this, &ScreenEvents::deliver, Qt::QueuedConnection);
+}
+
+void ScreenEvents::deliver() {
+    m_pending = false;
     Q_EMIT changed();
 }
 

@@ -7,8 +7,9 @@ class QScreen;
 namespace vorn::app {
 
 // Announces that the displays changed: one came or went, the primary one changed, or a
-// display's geometry, visible area or scale changed. Receivers read the displays afresh; several
-// announcements may follow one change.
+// display's geometry, visible area or scale changed. Receivers read the displays afresh. One
+// change reaches Qt as a burst of signals (geometry, visible area, scale, per screen); they are
+// gathered into one announcement on the next turn of the event loop.
 class ScreenEvents : public QObject {
     Q_OBJECT
 
@@ -17,7 +18,7 @@ public:
 
     // Follows the application's screens from now on. Needs a QGuiApplication.
     void followApplicationScreens();
-    // Announces a change now.
+    // Announces a change on the next turn of the event loop; announcements before then join it.
     void announce();
 
 Q_SIGNALS:
@@ -25,6 +26,9 @@ Q_SIGNALS:
 
 private:
     void followScreen(QScreen* screen);
+    void deliver();
+
+    bool m_pending = false;
 };
 
 }  // namespace vorn::app

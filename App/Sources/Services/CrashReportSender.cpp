@@ -1,7 +1,6 @@
 #include "CrashReportSender.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "FileIO.h"
 #include "Log.h"
@@ -31,33 +30,13 @@ CrashReportSender::CrashReportSender(std::filesystem::path directory,
     , m_clock(std::move(clock)) {}
 
 void CrashReportSender::sendPending() {
-    const Date now = m_clock();
-    struct Waiting {
-        std::filesystem::path file;
-        double timestamp;
-    };
-    std::vector<Waiting> waiting;
-    for (const auto& file : pendingCrashRecords(m_directory)) {
-        const auto record = readRecord(file);
-        if (!record) {
-            vornObservabilityLog().error("crash report unreadable, deleted file=",
-                                         file.filename().string());
-            deleteRecord(file);
-        } else if (now.unixSeconds() - record->timestamp > longestAge) {
-            vornObservabilityLog().notice("crash report older than 30 days, deleted file=",
-                                          file.filename().string());
-            deleteRecord(file);
-        } else {
-            waiting.push_back({file, record->timestamp});
-        }
-    }
-    std::sort(waiting.begin(), waiting.end(), [](const Waiting& a, const Waiting& b) {
-        return a.timestamp != b.timestamp ? a.timestamp > b.timestamp : a.file > b.file;
-    });
+    // Named by the time of the crash: newest first without reading them.
+    auto waiting = pendingCrashRecords(m_directory);
+    std::reverse(waiting.begin(), waiting.end());
     if (waiting.size() > mostKept) {
         // A crash at every start must not pile up without end, nor be sent all at once.
         for (std::size_t i = mostKept; i < waiting.size(); ++i) {
-            deleteRecord(waiting[i].file);
+            deleteRecord(waiting[i]);
         }
         vornObservabilityLog().notice("crash reports beyond the newest ", mostKept,
                                       " deleted count=", waiting.size() - mostKept);
@@ -68,9 +47,7 @@ void CrashReportSender::sendPending() {
         if (m_sending || m_cancelled) {
             return;
         }
-        for (const auto& entry : waiting) {
-            m_queue.push_back(entry.file);
-        }
+        m_queue.assign(waiting.begin(), waiting.end());
         m_sending = true;
     }
     sendNext();
@@ -91,8 +68,21 @@ void CrashReportSender::sendNext() {
             m_queue.pop_front();
         }
         // Deleted meanwhile, when the user withdrew consent.
+        std::error_code missing;
+        if (!std::filesystem::exists(file, missing)) {
+            continue;
+        }
         const auto record = readRecord(file);
         if (!record) {
+            vornObservabilityLog().error("crash report unreadable, deleted file=",
+                                         file.filename().string());
+            deleteRecord(file);
+            continue;
+        }
+        if (m_clock().unixSeconds() - record->timestamp > longestAge) {
+            vornObservabilityLog().notice("crash report older than 30 days, deleted file=",
+                                          file.filename().string());
+            deleteRecord(file);
             continue;
         }
         tally::system::HttpRequest request;

@@ -16,9 +16,16 @@ ReleaseInfo ReleaseInfo::current() {
     return {unlessEmpty(bundle::shortVersion), unlessEmpty(bundle::buildNumber)};
 }
 
+std::string ReleaseInfo::version() const {
+    return shortVersion.value_or("0.0.0");
+}
+
+std::string ReleaseInfo::build() const {
+    return buildNumber.value_or("0");
+}
+
 std::string ReleaseInfo::releaseName() const {
-    return std::string(bundleIdentifier) + "@" + shortVersion.value_or("0.0.0") + "+"
-           + buildNumber.value_or("0");
+    return std::string(bundleIdentifier) + "@" + version() + "+" + build();
 }
 
 }  // namespace vorn

@@ -21,6 +21,11 @@ struct ReleaseInfo {
     // This build's version and build number.
     static ReleaseInfo current();
 
+    // The short version, else 0.0.0: what the program shows as its version.
+    std::string version() const;
+    // The build number, else 0.
+    std::string build() const;
+
     // The identifier, "@", the short version (else 0.0.0), "+" and the build number (else 0),
     // such as org.vorn.Vorn@1.4.2+57.
     std::string releaseName() const;

@@ -5,7 +5,7 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
-#include "BundleInfo.h"
+#include "ReleaseInfo.h"
 
 namespace vorn::app {
 namespace {
@@ -16,10 +16,9 @@ void print(std::FILE* stream, const QString& text) {
 }
 
 QString versionText() {
-    const QString build = bundle::buildNumber[0] != '\0' ? QString::fromUtf8(bundle::buildNumber)
-                                                         : QStringLiteral("0");
+    const ReleaseInfo release = ReleaseInfo::current();
     return QStringLiteral("Vorn %1 (build %2)\n")
-        .arg(QString::fromUtf8(bundle::shortVersion), build);
+        .arg(QString::fromStdString(release.version()), QString::fromStdString(release.build()));
 }
 
 }  // namespace

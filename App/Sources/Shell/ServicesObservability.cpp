@@ -7,9 +7,11 @@ namespace vorn::app {
 
 ServicesObservability::ServicesObservability(bool consented,
                                              ObservabilitySetup setup,
-                                             std::shared_ptr<MainExecutor> executor)
+                                             std::shared_ptr<MainExecutor> executor,
+                                             ScreenEvents& screenEvents)
     : m_observability(consented, std::move(setup))
-    , m_executor(std::move(executor)) {}
+    , m_executor(std::move(executor))
+    , m_screenEvents(screenEvents) {}
 
 ServicesObservability::~ServicesObservability() {
     if (m_hostTraits) {
@@ -36,7 +38,7 @@ void ServicesObservability::followHost() {
         return;
     }
     tally::system::setMainExecutor(m_executor);
-    m_hostTraits = std::make_unique<HostTraitsFollower>();
+    m_hostTraits = std::make_unique<HostTraitsFollower>(m_screenEvents);
 }
 
 }  // namespace vorn::app

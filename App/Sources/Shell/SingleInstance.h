@@ -47,8 +47,6 @@ public:
     // retrying while it may still be starting. Writes the one log line of a second start.
     bool askToShowSidebar(std::chrono::milliseconds limit = std::chrono::seconds(3));
 
-    const std::filesystem::path& dataDirectory() const { return m_dataDirectory; }
-
 private:
     void answer(QLocalSocket* socket);
 

@@ -2,9 +2,9 @@
 
 #include "AppDependencies.h"
 #include "AppEnvironment.h"
-#include "BundleInfo.h"
 #include "FeedbackController.h"
 #include "PlatformBackend.h"
+#include "ReleaseInfo.h"
 #include "ServicesObservability.h"
 #include "SettingsWindowController.h"
 #include "StandardUserDriver.h"
@@ -21,12 +21,13 @@ AppDependencies standardDependencies(PlatformBackend& backend,
     deps.executor = std::move(executor);
     deps.dataDirectory = AppEnvironment::dataDirectory();
     deps.bundlePath = QCoreApplication::applicationFilePath().toStdString();
-    deps.appVersion = bundle::shortVersion[0] != '\0' ? bundle::shortVersion : "0.0.0";
-    deps.makeObservability = [directory = deps.dataDirectory,
-                              executor = deps.executor](bool consented) {
+    deps.appVersion = ReleaseInfo::current().version();
+    deps.makeObservability = [directory = deps.dataDirectory, executor = deps.executor,
+                              &screenEvents](bool consented) {
         ObservabilitySetup setup;
         setup.dataDirectory = directory;
-        return std::make_unique<ServicesObservability>(consented, std::move(setup), executor);
+        return std::make_unique<ServicesObservability>(consented, std::move(setup), executor,
+                                                       screenEvents);
     };
     deps.makeUpdater = [&loop = backend.services().runLoop, executor = deps.executor] {
         return std::make_unique<updates::SoftwareUpdater>(

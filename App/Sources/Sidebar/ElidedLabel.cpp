@@ -7,6 +7,16 @@
 
 namespace vorn::app {
 
+QString singleLine(QString text) {
+    for (QChar& character : text) {
+        // Also true of U+2028 and U+2029, the line and paragraph separators.
+        if (character.isSpace()) {
+            character = QLatin1Char(' ');
+        }
+    }
+    return text;
+}
+
 ElidedLabel::ElidedLabel(QWidget* parent)
     : QLabel(parent) {
     // Names come from the user and titles from other programs: never read them as markup.
@@ -17,6 +27,7 @@ ElidedLabel::ElidedLabel(QWidget* parent)
 
 void ElidedLabel::setFullText(const QString& text) {
     m_fullText = text;
+    m_line = singleLine(text);
     setAccessibleName(text);
     elide();
 }
@@ -34,16 +45,8 @@ void ElidedLabel::changeEvent(QEvent* event) {
 }
 
 void ElidedLabel::elide() {
-    // Line breaks in a pasted name would make a second line; show them as spaces.
-    QString line = m_fullText;
-    for (QChar& character : line) {
-        if (character.category() == QChar::Separator_Line
-            || character.category() == QChar::Separator_Paragraph || character.isSpace()) {
-            character = QLatin1Char(' ');
-        }
-    }
     const int available = contentsRect().width();
-    setText(fontMetrics().elidedText(line, Qt::ElideRight, std::max(available, 0)));
+    setText(fontMetrics().elidedText(m_line, Qt::ElideRight, std::max(available, 0)));
 }
 
 }  // namespace vorn::app

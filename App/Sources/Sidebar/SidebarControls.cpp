@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "ElidedLabel.h"
 #include "MoveTargets.h"
 #include "PermissionBanner.h"
 #include "SidebarView.h"
@@ -27,13 +28,8 @@ QString text(const std::string& value) {
 // A name as a menu item's text: one line, cut to a sensible width, and with "&" shown as
 // itself rather than taken as a mnemonic.
 QString menuText(const QString& name, const QFontMetrics& metrics) {
-    QString line = name;
-    for (QChar& character : line) {
-        if (character.isSpace()) {
-            character = QLatin1Char(' ');
-        }
-    }
-    return metrics.elidedText(line, Qt::ElideRight, nameWidth).replace('&', QStringLiteral("&&"));
+    return metrics.elidedText(singleLine(name), Qt::ElideRight, nameWidth)
+        .replace('&', QStringLiteral("&&"));
 }
 
 QIcon checkmark(const QWidget& menu) {

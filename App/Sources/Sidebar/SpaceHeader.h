@@ -53,7 +53,6 @@ public:
     void endEditing();
     bool isEditing() const { return m_editing; }
     QString draft() const;
-    bool isHovered() const { return m_hovered; }
     // Shows the menu button at all times, for a menu that holds the only way to reach some items.
     void setMenuAlwaysShown(bool shown);
     // The menu's popup is open: keep the button while the pointer is on the popup.

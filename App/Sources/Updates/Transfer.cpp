@@ -4,28 +4,18 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 
 #include <curl/curl.h>
 
-#include "System/Crypto.h"
+#include "System/CurlSetup.h"
 
 #include <pthread.h>
 
 namespace vorn::updates {
 namespace {
 
-constexpr long idleTimeoutSeconds = 60;
 constexpr auto progressInterval = std::chrono::milliseconds(100);
-
-void initialiseCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        tally::system::initialiseOpenSSL();
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-    });
-}
 
 UpdateError curlError(CURLcode code, const char* detail) {
     std::string text = curl_easy_strerror(code);
@@ -111,19 +101,12 @@ void Transfer::State::run(const std::shared_ptr<State>& self) {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     CURLcode code = CURLE_FAILED_INIT;
     long status = 0;
-    if (easy != nullptr) {
+    // An option refused leaves the transfer unchecked: it fails rather than runs without it.
+    if (easy != nullptr && tally::system::applyCommonOptions(easy)) {
         curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, idleTimeoutSeconds);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, idleTimeoutSeconds);
-        curl_easy_setopt(easy, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collect);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
         curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
@@ -132,8 +115,8 @@ void Transfer::State::run(const std::shared_ptr<State>& self) {
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
         code = curl_easy_perform(easy);
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-        curl_easy_cleanup(easy);
     }
+    curl_easy_cleanup(easy);
     if (out != nullptr && std::fclose(out) != 0 && code == CURLE_OK) {
         writeFailed = true;
     }
@@ -185,7 +168,7 @@ std::unique_ptr<Transfer> Transfer::start(TransferRequest request,
                                           MainExecutor& main,
                                           Progress onProgress,
                                           Completion onDone) {
-    initialiseCurl();
+    tally::system::initialiseCurl();
     auto state = std::make_shared<State>();
     state->request = std::move(request);
     state->main = &main;

@@ -4,6 +4,7 @@
 
 #include "BundleInfo.h"
 #include "Log.h"
+#include "ReleaseInfo.h"
 #include "Signature.h"
 #include "System/HttpSession.h"
 #include "Version.h"
@@ -34,10 +35,10 @@ UpdaterConfiguration UpdaterConfiguration::standard() {
     UpdaterConfiguration configuration;
     configuration.feedURL = bundle::updateFeedURL;
     configuration.publicKey = bundle::updatePublicKey;
-    configuration.displayVersion = bundle::shortVersion[0] != '\0' ? bundle::shortVersion : "0.0.0";
+    const ReleaseInfo release = ReleaseInfo::current();
+    configuration.displayVersion = release.version();
     // The build number orders builds; a build without one is known by its version.
-    configuration.buildVersion =
-        bundle::buildNumber[0] != '\0' ? bundle::buildNumber : configuration.displayVersion;
+    configuration.buildVersion = release.buildNumber.value_or(configuration.displayVersion);
     configuration.settingsFile = UpdateSettingsFile::standardPath();
     std::error_code ignored;
     configuration.temporaryDirectory = std::filesystem::temp_directory_path(ignored);

@@ -11,20 +11,13 @@
 #include <curl/curl.h>
 
 #include "System/Crypto.h"
+#include "System/CurlSetup.h"
 #include "Text.h"
 
 #include <pthread.h>
 
 namespace vorn::tally::system {
 namespace {
-
-void initialiseCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        initialiseOpenSSL();
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-    });
-}
 
 // A proxy in the environment still applies to every other host.
 std::string noProxyList() {
@@ -98,7 +91,7 @@ std::size_t collectHeader(char* data, std::size_t size, std::size_t count, void*
 }
 
 // Sets up the easy handle; false when libcurl refuses an option.
-bool configure(Transfer& transfer, const std::string& noProxy) {
+bool configure(Transfer& transfer) {
     transfer.easy = curl_easy_init();
     if (transfer.easy == nullptr) {
         return false;
@@ -115,16 +108,9 @@ bool configure(Transfer& transfer, const std::string& noProxy) {
     const auto set = [&ok](CURLcode code) { ok = ok && code == CURLE_OK; };
     set(curl_easy_setopt(easy, CURLOPT_URL, transfer.request.url.c_str()));
     set(curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer));
-    set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
-    set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
+    ok = ok && applyCommonOptions(easy);
     // Redirects are followed by hand (see Worker::redirectOf), so that each is checked first.
     set(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L));
-    set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L));
-    set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L));
-    set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, CurlHttpSession::idleTimeoutSeconds));
-    set(curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L));
-    set(curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, CurlHttpSession::idleTimeoutSeconds));
-    set(curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str()));
     set(curl_easy_setopt(easy, CURLOPT_POST, 1L));
     set(curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size())));
     set(curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.data()));
@@ -176,6 +162,30 @@ std::string describe(CURLcode code, const char* detail) {
 
 }  // namespace
 
+void initialiseCurl() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        initialiseOpenSSL();
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+    });
+}
+
+bool applyCommonOptions(CURL* easy) {
+    // Read once: the environment does not change under a running program.
+    static const std::string noProxy = noProxyList();
+    bool ok = true;
+    const auto set = [&ok](CURLcode code) { ok = ok && code == CURLE_OK; };
+    set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
+    set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
+    set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L));
+    set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L));
+    set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, CurlHttpSession::idleTimeoutSeconds));
+    set(curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L));
+    set(curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, CurlHttpSession::idleTimeoutSeconds));
+    set(curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.c_str()));
+    return ok;
+}
+
 // Milliseconds between looks at running transfers when libcurl names no time of its own, and
 // the longest sleep of an idle worker.
 constexpr long activeWait = 1000;
@@ -188,7 +198,6 @@ struct CurlHttpSession::Worker {
     bool started = false;
     CURLM* multi = nullptr;
     std::thread thread;
-    const std::string noProxy = noProxyList();
 
     Worker() {
         initialiseCurl();
@@ -250,8 +259,7 @@ struct CurlHttpSession::Worker {
     // Starts the transfer; false (after completing it with an error) when libcurl refuses it.
     bool begin(std::unique_ptr<Transfer>& transfer,
                std::map<CURL*, std::unique_ptr<Transfer>>& active) {
-        if (!configure(*transfer, noProxy)
-            || curl_multi_add_handle(multi, transfer->easy) != CURLM_OK) {
+        if (!configure(*transfer) || curl_multi_add_handle(multi, transfer->easy) != CURLM_OK) {
             finish(std::move(transfer), CURLE_FAILED_INIT);
             return false;
         }
