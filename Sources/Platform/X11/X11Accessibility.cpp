@@ -282,10 +282,9 @@ AXStatus X11Accessibility::setFrame(const X11Element& element,
     ManagedCheck check(m_desktop, c, element.window);
     FrameQuery frameQuery(c, element.window);
     auto state = c.getProperty(element.window, c.atoms().netWmState, 32);
-    const MonitorRequest monitorRequest = requestMonitors(c);
     auto frame = frameQuery.collect();
     auto stateReply = c.reply(state);
-    auto monitors = collectMonitors(c, monitorRequest);
+    const std::optional<Monitors> monitors = m_desktop.monitors();
     if (check.collect(element.pid) != Standing::managed || !frame) {
         return AXStatus::invalidElement;
     }
