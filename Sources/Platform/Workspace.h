@@ -70,7 +70,7 @@ public:
     virtual bool isVoiceOverEnabled() = 0;
     // Whether the notifications tell of every change a window list shows (windowsDidChange
     // included), so that a list stays true until the next one arrives.
-    virtual bool notifiesEveryWindowChange() { return false; }
+    virtual bool notifiesEveryWindowChange() = 0;
 
     // Calls the observer on the main thread for each such notification until removed.
     virtual ObserverToken addObserver(WorkspaceNotification name,

@@ -70,7 +70,12 @@ TEST_F(X11DisplayTest, TwoMonitorsGiveTwoDisplaysWithTheirVisibleFrames) {
     EXPECT_EQ(listed->front().cgBounds, Rect(-900, 100, 400, 300));
     // The main screen is the one with the active window.
     ASSERT_TRUE(session.waitFor([&] { return session.activeWindow() == window->windows[0]; }));
+    syncBackend();
     EXPECT_EQ(DisplayUtil::displayNumber(*services->screens.mainScreen()), left);
+    // Told by what the backend keeps: asked again, nothing goes to the server.
+    const std::uint32_t before = backend->probeSequence();
+    EXPECT_EQ(DisplayUtil::displayNumber(*services->screens.mainScreen()), left);
+    EXPECT_EQ(backend->probeSequence() - before - 1, 0u) << "requests while nothing changed";
 
     ASSERT_TRUE(session.run({"xdotool", "mousemove", "1000", "200"}));
     EXPECT_EQ(services->screens.mouseLocation(), (Point{40, 880}));

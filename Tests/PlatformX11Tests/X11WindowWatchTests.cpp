@@ -101,6 +101,35 @@ TEST_F(X11WindowWatchTest, ARefreshWithNothingChangedAsksTheServerNothing) {
     EXPECT_EQ(ambientTitle(program->windows[0]), "Moved on");
 }
 
+TEST_F(X11WindowWatchTest, AMinimisedWindowIsNotReadAgainAsANewOne) {
+    auto program = session.openTestWindow({"--title", "Small", "--count", "2"}, 2);
+    ASSERT_TRUE(program);
+    startModel();
+    const xcb_window_t window = program->windows[0];
+    ASSERT_TRUE(ambientTitle(window));
+
+    // The window manager unmaps the window and marks it hidden; it stays in the client list.
+    ASSERT_TRUE(session.run({"xdotool", "windowminimize", hexID(window)}));
+    const xcb_atom_t hidden = session.atom("_NET_WM_STATE_HIDDEN");
+    ASSERT_TRUE(session.waitFor([&] {
+        const auto state = session.cardinalProperty(window, "_NET_WM_STATE");
+        return std::find(state.begin(), state.end(), hidden) != state.end();
+    }));
+    ASSERT_TRUE(session.syncWindowManager());
+    const auto clients = session.clients();
+    ASSERT_NE(std::find(clients.begin(), clients.end(), window), clients.end());
+
+    // Its new state and the root's lists are read, not everything about it and its frames.
+    syncBackend();
+    const std::uint32_t before = backend->probeSequence();
+    (void)services->windowServer.copyWindowList(0, 0);
+    const std::uint32_t requests = backend->probeSequence() - before - 1;
+    EXPECT_LE(requests, 4u) << "requests after a minimise";
+    settle();
+    EXPECT_FALSE(ambientTitle(window));
+    EXPECT_EQ(ambientTitle(program->windows[1]), "Small 2");
+}
+
 TEST_F(X11WindowWatchTest, WindowsDestroyedInABurstOfChangesLeaveNoRow) {
     auto program = session.openListeningTestWindow({"--title", "Burst", "--count", "6"}, 6);
     ASSERT_TRUE(program);

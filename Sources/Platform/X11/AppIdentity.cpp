@@ -29,10 +29,7 @@ AppIdentity identify(const ClientWindow& window, DesktopEntryIndex& entries) {
         entry = entries.forClass(*window.windowClass);
     }
     AppIdentity identity;
-    std::string className = window.windowClass ? window.windowClass->windowClass : std::string();
-    if (className.empty() && window.windowClass) {
-        className = window.windowClass->instance;
-    }
+    const std::string className = classKey(window.windowClass);
     if (entry != nullptr) {
         identity.bundleID = entry->id;
         identity.name = !entry->name.empty() ? entry->name : className;
@@ -46,8 +43,8 @@ AppIdentity identify(const ClientWindow& window, DesktopEntryIndex& entries) {
     // A class is whatever the client wrote; the identifier lands in log lines and the state
     // file, so it is bounded there.
     for (std::optional<std::string>* text : {&identity.bundleID, &identity.name}) {
-        if (*text && text->value().size() > maxIdentifierBytes) {
-            *text = std::string(text::utf8Prefix(**text, maxIdentifierBytes));
+        if (*text) {
+            text::cutToLength(**text, maxIdentifierBytes);
         }
     }
     return identity;

@@ -149,12 +149,12 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
             markWindow(notify.window, framePart | part::geometry);
             return true;
         }
-        case XCB_UNMAP_NOTIFY:
         case XCB_DESTROY_NOTIFY: {
-            // Both events carry the window at the same place.
+            // Unmaps are not handled: window managers unmap windows they minimise or leave on
+            // another desktop, and those stay listed and keep sending their events. A window
+            // that is withdrawn leaves the client list instead.
             const auto& notify = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
-            if (type == XCB_DESTROY_NOTIFY && notify.window == m_wmCheck
-                && notify.window != XCB_NONE) {
+            if (notify.window == m_wmCheck && notify.window != XCB_NONE) {
                 // The window manager has gone; a new one names its own check window.
                 m_wmCheck = XCB_NONE;
                 m_wmVerified = false;
@@ -164,25 +164,21 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
                 return true;
             }
             if (m_entries.contains(notify.window)) {
-                // What is known of it may be out of date from now on; a window that stays in the
-                // client list enters again, read afresh.
                 drop(notify.window);
                 m_rootDirty |= root::stacking;
                 m_stale = true;
                 return true;
             }
-            if (type == XCB_DESTROY_NOTIFY) {
-                if (const auto frame = m_clientByFrame.find(notify.window);
-                    frame != m_clientByFrame.end()) {
-                    const xcb_window_t client = frame->second;
-                    m_clientByFrame.erase(frame);
-                    if (const auto it = m_entries.find(client); it != m_entries.end()) {
-                        it->second.frame = XCB_NONE;
-                        it->second.climbing = XCB_NONE;
-                        it->second.frameKnown = false;
-                        markWindow(client, framePart | part::geometry);
-                        return true;
-                    }
+            if (const auto frame = m_clientByFrame.find(notify.window);
+                frame != m_clientByFrame.end()) {
+                const xcb_window_t client = frame->second;
+                m_clientByFrame.erase(frame);
+                if (const auto it = m_entries.find(client); it != m_entries.end()) {
+                    it->second.frame = XCB_NONE;
+                    it->second.climbing = XCB_NONE;
+                    it->second.frameKnown = false;
+                    markWindow(client, framePart | part::geometry);
+                    return true;
                 }
             }
             return false;

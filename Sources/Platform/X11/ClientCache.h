@@ -55,8 +55,6 @@ public:
     std::optional<std::int32_t> standInPID(const std::string& classKey) const;
     // Grows whenever windows come or go or an owner or identity changes.
     std::uint64_t identityGeneration() const { return m_identityGeneration; }
-    // Whether something was marked and not yet read.
-    bool isStale() const { return m_stale; }
     // Forgets everything: the next read asks for all of it again.
     void invalidate();
 

@@ -5,10 +5,9 @@
 #include <limits>
 #include <map>
 
+#include "DocumentURL.h"
 #include "Log.h"
 #include "Text.h"
-
-#include <unistd.h>
 
 namespace vorn::platform::x11 {
 namespace {
@@ -100,10 +99,7 @@ std::optional<std::int32_t> pidFromProperty(const PropertyView& property) {
 }
 
 bool namesThisHost(std::string_view machine) {
-    static const std::string host = [] {
-        char name[256] = {};
-        return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
-    }();
+    const std::string& host = thisHostName();
     return !host.empty() && machine.size() == host.size()
            && std::equal(machine.begin(), machine.end(), host.begin(), [](char a, char b) {
                   return std::tolower(static_cast<unsigned char>(a))

@@ -89,39 +89,59 @@ const std::vector<DocumentCandidate>& DocumentResolver::processCandidates(std::i
     return it->second;
 }
 
+const DocumentResolver::Answer* DocumentResolver::savedAnswer(const Window& window) const {
+    const auto it = m_answers.find(window.id);
+    if (it == m_answers.end() || it->second.pid != window.pid
+        || it->second.generation != m_recent.generation()
+        || it->second.onlyWindow != window.onlyWindowOfProcess) {
+        return nullptr;
+    }
+    return &it->second;
+}
+
 std::optional<std::string> DocumentResolver::document(const Window& window,
                                                       const TitleReader& readTitle) {
     m_recent.use();
+    std::optional<std::string> title;
+    if (savedAnswer(window) != nullptr) {
+        title = readTitle();
+        if (!title) {
+            return std::nullopt;
+        }
+        // Looked up again: reading the title may lead to other calls that change the answers.
+        if (const Answer* saved = savedAnswer(window); saved != nullptr && saved->title == *title) {
+            return saved->path;
+        }
+    }
     static const std::vector<DocumentCandidate> none;
-    const auto& recent = window.entry != nullptr ? recentCandidates(*window.entry) : none;
-    const auto& launched = window.onlyWindowOfProcess ? processCandidates(window.pid) : none;
-    if (recent.empty() && launched.empty()) {
+    const auto candidates = [&]() {
+        return std::pair<const std::vector<DocumentCandidate>&,
+                         const std::vector<DocumentCandidate>&>(
+            window.entry != nullptr ? recentCandidates(*window.entry) : none,
+            window.onlyWindowOfProcess ? processCandidates(window.pid) : none);
+    };
+    if (const auto [recent, launched] = candidates(); recent.empty() && launched.empty()) {
         return std::nullopt;
     }
-    // The candidates are copied: reading the title may lead to other calls that change them.
-    const std::vector<DocumentCandidate> recentFiles = recent;
-    const std::vector<DocumentCandidate> launchFiles = launched;
-    const auto title = readTitle();
     if (!title) {
-        return std::nullopt;
+        title = readTitle();
+        if (!title) {
+            return std::nullopt;
+        }
     }
-    const std::uint64_t generation = m_recent.generation();
-    auto cached = m_answers.find(window.id);
-    if (cached != m_answers.end() && cached->second.pid == window.pid
-        && cached->second.title == *title && cached->second.generation == generation
-        && cached->second.onlyWindow == window.onlyWindowOfProcess) {
-        return cached->second.path;
-    }
+    // Taken after the title was read, which may lead to other calls that change the lists.
+    const auto [recent, launched] = candidates();
     const auto choice =
-        combineChoices(chooseDocument(recentFiles, *title, m_home, isReadableDocument),
-                       chooseDocument(launchFiles, *title, m_home, isReadableDocument));
+        combineChoices(chooseDocument(recent, *title, m_home, isReadableDocument),
+                       chooseDocument(launched, *title, m_home, isReadableDocument));
     std::optional<std::string> path;
     if (choice.kind == DocumentChoice::Kind::one) {
         path = choice.path;
     } else if (choice.kind == DocumentChoice::Kind::ambiguous) {
         vornWMLog().debug("x11: document of window unclear win=", window.id, " pid=", window.pid);
     }
-    m_answers[window.id] = Answer{window.pid, *title, generation, window.onlyWindowOfProcess, path};
+    m_answers[window.id] =
+        Answer{window.pid, *title, m_recent.generation(), window.onlyWindowOfProcess, path};
     return path;
 }
 

@@ -55,6 +55,9 @@ private:
 
     const std::vector<DocumentCandidate>& recentCandidates(const DesktopEntry& entry);
     const std::vector<DocumentCandidate>& processCandidates(std::int32_t pid);
+    // The answer kept for the window while its process, the list and its being the only one
+    // are unchanged; the title is for the caller to compare.
+    const Answer* savedAnswer(const Window& window) const;
 
     RecentlyUsedList m_recent;
     std::string m_home;

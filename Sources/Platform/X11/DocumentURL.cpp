@@ -7,17 +7,17 @@
 #include <unistd.h>
 
 namespace vorn::platform::x11 {
-namespace {
-
-std::string thisHostName() {
-    std::array<char, 256> name{};
-    if (::gethostname(name.data(), name.size() - 1) != 0) {
-        return {};
-    }
-    return std::string(name.data());
+const std::string& thisHostName() {
+    // Asked once: it is compared for every window owner and every recently-used file.
+    static const std::string name = [] {
+        std::array<char, 256> buffer{};
+        if (::gethostname(buffer.data(), buffer.size() - 1) != 0) {
+            return std::string();
+        }
+        return std::string(buffer.data());
+    }();
+    return name;
 }
-
-}  // namespace
 
 std::optional<std::string> localDocumentPath(std::string_view pathOrURL) {
     if (pathOrURL.starts_with("file:")) {

@@ -18,24 +18,30 @@ constexpr const char* systemBusAddress = "unix:path=/run/dbus/system_bus_socket"
 // A logind that does not answer within this time is taken as absent for this question.
 constexpr std::uint64_t callTimeoutMicroseconds = 500'000;
 
-std::string ownSessionPath() {
-    char* session = nullptr;
-    if (sd_pid_get_session(0, &session) < 0 || session == nullptr) {
-        std::free(session);
-        session = nullptr;
-        const char* fromEnvironment = std::getenv("XDG_SESSION_ID");
-        if (fromEnvironment != nullptr && *fromEnvironment != '\0') {
-            session = ::strdup(fromEnvironment);
-        } else if (sd_uid_get_display(::getuid(), &session) < 0) {
-            session = nullptr;
-        }
+std::string withoutTrailingSpace(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\t')) {
+        text.pop_back();
     }
-    if (session == nullptr) {
+    return text;
+}
+
+std::string ownSessionPath() {
+    std::string session = ownSessionID();
+    if (session.empty()) {
+        // A process outside any session, such as a user service: the session with the user's
+        // display.
+        char* display = nullptr;
+        if (sd_uid_get_display(::getuid(), &display) >= 0 && display != nullptr) {
+            session = display;
+        }
+        std::free(display);
+    }
+    if (session.empty()) {
         return {};
     }
     char* path = nullptr;
-    const int result = sd_bus_path_encode("/org/freedesktop/login1/session", session, &path);
-    std::free(session);
+    const int result =
+        sd_bus_path_encode("/org/freedesktop/login1/session", session.c_str(), &path);
     if (result < 0 || path == nullptr) {
         return {};
     }
@@ -45,6 +51,21 @@ std::string ownSessionPath() {
 }
 
 }  // namespace
+
+std::string ownSessionID() {
+    std::string name;
+    char* session = nullptr;
+    if (sd_pid_get_session(0, &session) >= 0 && session != nullptr) {
+        name = withoutTrailingSpace(session);
+    }
+    std::free(session);
+    if (name.empty()) {
+        if (const char* fromEnvironment = std::getenv("XDG_SESSION_ID")) {
+            name = withoutTrailingSpace(fromEnvironment);
+        }
+    }
+    return name;
+}
 
 LogindSession::LogindSession()
     : m_sessionPath(ownSessionPath()) {}

@@ -9,6 +9,10 @@ struct sd_bus;
 
 namespace vorn::platform::x11 {
 
+// This process's logind session: the one systemd places it in, else $XDG_SESSION_ID; empty
+// when neither names one.
+std::string ownSessionID();
+
 // The login session's state as logind reports it.
 struct SessionState {
     bool active = true;   // the session is in the foreground of its seat

@@ -39,8 +39,6 @@ public:
     std::uint64_t generation() const { return m_generation; }
     // Called on the main thread after files() changed.
     void onChange(std::function<void()> callback) { m_onChange = std::move(callback); }
-    // Whether a read is under way.
-    bool isReading() const { return m_reading != nullptr; }
 
 private:
     struct Reading;

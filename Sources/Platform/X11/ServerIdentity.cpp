@@ -6,11 +6,11 @@
 #include <iterator>
 
 #include "Log.h"
+#include "Logind.h"
 #include "ProcessInfo.h"
 #include "X11Parts.h"
 
 #include <sys/socket.h>
-#include <systemd/sd-login.h>
 
 namespace vorn::platform::x11 {
 namespace {
@@ -56,18 +56,8 @@ std::optional<std::uint64_t> processStart(std::int32_t pid) {
 }
 
 std::string loginSession() {
-    char* session = nullptr;
-    if (sd_pid_get_session(0, &session) >= 0 && session != nullptr) {
-        std::string name = trimmed(session);
-        std::free(session);
-        if (!name.empty()) {
-            return name;
-        }
-    }
-    if (const char* fromEnvironment = std::getenv("XDG_SESSION_ID")) {
-        if (std::string name = trimmed(fromEnvironment); !name.empty()) {
-            return name;
-        }
+    if (std::string name = trimmed(ownSessionID()); !name.empty()) {
+        return name;
     }
     if (const auto audit = SystemProcessInfo().auditSessionID()) {
         return "audit" + std::to_string(*audit);

@@ -17,7 +17,8 @@ bool contains(const std::vector<std::uint32_t>& values, std::uint32_t value) {
 }
 
 // Whether a window is still managed and still owned by the element's process, asked before the
-// other questions about it so that all share one round trip.
+// other questions about it so that all share one round trip. Whether a window manager runs is
+// the cache's word, which also knows whether its check window still names itself.
 class ManagedCheck {
 public:
     ManagedCheck(X11Desktop& desktop, const Connection& connection, xcb_window_t window)
@@ -25,25 +26,20 @@ public:
         , m_connection(connection)
         , m_window(window)
         , m_clients(connection.getProperty(connection.root(), connection.atoms().netClientList))
-        , m_check(
-              connection.getProperty(connection.root(), connection.atoms().netSupportingWmCheck, 1))
-        , m_class(connection.getProperty(window, XCB_ATOM_WM_CLASS, 256))
         , m_owner(connection, std::span<const xcb_window_t>(&m_window, 1)) {}
 
     Standing collect(std::int32_t pid) {
         auto clients = m_connection.reply(m_clients);
-        auto check = m_connection.reply(m_check);
-        auto windowClassReply = m_connection.reply(m_class);
         auto owner = m_owner.collect().front();
-        if (!owner && isStandInPID(pid)) {
-            owner = m_desktop.standInPID(classKey(windowClass(viewOf(windowClassReply.get()))));
-        }
-        if (firstCardinal(viewOf(check.get())).value_or(XCB_NONE) == XCB_NONE
-            || !m_desktop.hasWindowManager()) {
+        if (!m_desktop.hasWindowManager()) {
             return Standing::noWindowManager;
         }
         if (!contains(cardinals(viewOf(clients.get())), m_window)) {
             return Standing::notManaged;
+        }
+        if (!owner && isStandInPID(pid) && m_desktop.managedWindow(m_window, pid) != nullptr) {
+            // Still listed under the stand-in of its class.
+            owner = pid;
         }
         return owner == pid ? Standing::managed : Standing::otherProcess;
     }
@@ -53,8 +49,6 @@ private:
     const Connection& m_connection;
     xcb_window_t m_window;
     xcb_get_property_cookie_t m_clients;
-    xcb_get_property_cookie_t m_check;
-    xcb_get_property_cookie_t m_class;
     OwnerQuery m_owner;
 };
 
@@ -288,10 +282,9 @@ AXStatus X11Accessibility::setFrame(const X11Element& element,
     ManagedCheck check(m_desktop, c, element.window);
     FrameQuery frameQuery(c, element.window);
     auto state = c.getProperty(element.window, c.atoms().netWmState, 32);
-    const MonitorRequest monitorRequest = requestMonitors(c);
     auto frame = frameQuery.collect();
     auto stateReply = c.reply(state);
-    auto monitors = collectMonitors(c, monitorRequest);
+    const std::optional<Monitors> monitors = m_desktop.monitors();
     if (check.collect(element.pid) != Standing::managed || !frame) {
         return AXStatus::invalidElement;
     }

@@ -91,26 +91,19 @@ std::vector<Screen> X11Screens::screens() {
 
 std::optional<Screen> X11Screens::mainScreen() {
     auto all = screens();
-    Connection* connection = m_desktop.connection();
-    if (all.empty() || connection == nullptr) {
+    if (all.empty()) {
         return std::nullopt;
     }
     AfterReplies after(m_desktop);
-    const Connection& c = *connection;
-    auto reply = c.reply(c.getProperty(c.root(), c.atoms().netActiveWindow, 1));
-    const xcb_window_t active = firstCardinal(viewOf(reply.get())).value_or(XCB_NONE);
-    if (active == XCB_NONE) {
-        return all.front();
-    }
-    FrameQuery frameQuery(c, active);
-    const MonitorRequest monitorRequest = requestMonitors(c);
-    auto frame = frameQuery.collect();
-    auto monitors = collectMonitors(c, monitorRequest);
-    if (!frame || !monitors) {
+    const std::optional<Monitors> monitors = m_desktop.monitors();
+    const ClientSnapshot* snapshot = m_desktop.clients();
+    const ClientWindow* active =
+        snapshot != nullptr ? snapshot->find(snapshot->activeWindow) : nullptr;
+    if (active == nullptr || !active->frame || !monitors) {
         return all.front();
     }
     // The screen with the keyboard focus holds the larger part of the active window.
-    const Rect focused = toBottomLeft(frame->first, *monitors);
+    const Rect focused = toBottomLeft(*active->frame, *monitors);
     const Screen* best = &all.front();
     double bestArea = 0;
     for (const Screen& screen : all) {
@@ -161,9 +154,8 @@ Point X11Screens::mouseLocation() {
     AfterReplies after(m_desktop);
     const Connection& c = *connection;
     auto pointer = xcb_query_pointer(c.raw(), c.root());
-    const MonitorRequest monitorRequest = requestMonitors(c);
+    const std::optional<Monitors> monitors = m_desktop.monitors();
     Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(c.raw(), pointer, nullptr));
-    auto monitors = collectMonitors(c, monitorRequest);
     if (!reply || !monitors) {
         return {};
     }
