@@ -55,11 +55,12 @@ public:
     // of the main loop.
     using RebindPresenter = std::function<void(RebindRequest, RebindCompletion)>;
 
-    // Loads the state, drops bindings saved in another login session, makes "Home" when there
-    // is no space, subscribes to window changes and runs the first refresh. The model is the
-    // manager's owner: dropping the model stops observation, and change tasks still queued on
-    // `executor` then do nothing. `manager`, `store` and `executor` must not be null; the
-    // presenter and telemetry may be.
+    // Loads the state, drops bindings saved in another login session (and, at the first window
+    // list, those whose windows the manager does not take for the saved ones), makes "Home"
+    // when there is no space, subscribes to window changes and runs the first refresh. The
+    // model is the manager's owner: dropping the model stops observation, and change tasks still
+    // queued on `executor` then do nothing. `manager`, `store` and `executor` must not be null;
+    // the presenter and telemetry may be.
     static std::shared_ptr<SidebarModel> make(std::shared_ptr<WindowManager> manager,
                                               std::shared_ptr<Store> store,
                                               RebindPresenter rebindPresenter,
@@ -151,6 +152,9 @@ private:
     void forgetGoneFocus(const std::vector<WindowInfo>& windows);
     void persist();
     bool matchesSavedState() const;
+    // Once there is a window list: unbinds the tabs whose saved window numbers may now name
+    // other windows (numbers are reused within a session).
+    void verifySavedBindings();
 
     // Stores the value; notifies only when it differs from the current one.
     template <typename T>
@@ -204,6 +208,9 @@ private:
     std::optional<std::string> m_lastSavedData;  // compact encoding of the last stored state
     std::unordered_map<Uuid, AbsenceCounts> m_absenceCountsBySpace;
     std::string m_sessionToken;
+    // Bindings loaded with a matching token wait to be checked; when the state was saved.
+    bool m_verifyBindings = false;
+    std::optional<Date> m_savedAt;
     std::shared_ptr<TelemetrySink> m_telemetry;
     std::shared_ptr<MainExecutor> m_executor;
     Clock m_clock;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Date.h"
 #include "Geometry.h"
 #include "Models.h"
 
@@ -76,6 +77,11 @@ public:
     // Stays the same while window numbers keep their meaning (one run of the window server)
     // and differs whenever they may have been handed out again.
     virtual std::string currentSessionToken() = 0;
+    // Whether the window is plausibly the one a tab of the application was bound to when the
+    // state was saved at `savedAt`, in this session: it exists, belongs to that application,
+    // and its process started before then. False when that cannot be told. By default true: the
+    // session token alone decides.
+    virtual bool mayBeSavedWindow(WindowID window, const AppRef& app, std::optional<Date> savedAt);
     // Registers the one change handler and starts watching. The handler may be called on any
     // thread.
     virtual void observe(WindowChangeHandler handler) = 0;
@@ -85,6 +91,12 @@ public:
 
 inline std::vector<WindowInfo> WindowManager::windows(const AppRef& /*ofApp*/) {
     return {};
+}
+
+inline bool WindowManager::mayBeSavedWindow(WindowID /*window*/,
+                                            const AppRef& /*app*/,
+                                            std::optional<Date> /*savedAt*/) {
+    return true;
 }
 
 }  // namespace vorn

@@ -42,6 +42,9 @@ public:
     static constexpr auto menuWindowTimeout = std::chrono::milliseconds(1000);
     // How long it may take after launching the application or opening a document.
     static constexpr auto launchWindowTimeout = std::chrono::milliseconds(1500);
+    // A process's start is known to a clock tick and a file's time to the kernel's coarse
+    // clock: only a process started this many seconds before a save ran at the save.
+    static constexpr double launchClockSlack = 0.05;
 
     // The manager for the sidebar on the display with that number; without one, windows of
     // every display are listed. Sets the process-wide messaging timeout. The context's parts
@@ -70,6 +73,8 @@ public:
     std::optional<WindowID> launchOrNewWindow(const AppRef& app) override;
     std::optional<WindowID> openDocument(const std::string& path, const AppRef& app) override;
     std::string currentSessionToken() override;
+    // By the window's owner as the window server names it and that process's launch date.
+    bool mayBeSavedWindow(WindowID window, const AppRef& app, std::optional<Date> savedAt) override;
     // Starts the observer with the handler; meant to be called once.
     void observe(WindowChangeHandler handler) override;
     void stopObserving() override;

@@ -246,9 +246,11 @@ TEST_F(X11EditorDocumentTest, PinnedTabsReopenTheirFilesAndBindByDocumentAfterAR
         ASSERT_NE(*newSecond, old);
     }
 
+    const auto savedTitles = JSONFileStore(stateFile).load().spaces.front().tabs;
+    ASSERT_EQ(savedTitles.size(), 2u);
+    EXPECT_EQ(savedTitles.front().lastTitle, first + " - Mousepad");
     Program program(*context, stateFile);
     ASSERT_TRUE(program.pinnedTab(first) && program.pinnedTab(second));
-    EXPECT_EQ(program.pinnedTab(first)->lastTitle, first + " - Mousepad");
     EXPECT_TRUE(runUntil(
         [&] {
             const auto a = program.pinnedTab(first);
