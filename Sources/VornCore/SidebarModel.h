@@ -25,6 +25,15 @@
 
 namespace vorn {
 
+// A window that an activation asked for and did not get.
+struct OpenFailure {
+    AppRef app;
+    // The document that no window showed; none when no new window of the application came.
+    std::optional<std::string> document;
+
+    friend bool operator==(const OpenFailure&, const OpenFailure&) = default;
+};
+
 // The sidebar's state: spaces and their tabs, the active space, the ambient windows, the
 // permission flag and the settings, bound to the live windows by a refresh after every window
 // change and saved after every change that matters. Main thread only, except for the change
@@ -54,6 +63,9 @@ public:
     // Shows a request to the user and answers through the completion, now or in a later turn
     // of the main loop.
     using RebindPresenter = std::function<void(RebindRequest, RebindCompletion)>;
+    // Tells the user of a failure that their activation met. Called inside the operation: it
+    // may only schedule what it shows.
+    using OpenFailureReporter = std::function<void(const OpenFailure&)>;
 
     // Loads the state, drops bindings saved in another login session (and, at the first window
     // list, those whose windows the manager does not take for the saved ones), makes "Home"
@@ -112,7 +124,9 @@ public:
     void activate(WindowInfo ambient);
     // Brings the tab's window forward and places it; when the window is gone, reopens the
     // tab's document, offers the application's other windows to the presenter, or opens a new
-    // window, and binds the tab to the window it gets. May run the main loop.
+    // window, and binds the tab to the window it gets. A document that the application was
+    // handed but no window shows gets no other window. Failures go to the reporter. May run the
+    // main loop.
     void activate(SpaceTab tab);
     // Deletes the tab with this id from the active space.
     void remove(SpaceTab tab);
@@ -129,6 +143,10 @@ public:
     void switchSpace(Uuid id);
     // Shows the system's prompt; the permission flag follows at the next refresh.
     void requestPermission();
+    // Replaces the reporter of failed activations; none reports nothing.
+    void setOpenFailureReporter(OpenFailureReporter reporter) {
+        m_openFailureReporter = std::move(reporter);
+    }
 
     // Retires the model before another one takes over its store: the window manager stops
     // watching, and from now on the model neither refreshes nor saves. An operation still
@@ -178,6 +196,7 @@ private:
     void commitRebind(
         const Uuid& spaceID, const Uuid& tabID, const AppRef& app, WindowID id, PlacementKind kind);
     void openNewWindow(const Uuid& spaceID, const Uuid& tabID, AppRef app, PlacementKind kind);
+    void reportOpenFailure(const OpenFailure& failure);
     RebindCompletion makeCompletion(const Uuid& spaceID,
                                     const Uuid& tabID,
                                     const AppRef& app,
@@ -195,6 +214,7 @@ private:
     std::shared_ptr<WindowManager> m_manager;
     std::shared_ptr<Store> m_store;
     RebindPresenter m_rebindPresenter;
+    OpenFailureReporter m_openFailureReporter;
     bool m_rebindPickerOpen = false;
     Settings m_settings;
     std::vector<WindowID> m_focusOrder;  // most recent first; only windows seen lately
