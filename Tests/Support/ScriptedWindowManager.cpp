@@ -123,14 +123,13 @@ std::optional<WindowID> ScriptedWindowManager::launchOrNewWindow(const AppRef& a
     return result;
 }
 
-std::optional<WindowID> ScriptedWindowManager::openDocument(const std::string& path,
-                                                            const AppRef& app) {
+DocumentOpening ScriptedWindowManager::openDocument(const std::string& path, const AppRef& app) {
     calls.push_back("openDocument " + path + " " + app.bundleId);
     if (duringWait) {
         duringWait();
     }
     if (openResults.empty()) {
-        return std::nullopt;
+        return {};
     }
     const auto result = openResults.front();
     openResults.pop_front();

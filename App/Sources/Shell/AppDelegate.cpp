@@ -4,6 +4,8 @@
 
 #include "AccessibilityAuthorization.h"
 #include "Log.h"
+#include "ModalAlert.h"
+#include "OpenFailureAlert.h"
 #include "PlatformBackend.h"
 #include "ScreenEvents.h"
 #include "TranslocationGuard.h"
@@ -145,6 +147,15 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
     m_model =
         SidebarModel::make(std::move(manager), std::move(store), presenter,
                            m_observability ? m_observability->sink() : nullptr, m_deps.executor);
+    QPointer<AppDelegate> alerting(this);
+    m_model->setOpenFailureReporter([alerting](const OpenFailure& failure) {
+        // The click's activation is still running: the alert waits for the next turn.
+        if (alerting) {
+            QMetaObject::invokeMethod(
+                alerting.data(), [failure] { ModalAlert::run(openFailureAlert(failure)); },
+                Qt::QueuedConnection);
+        }
+    });
 
     send(TelemetryEvent::displayConfig(
         countBucket(static_cast<long long>(m_catalog.options().size())),

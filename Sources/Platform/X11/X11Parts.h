@@ -105,6 +105,8 @@ public:
 
     std::vector<RunningApplication> runningApplications(std::string_view bundleId) override;
     std::optional<RunningApplication> runningApplication(std::int32_t pid) override;
+    // From the kernel's record of the process; none for a process listed under its class.
+    std::optional<Date> launchDate(std::int32_t pid) override;
     bool activateApplication(std::int32_t pid) override;
     std::optional<std::string> urlForApplication(std::string_view bundleId) override;
     // Starts a new instance from the desktop entry: on X11 that is how an application opens a

@@ -4,6 +4,7 @@
 #include "ExecLine.h"
 #include "FileURL.h"
 #include "Log.h"
+#include "ServerIdentity.h"
 #include "X11Parts.h"
 
 namespace vorn::platform::x11 {
@@ -44,6 +45,14 @@ std::optional<RunningApplication> X11Workspace::runningApplication(std::int32_t 
         return app->info;
     }
     return std::nullopt;
+}
+
+std::optional<Date> X11Workspace::launchDate(std::int32_t pid) {
+    if (isStandInPID(pid)) {
+        return std::nullopt;
+    }
+    const auto started = processStartTime(pid);
+    return started ? std::optional<Date>(Date::fromUnix(*started)) : std::nullopt;
 }
 
 bool X11Workspace::activateApplication(std::int32_t pid) {
