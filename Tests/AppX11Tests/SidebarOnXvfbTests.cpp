@@ -163,6 +163,8 @@ private Q_SLOTS:
             QVERIFY(started && started->windows.size() == 1);
             m_xterms.push_back(started->windows.front());
         }
+        // The window manager focuses each new window.
+        QVERIFY(theSession->waitFor([&] { return theSession->activeWindow() == m_xterms.back(); }));
         recordConsent(m_data);
         m_runLoop = std::make_shared<QtRunLoop>();
         m_backend = std::make_unique<X11PlatformBackend>(*m_runLoop);
@@ -183,6 +185,17 @@ private Q_SLOTS:
         for (xcb_window_t xterm : m_xterms) {
             QTRY_VERIFY(findWidget(QStringLiteral("vorn.tab.ambient.%1").arg(xterm)) != nullptr);
         }
+    }
+
+    void theFocusedWindowsRowIsActiveFromTheStart() {
+        // The focus has not moved since the start, so no report told the model of it.
+        const xcb_window_t focused = m_xterms.back();
+        QCOMPARE(theSession->activeWindow(), focused);
+        QCOMPARE(m_app->model()->activeWindowID(), std::optional<WindowID>(WindowID(focused)));
+        auto* row =
+            qobject_cast<TabRow*>(findWidget(QStringLiteral("vorn.tab.ambient.%1").arg(focused)));
+        QVERIFY(row != nullptr);
+        QTRY_VERIFY(row->isActive());
     }
 
     void showingOrClickingThePanelKeepsTheActiveWindow() {

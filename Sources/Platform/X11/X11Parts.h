@@ -105,6 +105,8 @@ public:
 
     std::vector<RunningApplication> runningApplications(std::string_view bundleId) override;
     std::optional<RunningApplication> runningApplication(std::int32_t pid) override;
+    // The owner of the window manager's active window.
+    std::optional<RunningApplication> frontmostApplication() override;
     bool activateApplication(std::int32_t pid) override;
     std::optional<std::string> urlForApplication(std::string_view bundleId) override;
     // Starts a new instance from the desktop entry: on X11 that is how an application opens a

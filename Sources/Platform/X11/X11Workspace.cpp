@@ -69,6 +69,22 @@ std::optional<RunningApplication> X11Workspace::runningApplication(std::int32_t 
     return std::nullopt;
 }
 
+std::optional<RunningApplication> X11Workspace::frontmostApplication() {
+    AfterReplies after(m_desktop);
+    const ClientSnapshot* clients = m_desktop.clients();
+    const ClientWindow* active =
+        clients != nullptr ? clients->find(clients->activeWindow) : nullptr;
+    if (active == nullptr || !active->pid) {
+        return std::nullopt;
+    }
+    // Taken before the next read, which may replace the snapshot.
+    const std::int32_t pid = *active->pid;
+    if (const auto* app = m_desktop.application(pid)) {
+        return app->info;
+    }
+    return std::nullopt;
+}
+
 bool X11Workspace::activateApplication(std::int32_t pid) {
     AfterReplies after(m_desktop);
     const X11Desktop::Application* app = m_desktop.application(pid);
