@@ -254,6 +254,37 @@ private Q_SLOTS:
         QTRY_VERIFY(claimed());
     }
 
+    void clickingATabWhoseWindowIsOnAnotherDesktopShowsThatDesktop() {
+        const xcb_window_t target = m_xterms[1];
+        const auto onDesktop = [](xcb_window_t window, std::uint32_t desktop) {
+            const std::string id = std::to_string(window);
+            return theSession->run(
+                       {"xdotool", "set_desktop_for_window", id, std::to_string(desktop)})
+                   && theSession->waitFor([&] {
+                          return theSession->cardinalProperty(window, "_NET_WM_DESKTOP")
+                                 == std::vector<std::uint32_t>{desktop};
+                      });
+        };
+        QVERIFY(onDesktop(target, 1));
+        QTRY_VERIFY(theSession->activeWindow() != target);
+        const std::vector<SpaceTab> tabs = savedState().spaces.front().tabs;
+        QCOMPARE(tabs.size(), std::size_t{1});
+        QCOMPARE(tabs.front().lastTitle, std::string("Shell Two"));
+        const QString name =
+            QStringLiteral("vorn.tab.claimed.") + QString::fromStdString(tabs.front().id.string());
+        QWidget* row = nullptr;
+        QTRY_VERIFY((row = findWidget(name)) != nullptr && row->isVisible());
+        QVERIFY(click(row->mapToGlobal(row->rect().center())));
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(1));
+        QTRY_COMPARE(theSession->activeWindow(), target);
+
+        // Back on the first desktop, with the same window active.
+        QVERIFY(onDesktop(target, 0));
+        QVERIFY(theSession->run({"xdotool", "windowactivate", std::to_string(target)}));
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(0));
+        QTRY_COMPARE(theSession->activeWindow(), target);
+    }
+
     void renamingThroughTheHeaderMenuGivesTheFocusBack() {
         const xcb_window_t active = theSession->activeWindow();
         QVERIFY(std::find(m_xterms.begin(), m_xterms.end(), active) != m_xterms.end());
