@@ -135,6 +135,7 @@ public:
         : m_desktop(desktop) {}
 
     std::vector<Screen> screens() override;
+    // The primary monitor's: the one display settings and other programs call main.
     std::optional<Screen> mainScreen() override;
     Point mouseLocation() override;
 
