@@ -106,6 +106,17 @@ std::vector<xcb_window_t> shownWindows(pid_t pid) {
     return windows;
 }
 
+// The sidebar panel of a Vorn in a process of its own: it spans the screen's height, where the
+// tray icon and menus are small.
+std::optional<xcb_window_t> shownPanel(pid_t pid) {
+    for (xcb_window_t window : shownWindows(pid)) {
+        if (clientFrame(window).height() >= 500) {
+            return window;
+        }
+    }
+    return std::nullopt;
+}
+
 bool click(QPoint at) {
     return theSession
         ->run(
@@ -469,15 +480,7 @@ private Q_SLOTS:
         const std::string firstLog = (data / "first.log").string();
         const auto first = start(firstLog);
         QVERIFY(first.has_value());
-        // The panel spans the screen's height; the tray icon is the smallest window.
-        const auto panel = [&]() -> std::optional<xcb_window_t> {
-            for (xcb_window_t window : shownWindows(*first)) {
-                if (clientFrame(window).height() >= 500) {
-                    return window;
-                }
-            }
-            return std::nullopt;
-        };
+        const auto panel = [&] { return shownPanel(*first); };
         QVERIFY2(theSession->waitFor([&] { return panel().has_value(); }, std::chrono::seconds(20)),
                  test::readText(firstLog).c_str());
         QVERIFY(theSession->waitFor([&] { return fileio::exists(data / "state.json"); }));
@@ -510,6 +513,39 @@ private Q_SLOTS:
         QVERIFY(theSession->run({"xdotool", "key", "Escape"}));
         QVERIFY(theSession->waitFor([&] { return theSession->activeWindow() == active; }));
         theSession->stop(*first);
+    }
+
+    void aSidebarStartedBesideAStrutOverMostOfTheDisplayStandsAtItsEdge() {
+        // Vorn ignores a strut that leaves less than half of the display; openbox keeps new
+        // windows out of as much of it as leaves it half.
+        const auto dock = theSession->openTestWindow(
+            {"--type", "dock", "--geometry", "1800x1080+0+0", "--strut", "1800,0,0,0"});
+        QVERIFY(dock);
+        QVERIFY(theSession->waitFor([] {
+            const auto area = theSession->cardinalProperty(theSession->root(), "_NET_WORKAREA");
+            return area.size() >= 4 && area[0] > 0;
+        }));
+        test::TempDir data;
+        recordConsent(data);
+        const std::string log = (data / "vorn.log").string();
+        const auto pid =
+            theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
+                              {{"VORN_DATA_DIR", data.path().string()}});
+        QVERIFY(pid.has_value());
+        QVERIFY2(theSession->waitFor([&] { return shownPanel(*pid).has_value(); },
+                                     std::chrono::seconds(20)),
+                 test::readText(log).c_str());
+        const xcb_window_t panel = *shownPanel(*pid);
+        QVERIFY2(theSession->waitFor([&] { return clientFrame(panel).left() == 0; }),
+                 test::readText(log).c_str());
+        // The band it reserved to get there is given back, and it stays.
+        QVERIFY(theSession->waitFor(
+            [&] { return theSession->cardinalProperty(panel, "_NET_WM_STRUT_PARTIAL").empty(); },
+            std::chrono::seconds(10)));
+        QVERIFY(theSession->cardinalProperty(panel, "_NET_WM_STRUT").empty());
+        QCOMPARE(clientFrame(panel).left(), 0);
+        theSession->stop(*pid);
+        theSession->stop(dock->pid);
     }
 
 private:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <xcb/xcb.h>
 
@@ -36,6 +37,33 @@ std::vector<xcb_atom_t> internAtoms(xcb_connection_t* connection,
         std::free(reply);
     }
     return atoms;
+}
+
+xcb_window_t rootOf(xcb_connection_t* connection) {
+    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+}
+
+// Qt keeps each screen's top-left corner in the server's pixels and scales the screen from there.
+QRect toServer(const QRect& rect) {
+    const QScreen* screen = QGuiApplication::screenAt(rect.center());
+    if (screen == nullptr) {
+        return rect;
+    }
+    const QPoint corner = screen->geometry().topLeft();
+    const qreal ratio = screen->devicePixelRatio();
+    const QPointF topLeft = QPointF(corner) + QPointF(rect.topLeft() - corner) * ratio;
+    return QRect(topLeft.toPoint(), (QSizeF(rect.size()) * ratio).toSize());
+}
+
+QPoint fromServer(QPoint pixel) {
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QPoint corner = screen->geometry().topLeft();
+        const qreal ratio = screen->devicePixelRatio();
+        if (QRect(corner, (QSizeF(screen->geometry().size()) * ratio).toSize()).contains(pixel)) {
+            return (QPointF(corner) + QPointF(pixel - corner) / ratio).toPoint();
+        }
+    }
+    return pixel;
 }
 
 }  // namespace
@@ -116,6 +144,82 @@ void requestActivation(unsigned long window) {
     xcb_send_event(connection, 0, root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+}
+
+std::optional<QPoint> serverPosition(QWidget& window) {
+    xcb_connection_t* connection = x11Connection();
+    if (connection == nullptr) {
+        return std::nullopt;
+    }
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    const auto cookie = xcb_translate_coordinates(connection, id, rootOf(connection), 0, 0);
+    auto* reply = xcb_translate_coordinates_reply(connection, cookie, nullptr);
+    if (reply == nullptr) {
+        return std::nullopt;
+    }
+    const QPoint at = fromServer({reply->dst_x, reply->dst_y});
+    std::free(reply);
+    return at;
+}
+
+void requestFrame(QWidget& window, const QRect& frame) {
+    xcb_connection_t* connection = x11Connection();
+    if (connection == nullptr) {
+        window.setGeometry(frame);
+        return;
+    }
+    // Qt gives its windows static gravity: the window manager takes the position for the
+    // window's own, not its frame's.
+    const QRect pixels = toServer(frame);
+    const std::uint32_t values[] = {static_cast<std::uint32_t>(pixels.x()),
+                                    static_cast<std::uint32_t>(pixels.y()),
+                                    static_cast<std::uint32_t>(std::max(pixels.width(), 1)),
+                                    static_cast<std::uint32_t>(std::max(pixels.height(), 1))};
+    xcb_configure_window(connection, static_cast<xcb_window_t>(window.winId()),
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH
+                             | XCB_CONFIG_WINDOW_HEIGHT,
+                         values);
+    xcb_flush(connection);
+}
+
+void reserveBand(QWidget& window, std::optional<QRect> frame, SidebarSide side) {
+    xcb_connection_t* connection = x11Connection();
+    if (connection == nullptr) {
+        return;
+    }
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    const auto atoms = internAtoms(connection, {"_NET_WM_STRUT_PARTIAL", "_NET_WM_STRUT"});
+    if (atoms[0] == XCB_ATOM_NONE || atoms[1] == XCB_ATOM_NONE) {
+        return;
+    }
+    if (!frame || frame->isEmpty()) {
+        xcb_delete_property(connection, id, atoms[0]);
+        xcb_delete_property(connection, id, atoms[1]);
+        xcb_flush(connection);
+        return;
+    }
+    const QRect pixels = toServer(*frame);
+    std::int64_t rootWidth = 0;
+    if (auto* geometry = xcb_get_geometry_reply(
+            connection, xcb_get_geometry(connection, rootOf(connection)), nullptr)) {
+        rootWidth = geometry->width;
+        std::free(geometry);
+    }
+    const auto cardinal = [](std::int64_t value) {
+        return static_cast<std::uint32_t>(std::max<std::int64_t>(value, 0));
+    };
+    // Left, right, top and bottom, then where each band starts and ends along its edge.
+    std::uint32_t values[12] = {};
+    const std::size_t edge = side == SidebarSide::left ? 0 : 1;
+    values[edge] = side == SidebarSide::left ? cardinal(std::int64_t{pixels.x()} + pixels.width())
+                                             : cardinal(rootWidth - pixels.x());
+    values[4 + 2 * edge] = cardinal(pixels.y());
+    values[5 + 2 * edge] = cardinal(std::int64_t{pixels.y()} + pixels.height() - 1);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atoms[0], XCB_ATOM_CARDINAL, 32, 12,
+                        values);
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, atoms[1], XCB_ATOM_CARDINAL, 32, 4,
+                        values);
     xcb_flush(connection);
 }
 
