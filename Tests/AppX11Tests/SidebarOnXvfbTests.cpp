@@ -404,6 +404,28 @@ private Q_SLOTS:
         QTRY_COMPARE(theSession->activeWindow(), active);
     }
 
+    void fromAnotherDesktopTheKeyboardGoesToTheSidebarsDesktopAndBack() {
+        QVERIFY(theSession->run({"wmctrl", "-s", "1"}));
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(1));
+        const auto elsewhere = theSession->openXterm("Elsewhere");
+        QVERIFY(elsewhere && elsewhere->windows.size() == 1);
+        const xcb_window_t there = elsewhere->windows.front();
+        QTRY_COMPARE(theSession->activeWindow(), there);
+
+        auto* panel = findWidget(QStringLiteral("vorn.sidebar.window"));
+        m_app->showSidebar();
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(0));
+        QTRY_COMPARE(theSession->activeWindow(), static_cast<xcb_window_t>(panel->winId()));
+        QVERIFY(theSession->run({"xdotool", "key", "Escape"}));
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(1));
+        QTRY_COMPARE(theSession->activeWindow(), there);
+
+        theSession->stop(elsewhere->pid);
+        QVERIFY(theSession->run({"xdotool", "windowactivate", std::to_string(m_xterms[2])}));
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(0));
+        QTRY_COMPARE(theSession->activeWindow(), m_xterms[2]);
+    }
+
     void withoutATrayTheHeaderMenuHoldsTheStatusItems() {
         auto* button = findWidget(QStringLiteral("vorn.space.header.menu"));
         QVERIFY(m_app->menuBar()->isTrayAvailable());

@@ -43,6 +43,43 @@ xcb_window_t rootOf(xcb_connection_t* connection) {
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
 }
 
+// Shows the window's desktop when another one is shown; nothing for a window on all desktops.
+void showDesktopOf(xcb_connection_t* connection, xcb_window_t window) {
+    const auto atoms = internAtoms(connection, {"_NET_WM_DESKTOP", "_NET_CURRENT_DESKTOP"});
+    if (atoms[0] == XCB_ATOM_NONE || atoms[1] == XCB_ATOM_NONE) {
+        return;
+    }
+    const xcb_window_t root = rootOf(connection);
+    const auto own = xcb_get_property(connection, 0, window, atoms[0], XCB_ATOM_CARDINAL, 0, 1);
+    const auto shown = xcb_get_property(connection, 0, root, atoms[1], XCB_ATOM_CARDINAL, 0, 1);
+    const auto read = [connection](xcb_get_property_cookie_t cookie) {
+        std::optional<std::uint32_t> value;
+        if (auto* reply = xcb_get_property_reply(connection, cookie, nullptr)) {
+            if (reply->format == 32 && xcb_get_property_value_length(reply) >= 4) {
+                value = *static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+            }
+            std::free(reply);
+        }
+        return value;
+    };
+    const auto desktop = read(own);
+    const auto current = read(shown);
+    constexpr std::uint32_t allDesktops = 0xFFFFFFFF;
+    if (!desktop || !current || *desktop == allDesktops || *desktop == *current) {
+        return;
+    }
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = root;
+    message.type = atoms[1];
+    message.data.data32[0] = *desktop;
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+}
+
 // Qt keeps each screen's top-left corner in the server's pixels and scales the screen from there.
 QRect toServer(const QRect& rect) {
     const QScreen* screen = QGuiApplication::screenAt(rect.center());
@@ -132,7 +169,8 @@ void requestActivation(unsigned long window) {
     if (atom == XCB_ATOM_NONE) {
         return;
     }
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    const xcb_window_t root = rootOf(connection);
+    showDesktopOf(connection, static_cast<xcb_window_t>(window));
     xcb_client_message_event_t message{};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
@@ -145,6 +183,13 @@ void requestActivation(unsigned long window) {
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&message));
     xcb_flush(connection);
+}
+
+void showDesktopOf(QWidget& window) {
+    if (xcb_connection_t* connection = x11Connection()) {
+        showDesktopOf(connection, static_cast<xcb_window_t>(window.winId()));
+        xcb_flush(connection);
+    }
 }
 
 std::optional<QPoint> serverPosition(QWidget& window) {

@@ -20,9 +20,13 @@ void markSkipTaskbarAndPager(QWidget& window);
 unsigned long activeWindowId();
 
 // Asks the window manager to activate the window as a user's request would (_NET_ACTIVE_WINDOW
-// from a pager), so that it is granted even though the asker is not the active window. Does
-// nothing for 0 or off X11.
+// from a pager), so that it is granted even though the asker is not the active window; a window
+// on a hidden desktop has its desktop shown first. Does nothing for 0 or off X11.
 void requestActivation(unsigned long window);
+
+// Shows the desktop the window is on when another one is shown (_NET_CURRENT_DESKTOP): window
+// managers do not give the focus to a window on a hidden desktop. Does nothing off X11.
+void showDesktopOf(QWidget& window);
 
 // The window's top-left corner as the X server has it, in Qt's coordinates; none off X11 and
 // when it cannot be read. The toolkit's own idea lags behind, and while the window manager takes

@@ -152,6 +152,9 @@ void SidebarPanel::allowKeyFocus() {
         // On the native window only: changing the widget's flags would hide and re-create it.
         window->setFlag(Qt::WindowDoesNotAcceptFocus, false);
     }
+    // The panel stays on the desktop it was shown on; asked for from another one, it brings
+    // that desktop forward, as activating any window on another desktop does.
+    showDesktopOf(*this);
     activateWindow();
 }
 
