@@ -58,6 +58,9 @@ public:
     virtual std::optional<RunningApplication> runningApplication(std::int32_t pid) = 0;
     // When the process started, by the wall clock; no value when that cannot be told.
     virtual std::optional<Date> launchDate(std::int32_t pid) = 0;
+    // The application whose window has the keyboard; no value when none has it or it cannot
+    // be told.
+    virtual std::optional<RunningApplication> frontmostApplication() = 0;
     // Brings the application forward with no options; false when it is not running.
     virtual bool activateApplication(std::int32_t pid) = 0;
 

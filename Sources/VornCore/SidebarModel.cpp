@@ -99,6 +99,11 @@ void SidebarModel::start() {
             }
         });
     });
+    // Focus reports tell only of changes: the window that has the keyboard already would have
+    // no rank until the focus moves.
+    if (const auto focused = m_manager->focusedWindow()) {
+        markFocused(*focused);
+    }
     refresh();
 }
 

@@ -75,6 +75,9 @@ public:
     // The visible frame of the sidebar's display (else the display under the pointer, else the
     // main one; zero with no display).
     virtual ScreenArea currentScreenArea() = 0;
+    // The window that has the keyboard now; no value when none has it or it cannot be told. By
+    // default none.
+    virtual std::optional<WindowID> focusedWindow();
     // Brings the window's application forward and focuses the window, un-minimising it.
     virtual void activate(WindowID window) = 0;
     // Moves and resizes the window as closely as its application allows.
@@ -110,6 +113,10 @@ inline bool WindowManager::mayBeSavedWindow(WindowID /*window*/,
                                             const AppRef& /*app*/,
                                             std::optional<Date> /*savedAt*/) {
     return true;
+}
+
+inline std::optional<WindowID> WindowManager::focusedWindow() {
+    return std::nullopt;
 }
 
 }  // namespace vorn

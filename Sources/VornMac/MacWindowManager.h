@@ -73,6 +73,8 @@ public:
     std::vector<WindowInfo> windows(const AppRef& ofApp) override;
     bool isResizable(WindowID window) override;
     ScreenArea currentScreenArea() override;
+    // The focused window of the frontmost application, unless that is this process.
+    std::optional<WindowID> focusedWindow() override;
     void activate(WindowID window) override;
     void setFrame(WindowID window, const Rect& frame) override;
     std::optional<WindowID> launchOrNewWindow(const AppRef& app) override;

@@ -4,8 +4,9 @@
 Starts Xvfb, openbox, two xterms and `vorn` with a data directory of its own, turns the
 accessibility bus on as a screen reader would, and checks the tree: the window's name, one
 list per section in screen order, the rows' names, descriptions, states and actions, the
-collapse control's expanded state, and the event that tells of a new active row. It then pins a
-window and claims another through `doAction` and reads the result back from state.json.
+collapse control's expanded state, the row of the window focused before the start checked, and
+the event that tells of a new active row. It then pins a window and claims another through
+`doAction` and reads the result back from state.json.
 
 Run it on a private session bus: dbus-run-session -- /usr/bin/python3 sidebar_over_atspi.py VORN
 Everything it starts is stopped again by process id.
@@ -234,6 +235,10 @@ def main(program):
                   for title in ("Shell One", "Shell Two")}
         wait_for(lambda: all(title in desktop.run(["wmctrl", "-l"]) for title in shells),
                  "the xterms")
+        # Nothing moves the focus after Vorn starts: only the start can tell it which window
+        # has it.
+        desktop.run(["wmctrl", "-a", "Shell One"])
+        wait_for(lambda: desktop.active_window_name() == "Shell One", "Shell One focused")
         enable_accessibility()
         vorn = desktop.start([program], VORN_DATA_DIR=data)
         sidebar = Sidebar(vorn.pid)
@@ -241,6 +246,7 @@ def main(program):
         wait_for(lambda: sorted(sidebar.rows().get("Other Windows", [])) == sorted(shells),
                  "the xterms' rows")
         check_tree(sidebar)
+        wait_for(lambda: "checked" in states(sidebar.row("Shell One")), "the focused row checked")
         check(sidebar.rows()["Pinned"] == [] and sidebar.rows()["Recent"] == [],
               "rows where none belong: %r" % sidebar.rows())
         one = sidebar.row("Shell One")

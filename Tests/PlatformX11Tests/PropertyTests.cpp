@@ -175,6 +175,15 @@ TEST(X11MonitorTest, PrimaryComesFirstAndSetsTheOrigin) {
     Monitor c{3, false, Rect(1920, 0, 800, 600), {}};
     EXPECT_EQ(primaryFirst({a, b, c}), (std::vector<Monitor>{b, a, c}));
     EXPECT_EQ(primaryFirst({a, c}), (std::vector<Monitor>{a, c}));
+    // The monitor that shows the primary output wins over the one the server marks.
+    c.outputs = {7};
+    const auto byOutput = primaryFirst({a, b, c}, 7);
+    ASSERT_EQ(byOutput.size(), 3u);
+    EXPECT_EQ(byOutput[0].name, 3u);
+    EXPECT_TRUE(byOutput[0].primary);
+    EXPECT_FALSE(byOutput[2].primary);
+    EXPECT_EQ(primaryFirst({a, b, c}, 8).front().name, 2u);
+    c.outputs.clear();
     Monitors monitors{primaryFirst({a, b, c}), {2720, 1080}};
     EXPECT_EQ(monitors.globalOrigin(), (Point{960, 0}));
     EXPECT_EQ(monitors.find(3), &monitors.list[2]);

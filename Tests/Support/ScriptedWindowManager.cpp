@@ -92,6 +92,11 @@ ScreenArea ScriptedWindowManager::currentScreenArea() {
     return screenArea;
 }
 
+std::optional<WindowID> ScriptedWindowManager::focusedWindow() {
+    calls.emplace_back("focusedWindow");
+    return focused;
+}
+
 void ScriptedWindowManager::activate(WindowID window) {
     calls.push_back("activate " + window.description());
     activations.push_back(window);

@@ -33,6 +33,8 @@ public:
     std::function<void()> duringWait;
     // Frame overrides for windows that are not listed.
     std::map<WindowID, Rect> frames;
+    // The window that has the keyboard.
+    std::optional<WindowID> focused;
 
     // --- What the test reads ---
     std::vector<std::string> calls;
@@ -54,6 +56,7 @@ public:
     std::vector<WindowInfo> windows(const AppRef& ofApp) override;
     bool isResizable(WindowID window) override;
     ScreenArea currentScreenArea() override;
+    std::optional<WindowID> focusedWindow() override;
     void activate(WindowID window) override;
     void setFrame(WindowID window, const Rect& frame) override;
     std::optional<WindowID> launchOrNewWindow(const AppRef& app) override;

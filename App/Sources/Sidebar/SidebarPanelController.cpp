@@ -124,10 +124,7 @@ void SidebarPanelController::place(const std::optional<QRect>& area) {
     if (!area || area->isEmpty()) {
         return;
     }
-    const QRect target = frame(*area, m_side);
-    if (m_panel->geometry() != target) {
-        m_panel->setGeometry(target);
-    }
+    m_panel->standAt(frame(*area, m_side), m_side);
 }
 
 }  // namespace vorn::app

@@ -18,8 +18,9 @@ class SidebarPanel;
 class SidebarView;
 
 // The sidebar panel of one host display: 160 wide, full height, flush on the side of the
-// display's visible area that the model's settings name (the side placement leaves free). It
-// reserves no space: it is not a dock and sets no strut. Main thread only.
+// display's visible area that the model's settings name (the side placement leaves free). It is
+// not a dock and reserves no space, but for a moment while it asks a window manager to let it
+// onto that edge (see SidebarPanel). Main thread only.
 class SidebarPanelController {
 public:
     static constexpr int panelWidth = 160;

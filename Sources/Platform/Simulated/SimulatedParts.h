@@ -88,6 +88,7 @@ public:
     std::vector<RunningApplication> runningApplications(std::string_view bundleId) override;
     std::optional<RunningApplication> runningApplication(std::int32_t pid) override;
     std::optional<Date> launchDate(std::int32_t pid) override;
+    std::optional<RunningApplication> frontmostApplication() override;
     bool activateApplication(std::int32_t pid) override;
     std::optional<std::string> urlForApplication(std::string_view bundleId) override;
     void openApplication(const std::string& applicationURL, OpenConfiguration config) override;

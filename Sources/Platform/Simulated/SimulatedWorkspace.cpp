@@ -27,6 +27,14 @@ std::optional<Date> SimulatedWorkspace::launchDate(std::int32_t pid) {
     return app != nullptr ? app->launchDate : std::nullopt;
 }
 
+std::optional<RunningApplication> SimulatedWorkspace::frontmostApplication() {
+    m_desktop.record("ws.frontmostApplication");
+    if (const auto pid = m_desktop.frontmostApplication()) {
+        return m_desktop.runningApplication(*pid);
+    }
+    return std::nullopt;
+}
+
 bool SimulatedWorkspace::activateApplication(std::int32_t pid) {
     m_desktop.record("ws.activate " + std::to_string(pid));
     if (m_desktop.application(pid) == nullptr) {
