@@ -21,7 +21,7 @@ struct Desktop {
     test::SidebarModelHarness h;
     std::unique_ptr<SidebarView> view;
 
-    Desktop() {
+    explicit Desktop(WindowIconReader windowIcons = {}) {
         h.wm->onScreen = {test::makeWindow(1, "org.a", "Alpha"), test::makeWindow(2, "org.b", ""),
                           test::makeWindow(3, "org.c", "Gamma")};
         h.start();
@@ -29,7 +29,7 @@ struct Desktop {
         h.model->activate(h.wm->onScreen->at(1));
         h.forgetHistory();
         view = std::make_unique<SidebarView>(
-            h.model, [] {}, std::nullopt);
+            h.model, [] {}, std::nullopt, std::move(windowIcons));
         view->resize(160, 600);
         view->show();
     }
@@ -54,6 +54,11 @@ struct Desktop {
 
 int top(QWidget* widget) {
     return widget->mapTo(widget->window(), QPoint(0, 0)).y();
+}
+
+// The colour in the middle of the row's icon, as drawn.
+QColor iconColour(TabRow* row) {
+    return row->grab().toImage().pixelColor(6 + TabRow::iconSize / 2, row->height() / 2);
 }
 
 // Counts the paint events of every widget it watches.
@@ -252,6 +257,46 @@ private Q_SLOTS:
                 QVERIFY2(counter.paints[row.data()] == 0, qPrintable(name));
             }
         }
+    }
+
+    // An application the icon theme has no icon for shows its windows' own icons, each asked for
+    // once at the row's size however often the rows are refreshed; a window without one shows
+    // the generic icon, and a window number that comes back as another window is asked again.
+    void aWindowsOwnIconStandsInForAMissingApplicationIcon() {
+        std::map<std::uint32_t, int> asked;
+        const QRgb red = qRgb(220, 0, 0);
+        Desktop d([&](std::uint32_t window, std::uint32_t side) {
+            ++asked[window];
+            std::optional<platform::WindowIcon> icon;
+            if (window == 1 && side == std::uint32_t(TabRow::iconSize)) {
+                icon =
+                    platform::WindowIcon{side, side, std::vector<std::uint32_t>(side * side, red)};
+            }
+            return icon;
+        });
+        TabRow* pinned = d.tabRow(d.h.model->pinnedTabs().at(0));
+        QCOMPARE(iconColour(pinned), QColor(red));
+        const QColor generic = iconColour(d.tabRow(d.h.model->claimedTabs().at(0)));
+        QVERIFY(generic != QColor(red));
+
+        for (const char* title : {"Alpha 2", "Alpha 3"}) {
+            d.h.wm->onScreen->at(0).title = title;
+            d.h.wm->emit(WindowChange::changed());
+            d.h.executor->drain();
+            QTRY_COMPARE(pinned->title(), QString::fromLatin1(title));
+        }
+        QCOMPARE(iconColour(pinned), QColor(red));
+        QCOMPARE(asked, (std::map<std::uint32_t, int>{{1, 1}, {2, 1}, {3, 1}}));
+
+        d.h.wm->removeWindow(WindowID(3));
+        d.h.wm->emit(WindowChange::changed());
+        d.h.executor->drain();
+        QTRY_VERIFY(!d.row("vorn.tab.ambient.3"));
+        d.h.wm->addWindow(test::makeWindow(3, "org.c", "Gamma again"));
+        d.h.wm->emit(WindowChange::changed());
+        d.h.executor->drain();
+        QTRY_VERIFY(d.row("vorn.tab.ambient.3"));
+        QCOMPARE(asked[3], 2);
     }
 
     void hoverAndRowsSurviveARefresh() {

@@ -15,7 +15,6 @@
 namespace vorn::app {
 namespace {
 
-constexpr int iconSize = 18;
 constexpr int glyphSize = 11;
 constexpr int spacing = 8;
 constexpr int padX = 6;
