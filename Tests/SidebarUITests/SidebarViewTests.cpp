@@ -3,10 +3,14 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
+#include <QStyle>
 #include <QtTest>
 
 #include "AmbientDivider.h"
+#include "Contrast.h"
 #include "SidebarModelHarness.h"
 #include "SidebarView.h"
 #include "TabRow.h"
@@ -59,6 +63,39 @@ int top(QWidget* widget) {
 // The colour in the middle of the row's icon, as drawn.
 QColor iconColour(TabRow* row) {
     return row->grab().toImage().pixelColor(6 + TabRow::iconSize / 2, row->height() / 2);
+}
+
+// Fails for each text of the view that stands out from its background by less than readable
+// text needs: labels, the rows' titles (right of their icons), the collapse control and buttons.
+void checkTextContrast(SidebarView& view, const QString& palette) {
+    // The collapse control shows while the pointer is over the sidebar.
+    QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), view.mapToGlobal(QPointF(20, 20)));
+    QApplication::sendEvent(&view, &enter);
+    const QImage shot = view.grab().toImage();
+    int texts = 0;
+    for (QWidget* widget : view.findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<QLabel*>(widget);
+        const bool isText =
+            (label != nullptr && !label->text().isEmpty())
+            || qobject_cast<TabRow*>(widget) != nullptr
+            || qobject_cast<QPushButton*>(widget) != nullptr
+            || widget->objectName() == QStringLiteral("vorn.ambient.collapseToggle");
+        if (!isText || !widget->isVisibleTo(&view)) {
+            continue;
+        }
+        QRect area(widget->mapTo(&view, QPoint(0, 0)), widget->size());
+        if (qobject_cast<TabRow*>(widget) != nullptr) {
+            area.setLeft(area.left() + 6 + TabRow::iconSize + 4);
+        } else if (qobject_cast<QPushButton*>(widget) != nullptr) {
+            area.adjust(5, 5, -5, -5);  // the text, not the button's border
+        }
+        const double measured = test::textContrast(shot, area);
+        QVERIFY2(measured >= 4.5, qPrintable(QStringLiteral("%1 on the %2 palette: %3:1")
+                                                 .arg(widget->objectName(), palette)
+                                                 .arg(measured, 0, 'f', 2)));
+        ++texts;
+    }
+    QVERIFY(texts >= 4);
 }
 
 // Counts the paint events of every widget it watches.
@@ -297,6 +334,46 @@ private Q_SLOTS:
         d.h.executor->drain();
         QTRY_VERIFY(d.row("vorn.tab.ambient.3"));
         QCOMPARE(asked[3], 2);
+    }
+
+    void everyTextIsReadableOnLightAndDarkPalettes() {
+        const QPalette light = QApplication::style()->standardPalette();
+        QPalette dark = light;
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            dark.setColor(group, QPalette::Window, QColor(53, 53, 53));
+            dark.setColor(group, QPalette::WindowText, Qt::white);
+            dark.setColor(group, QPalette::Base, QColor(42, 42, 42));
+            dark.setColor(group, QPalette::Text, Qt::white);
+            dark.setColor(group, QPalette::Button, QColor(53, 53, 53));
+            dark.setColor(group, QPalette::ButtonText, Qt::white);
+            dark.setColor(group, QPalette::Highlight, QColor(42, 130, 218));
+            dark.setColor(group, QPalette::HighlightedText, Qt::black);
+        }
+        for (const auto& [name, palette] :
+             {std::pair{QStringLiteral("light"), light}, std::pair{QStringLiteral("dark"), dark}}) {
+            QApplication::setPalette(palette);
+            // A pinned tab, an active Recent tab and a dimmed other window; then an active one.
+            Desktop d;
+            checkTextContrast(*d.view, name);
+            d.h.wm->addWindow(test::makeWindow(4, "org.d", "Delta"));
+            d.h.wm->emit(WindowChange::changed());
+            d.h.wm->emit(WindowChange::focused(WindowID(4)));
+            d.h.executor->drain();
+            QTRY_VERIFY(d.row("vorn.tab.ambient.4") && d.row("vorn.tab.ambient.4")->isActive());
+            checkTextContrast(*d.view, name);
+
+            // No windows: both hints; no permission: its banner.
+            test::SidebarModelHarness empty;
+            empty.wm->permission = false;
+            empty.start();
+            SidebarView view(
+                empty.model, [] {}, std::nullopt);
+            view.resize(160, 600);
+            view.show();
+            QTRY_VERIFY(view.findChild<QWidget*>("vorn.recent.empty")->isVisible());
+            checkTextContrast(view, name);
+        }
+        QApplication::setPalette(light);
     }
 
     void hoverAndRowsSurviveARefresh() {
