@@ -1,8 +1,10 @@
 #include <QCloseEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QtTest>
 
 #include "CapturingLogSink.h"
+#include "Contrast.h"
 #include "MenuBarController.h"
 
 namespace vorn::app {
@@ -27,6 +29,48 @@ private Q_SLOTS:
         QTRY_VERIFY(controller.menu()->isVisible());
         QTest::keyClick(controller.menu(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(logs.contains("menubar", "quit"));
+    }
+
+    // A tray is light or dark whatever the palette says (tint2's is black under a light theme):
+    // on either, with either palette, enough of the icon stands out to be seen. A tray that
+    // names its colour gets the glyph in exactly that colour.
+    void theTrayIconShowsOnLightAndDarkTrays() {
+        const QPalette original = QGuiApplication::palette();
+        for (const QColor text : {QColor(Qt::black), QColor(Qt::white)}) {
+            QPalette palette = original;
+            palette.setColor(QPalette::WindowText, text);
+            QGuiApplication::setPalette(palette);
+            const QPixmap icon = sidebarSymbol().pixmap(22, 22);
+            for (const QColor tray : {QColor(Qt::black), QColor(Qt::white)}) {
+                QImage shown(22, 22, QImage::Format_RGB32);
+                shown.fill(tray);
+                QPainter(&shown).drawPixmap(0, 0, icon);
+                int standingOut = 0;
+                for (int y = 0; y < shown.height(); ++y) {
+                    for (int x = 0; x < shown.width(); ++x) {
+                        standingOut += test::contrast(shown.pixelColor(x, y), tray) >= 3 ? 1 : 0;
+                    }
+                }
+                QVERIFY2(standingOut >= 40, qPrintable(QStringLiteral("%1 on %2: %3 pixels")
+                                                           .arg(text.name(), tray.name())
+                                                           .arg(standingOut)));
+            }
+        }
+        QGuiApplication::setPalette(original);
+
+        const QColor named(230, 230, 120);
+        const QImage drawn = sidebarSymbol(named).pixmap(22, 22).toImage();
+        int inked = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x) {
+                const QColor pixel = drawn.pixelColor(x, y);
+                if (pixel.alpha() == 255) {
+                    QCOMPARE(pixel, named);
+                    ++inked;
+                }
+            }
+        }
+        QVERIFY(inked >= 40);
     }
 
     // The display chooser refuses to close; "Quit Vorn" must end the program all the same.
