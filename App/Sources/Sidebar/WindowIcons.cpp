@@ -14,8 +14,14 @@ QIcon WindowIcons::icon(WindowID window, int side) {
     }
     QIcon icon;
     if (m_reader) {
-        if (const auto read = m_reader(window.raw, static_cast<std::uint32_t>(std::max(side, 1)))) {
-            if (const QImage picture = image(*read); !picture.isNull()) {
+        side = std::max(side, 1);
+        if (const auto read = m_reader(window.raw, static_cast<std::uint32_t>(side))) {
+            QImage picture = image(*read);
+            // Kept at the row's size: a window may carry nothing smaller than 1,024 pixels.
+            if (picture.width() > side || picture.height() > side) {
+                picture = picture.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            }
+            if (!picture.isNull()) {
                 icon.addPixmap(QPixmap::fromImage(picture));
             }
         }
