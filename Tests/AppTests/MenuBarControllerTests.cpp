@@ -32,8 +32,7 @@ private Q_SLOTS:
     }
 
     // A tray is light or dark whatever the palette says (tint2's is black under a light theme):
-    // on either, with either palette, enough of the icon stands out to be seen. A tray that
-    // names its colour gets the glyph in exactly that colour.
+    // on either, with either palette, enough of the icon stands out to be seen.
     void theTrayIconShowsOnLightAndDarkTrays() {
         const QPalette original = QGuiApplication::palette();
         for (const QColor text : {QColor(Qt::black), QColor(Qt::white)}) {
@@ -57,20 +56,6 @@ private Q_SLOTS:
             }
         }
         QGuiApplication::setPalette(original);
-
-        const QColor named(230, 230, 120);
-        const QImage drawn = sidebarSymbol(named).pixmap(22, 22).toImage();
-        int inked = 0;
-        for (int y = 0; y < drawn.height(); ++y) {
-            for (int x = 0; x < drawn.width(); ++x) {
-                const QColor pixel = drawn.pixelColor(x, y);
-                if (pixel.alpha() == 255) {
-                    QCOMPARE(pixel, named);
-                    ++inked;
-                }
-            }
-        }
-        QVERIFY(inked >= 40);
     }
 
     // The display chooser refuses to close; "Quit Vorn" must end the program all the same.
