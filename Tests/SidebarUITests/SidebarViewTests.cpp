@@ -13,6 +13,7 @@
 #include "Contrast.h"
 #include "SidebarModelHarness.h"
 #include "SidebarView.h"
+#include "SpaceHeader.h"
 #include "TabRow.h"
 
 using namespace vorn;
@@ -372,6 +373,20 @@ private Q_SLOTS:
             view.show();
             QTRY_VERIFY(view.findChild<QWidget*>("vorn.recent.empty")->isVisible());
             checkTextContrast(view, name);
+
+            // The space's name field, emptied: its placeholder. Without the focus, so that no
+            // caret is drawn, and disarmed, so that losing it does not end the edit.
+            view.beginSpaceRename();
+            auto* field = view.findChild<SpaceNameField*>("vorn.space.header.nameField");
+            QTRY_VERIFY(field->isVisible() && field->isArmed());
+            field->clear();
+            field->setArmed(false);
+            field->clearFocus();
+            QVERIFY(field->isVisible());
+            const QImage shot = view.grab().toImage();
+            const double placeholder =
+                test::textContrast(shot, QRect(field->mapTo(&view, QPoint(0, 0)), field->size()));
+            QVERIFY2(placeholder >= 4.5, qPrintable(QString::number(placeholder)));
         }
         QApplication::setPalette(light);
     }
