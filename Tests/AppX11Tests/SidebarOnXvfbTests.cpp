@@ -209,6 +209,28 @@ private Q_SLOTS:
         QTRY_VERIFY(row->isActive());
     }
 
+    // A program whose icon no desktop entry or icon theme has (featherpad's is only in
+    // Papirus) shows the icon its window carries, in the size nearest the row's.
+    void aWindowWithOnlyItsOwnIconShowsIt() {
+        // It refuses the focus, so that the active window stays what the next cases expect.
+        const auto started = theSession->openTestWindow(
+            {"--title", "Own Icon", "--class", "ownicon,VornOwnIcon", "--icon",
+             "16=d02020,64=2020d0", "--geometry", "300x200+900+600", "--no-focus"});
+        QVERIFY(started.has_value());
+        TabRow* row = nullptr;
+        QTRY_VERIFY((row = qobject_cast<TabRow*>(findWidget(
+                         QStringLiteral("vorn.tab.ambient.%1").arg(started->windows.front())))));
+        // Dimmed as another window, the red still shows.
+        const QColor centre =
+            row->grab().toImage().pixelColor(6 + TabRow::iconSize / 2, row->height() / 2);
+        QVERIFY2(centre.red() > centre.green() + 60 && centre.red() > centre.blue() + 60,
+                 qPrintable(centre.name()));
+        theSession->stop(started->pid);
+        QTRY_VERIFY(findWidget(QStringLiteral("vorn.tab.ambient.%1").arg(started->windows.front()))
+                    == nullptr);
+        QVERIFY(theSession->syncWindowManager());
+    }
+
     void showingOrClickingThePanelKeepsTheActiveWindow() {
         const xcb_window_t active = theSession->activeWindow();
         QVERIFY(active != XCB_NONE);

@@ -2,11 +2,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include <QColor>
+#include <QIcon>
 #include <QObject>
 
 class QAction;
-class QIcon;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -74,7 +76,9 @@ private:
     bool m_trayAvailable = true;
 };
 
-// The status item's symbol: a window with its left pane marked, drawn in the text colour.
-QIcon sidebarSymbol();
+// The status item's symbol: a window with its left pane marked. In the tray's colour where it
+// names one, else in the text colour with an outline that sets it off from a light or a dark
+// tray.
+QIcon sidebarSymbol(const std::optional<QColor>& trayInk = std::nullopt);
 
 }  // namespace vorn::app

@@ -191,7 +191,12 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
             Qt::QueuedConnection);
     };
 
-    m_controller = m_deps.makePanel(PanelRequest{m_model, displayID, hostMenu, &m_panelScreens});
+    platform::WindowServer& windowServer = m_deps.backend->services().windowServer;
+    const WindowIconReader windowIcons = [&windowServer](std::uint32_t window, std::uint32_t side) {
+        return windowServer.windowIcon(window, side);
+    };
+    m_controller =
+        m_deps.makePanel(PanelRequest{m_model, displayID, hostMenu, &m_panelScreens, windowIcons});
     placeStatusItems();
     if (show) {
         m_controller->orderFront();

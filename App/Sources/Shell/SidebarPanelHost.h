@@ -8,6 +8,7 @@
 #include "PanelScreens.h"
 #include "SidebarModel.h"
 #include "StatusItems.h"
+#include "WindowIcons.h"
 
 namespace vorn::app {
 
@@ -37,6 +38,7 @@ struct PanelRequest {
     std::uint32_t displayID = 0;
     DisplayHostMenu hostMenu;
     const PanelScreens* screens = nullptr;  // outlives the panel
+    WindowIconReader windowIcons;
 };
 
 // Builds the panel hidden.

@@ -96,7 +96,8 @@ void AmbientCollapseToggle::paintEvent(QPaintEvent*) {
     }
     QPainter painter(this);
     const QColor color =
-        style::foreground(palette(), m_hovered ? style::Level::primary : style::Level::secondary);
+        style::readableText(palette(), m_hovered ? style::Level::primary : style::Level::secondary,
+                            palette().color(QPalette::Window));
     const QRectF chevron(0, (height() - chevronSize) / 2.0, chevronSize, chevronSize);
     drawSymbol(painter, m_collapsed ? Symbol::chevronRight : Symbol::chevronDown, chevron, color,
                1.4);

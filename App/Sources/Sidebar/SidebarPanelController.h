@@ -11,6 +11,7 @@
 #include "Models.h"
 #include "PanelScreens.h"
 #include "SidebarModel.h"
+#include "WindowIcons.h"
 
 namespace vorn::app {
 
@@ -30,7 +31,8 @@ public:
     SidebarPanelController(std::shared_ptr<SidebarModel> model,
                            std::uint32_t displayID,
                            std::optional<DisplayHostMenu> hostMenu,
-                           const PanelScreens& screens);
+                           const PanelScreens& screens,
+                           WindowIconReader windowIcons = {});
     // Tears the panel down: hides it and lets go of the model at once; inside the event loop the
     // widgets go in its next turn, since this may run inside one of their handlers.
     ~SidebarPanelController();

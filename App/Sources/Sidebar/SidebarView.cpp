@@ -39,11 +39,13 @@ QWidget* makeList(const QString& name, const QString& identifier, QWidget* paren
 SidebarView::SidebarView(std::shared_ptr<SidebarModel> model,
                          std::function<void()> requestKeyFocus,
                          std::optional<DisplayHostMenu> hostMenu,
+                         WindowIconReader windowIcons,
                          QWidget* parent)
     : QWidget(parent)
     , m_model(std::move(model))
     , m_requestKeyFocus(std::move(requestKeyFocus))
-    , m_hostMenu(std::move(hostMenu)) {
+    , m_hostMenu(std::move(hostMenu))
+    , m_windowIcons(std::move(windowIcons)) {
     buildLayout();
     if (m_model) {
         m_subscription = m_model->observe([this](SidebarModel::Field field) {
@@ -203,6 +205,7 @@ void SidebarView::rebuild() {
     m_rows = std::move(pinnedRows);
     m_rows.insert(m_rows.end(), recentRows.begin(), recentRows.end());
     m_rows.insert(m_rows.end(), ambientRows.begin(), ambientRows.end());
+    forgetGoneWindowIcons();
     if (focused) {
         restoreFocus(focused, focusedWindow, focusedAt);
     }

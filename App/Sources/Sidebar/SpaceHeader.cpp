@@ -46,6 +46,9 @@ SpaceHeader::SpaceHeader(QWidget* parent)
     // No background of its own: the name is edited where it stood.
     QPalette plain = m_field->palette();
     plain.setColor(QPalette::Base, Qt::transparent);
+    // The toolkit's placeholder grey falls below readable contrast on the panel.
+    plain.setColor(QPalette::PlaceholderText, style::readableText(plain, style::Level::tertiary,
+                                                                  plain.color(QPalette::Window)));
     m_field->setPalette(plain);
     m_field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     m_field->hide();

@@ -30,6 +30,9 @@ public:
         std::function<void()> run;
     };
 
+    // The application icon's side, in device-independent pixels.
+    static constexpr int iconSize = 18;
+
     explicit TabRow(QWidget* parent = nullptr);
 
     // The icon and the key it was looked up by, so that a refresh looks it up only when the key

@@ -92,6 +92,8 @@ struct SimWindow {
     AttributeMap attributeOverrides{};
     // Attributes whose reads fail.
     AttributeSet failingAttributes{};
+    // The pictures the window carries of itself, in any sizes.
+    std::vector<WindowIcon> icons{};
 };
 
 struct SimDisplay {

@@ -47,6 +47,7 @@ public:
     std::optional<DisplayNames> displayNames(std::uint32_t display) override;
     std::optional<Value> copySessionDictionary() override;
     std::optional<std::string> sessionIdentity() override;
+    std::optional<WindowIcon> windowIcon(std::uint32_t window, std::uint32_t side) override;
 
 private:
     SimulatedDesktop& m_desktop;

@@ -52,6 +52,8 @@ public:
     std::optional<Value> copySessionDictionary() override;
     // Read once: one connection talks to one run of one server.
     std::optional<std::string> sessionIdentity() override;
+    // _NET_WM_ICON, with one round trip; a damaged property gives a log line.
+    std::optional<WindowIcon> windowIcon(std::uint32_t window, std::uint32_t side) override;
 
 private:
     std::optional<Monitors> monitors();
