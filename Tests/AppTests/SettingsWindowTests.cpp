@@ -1,3 +1,5 @@
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -93,6 +95,30 @@ private Q_SLOTS:
         QVERIFY(!window);
         controller.show();
         QVERIFY(controller.window());
+    }
+
+    void aDialogThatStartsOnTheSetPlacementAndClosesByKey() {
+        Settings s;
+        s.model->setPlacementMode(PlacementMode::center);
+        SettingsWindowController controller(s.model, nullptr);
+        controller.show();
+        QWidget* window = controller.window();
+        QCOMPARE(QAccessible::queryAccessibleInterface(window)->role(), QAccessible::Dialog);
+        QAccessibleInterface* group = QAccessible::queryAccessibleInterface(
+            window->findChild<QWidget*>("vorn.settings.placement"));
+        QCOMPARE(group->role(), QAccessible::Grouping);
+        QCOMPARE(group->text(QAccessible::Name), QStringLiteral("Window placement"));
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QCOMPARE(QApplication::focusWidget()->objectName(),
+                 QStringLiteral("vorn.settings.placement.center"));
+
+        for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence("Ctrl+W")}) {
+            QTest::keySequence(window, key);
+            QVERIFY(!window->isVisible());
+            controller.show();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+        }
+        QCOMPARE(controller.window(), window);
     }
 
     void placementChoiceReachesTheModelAndTheFile() {
