@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
@@ -67,6 +68,21 @@ void SidebarPanel::releaseKeyFocus() {
     requestActivation(previous);
 }
 
+bool SidebarPanel::eventFilter(QObject* watched, QEvent* event) {
+    // The native window's focus events only make Qt tell assistive tools whether the window is
+    // active, and it tells them wrongly: a menu opening over the panel, or closing again, leaves
+    // the panel the active window, yet each is announced as an activation ("Vorn frame" between
+    // the menu's items), and a real change is announced once the wrong way round first. The
+    // application's own change of its active window announces the real changes.
+    if (watched == m_window.data()
+        && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        // Tab and Backtab into the window would also choose its first or last control.
+        return reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void SidebarPanel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -77,6 +93,15 @@ void SidebarPanel::resizeEvent(QResizeEvent*) {
     // Without a compositor the transparent corners would show black: cut them off instead.
     if (!m_translucent) {
         setMask(QRegion(outline(rect()).toFillPolygon().toPolygon()));
+    }
+}
+
+void SidebarPanel::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Made on the first show, and again should the native window ever be re-created.
+    if (QWindow* window = windowHandle(); window != nullptr && window != m_window.data()) {
+        m_window = window;
+        window->installEventFilter(this);
     }
 }
 

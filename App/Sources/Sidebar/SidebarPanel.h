@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
+
+class QWindow;
 
 namespace vorn::app {
 
@@ -24,12 +27,16 @@ public:
     void releaseKeyFocus();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     bool m_translucent;
+    // The native window whose focus events are filtered.
+    QPointer<QWindow> m_window;
     // The window that was active when the panel asked for the focus; 0 for none.
     unsigned long m_previousActive = 0;
 };
