@@ -401,6 +401,9 @@ private Q_SLOTS:
             QCOMPARE(inMenu, (QStringList{"Rename", "-"} + titles));
             menu->actions().back()->trigger();
             menu->close();
+            // Gone before the next opening, as it is once the user opens the menu again.
+            QPointer<QMenu> closed(menu);
+            QTRY_VERIFY(!closed);
         }
         QCOMPARE(shown, 2);
         QCOMPARE(quit.count(), 2);
