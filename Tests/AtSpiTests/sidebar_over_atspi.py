@@ -62,7 +62,10 @@ def wait_for(condition, what):
     deadline = time.monotonic() + LIMIT
     while True:
         pump()
-        result = condition()
+        try:
+            result = condition()
+        except GLib.Error:  # an object went away while it was read: the tree is changing
+            result = None
         if result:
             return result
         if time.monotonic() > deadline:
@@ -133,9 +136,15 @@ class Desktop:
         return self.run(["xdotool", "getactivewindow", "getwindowname"]).strip()
 
 
-def enable_accessibility():
-    """What a screen reader does on start: asks toolkits to export their trees."""
+def enable_accessibility(runtime):
+    """What a screen reader does on start: asks toolkits to export their trees. The
+    accessibility bus is started with its socket in `runtime`: its default place is the same
+    for every session of the user, and runs side by side would take each other's bus."""
     bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    bus.call_sync("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                  "UpdateActivationEnvironment",
+                  GLib.Variant("(a{ss})", ({"XDG_RUNTIME_DIR": runtime},)),
+                  None, Gio.DBusCallFlags.NONE, -1, None)
     bus.call_sync("org.a11y.Bus", "/org/a11y/bus", "org.freedesktop.DBus.Properties", "Set",
                   GLib.Variant("(ssv)", ("org.a11y.Status", "IsEnabled",
                                          GLib.Variant("b", True))),
@@ -252,7 +261,7 @@ class Vorn:
         windows on the bus; they are found through their focused item."""
         try:
             item = self.events.focused
-            menu = item.parent if item.getRoleName() == "menu item" else None
+            menu = item.parent if item and item.getRoleName() == "menu item" else None
             if menu is None or "showing" not in states(menu):
                 return []
             return [child for child in children(menu) if child.getRoleName() != "separator"]
@@ -587,7 +596,7 @@ def main(program):
         wait_for(lambda: all(title in desktop.run(["wmctrl", "-l"]) for title in shells),
                  "the xterms")
         wait_for(lambda: '"trayer"' in desktop.run(["xwininfo", "-root", "-tree"]), "the tray")
-        enable_accessibility()
+        enable_accessibility(work)
         events = Events()
         vorn = Vorn(desktop, events, program, data)
 
