@@ -1,4 +1,3 @@
-#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -97,17 +96,12 @@ private Q_SLOTS:
         QVERIFY(controller.window());
     }
 
-    void aDialogThatStartsOnTheSetPlacementAndClosesByKey() {
+    void startsOnTheSetPlacementAndClosesByKey() {
         Settings s;
         s.model->setPlacementMode(PlacementMode::center);
         SettingsWindowController controller(s.model, nullptr);
         controller.show();
         QWidget* window = controller.window();
-        QCOMPARE(QAccessible::queryAccessibleInterface(window)->role(), QAccessible::Dialog);
-        QAccessibleInterface* group = QAccessible::queryAccessibleInterface(
-            window->findChild<QWidget*>("vorn.settings.placement"));
-        QCOMPARE(group->role(), QAccessible::Grouping);
-        QCOMPARE(group->text(QAccessible::Name), QStringLiteral("Window placement"));
         QVERIFY(QTest::qWaitForWindowActive(window));
         QCOMPARE(QApplication::focusWidget()->objectName(),
                  QStringLiteral("vorn.settings.placement.center"));
