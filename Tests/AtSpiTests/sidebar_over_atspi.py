@@ -13,9 +13,10 @@ keys sent by xdotool and actions called over the bus:
 - the keyboard route: a second start focuses the active row; arrows, Return, Menu and Escape do
   what the README's table says; menus opening tell of no window activation; pinning keeps the
   focus on the row;
-- with the tray running, the header menu's route to Settings (a dialog with the keyboard on the
-  placement that is set, in a named group) and to Quit; the space switcher's and "Move to
-  Display"'s current entry checked; the space name field named;
+- with the tray running, the header menu, from the keyboard and over the bus, as the route to
+  Settings (a dialog with the keyboard on the placement that is set, in a named group) and to
+  Quit; the space switcher's and "Move to Display"'s current entry checked; the space name field
+  named;
 - the rebind picker: a dialog with the keyboard on its first window and only named Tab stops.
 
 Run it on a private session bus: dbus-run-session -- /usr/bin/python3 sidebar_over_atspi.py VORN
@@ -187,6 +188,13 @@ def top(node):
     return node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).y
 
 
+def closed(node):
+    try:
+        return "showing" not in states(node)
+    except GLib.Error:  # gone
+        return True
+
+
 def find(node, role, name):
     return next((n for n in walk(node) if n.getRoleName() == role and n.name == name), None)
 
@@ -195,12 +203,14 @@ class Events:
     """What a screen reader hears, as (type, role, name, detail) in the order sent."""
 
     TYPES = ["focus:", "window:activate", "window:deactivate", "object:state-changed:checked",
+             "object:state-changed:showing",
              "object:property-change:accessible-name",
              "object:property-change:accessible-description"]
 
     def __init__(self):
         self.heard = []
         self.focused = None
+        self.popup = None
         for kind in self.TYPES:
             pyatspi.Registry.registerEventListener(self.hear, kind)
 
@@ -212,6 +222,8 @@ class Events:
         self.heard.append((event.type, who[0], who[1], event.detail1))
         if event.type == "focus:":
             self.focused = event.source
+        elif who[0] == "popup menu" and event.detail1 == 1:
+            self.popup = event.source
 
     def take(self):
         """The events heard since the last take."""
@@ -480,6 +492,12 @@ def reach_settings_and_spaces(vorn, events, pinned):
     header = find(vorn.window(), "push button", "Vorn Menu")
     check(header is not None and "showing" not in states(header),
           "the header's menu button %r" % (header and states(header)))
+    # Over the bus, pressing the hidden button opens the menu.
+    do_action(header, "Press")
+    menu = wait_for(lambda: events.popup, "the header menu opened")
+    check("Quit Vorn" in [item.name for item in children(menu)], "the header menu's items")
+    vorn.desktop.key("Escape")
+    wait_for(lambda: closed(menu), "the header menu closed")
     vorn.start_again()
     vorn.press("shift+Tab", "push button", "Vorn Menu")
     vorn.press("Return", "menu item", "Rename")
