@@ -66,7 +66,8 @@ def pump():
 
 
 def wait_for(condition, what):
-    """Polls the condition (pumping AT-SPI events meanwhile) until it holds or LIMIT passes."""
+    """Polls the condition (pumping AT-SPI events meanwhile) until it holds or LIMIT passes.
+    `what` names it, or says it when called at the end."""
     deadline = time.monotonic() + LIMIT
     while True:
         pump()
@@ -77,7 +78,7 @@ def wait_for(condition, what):
         if result:
             return result
         if time.monotonic() > deadline:
-            raise Failure("timed out waiting for " + what)
+            raise Failure("timed out waiting for " + (what() if callable(what) else what))
         time.sleep(0.05)
 
 
@@ -315,7 +316,7 @@ class Vorn:
 
     def await_focus(self, role, name):
         wait_for(lambda: self.events.focus() == (role, name),
-                 "the focus on %s %r (it is on %r)" % (role, name, self.events.focus()))
+                 lambda: "the focus on %s %r (it is on %r)" % (role, name, self.events.focus()))
 
     def press(self, key, role, name):
         """Presses the key and waits for the focus to reach the object."""
