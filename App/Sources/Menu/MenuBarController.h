@@ -36,8 +36,8 @@ public:
     QMenu* menu() const { return m_menu.get(); }
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
 
-    // Whether a system tray shows the status item. Without one the application shows the
-    // menu's items in the sidebar instead, so that it can always be configured and quit.
+    // Whether a system tray shows the status item. The sidebar's header menu carries the items
+    // either way; without a tray its button shows at all times.
     bool isTrayAvailable() const { return m_trayAvailable; }
     // Told with the new availability when a tray appears or goes away.
     std::function<void(bool)> onTrayAvailabilityChanged;

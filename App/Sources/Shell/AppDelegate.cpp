@@ -221,17 +221,16 @@ void AppDelegate::placeStatusItems() {
         return;
     }
     StatusItems items;
-    if (!m_menuBar->isTrayAvailable()) {
-        for (QAction* item : m_menuBar->items()) {
-            items.actions.push_back(item);
-        }
-        QPointer<MenuBarController> menu(m_menuBar.get());
-        items.willShow = [menu] {
-            if (menu) {
-                menu->menuWillOpen();
-            }
-        };
+    for (QAction* item : m_menuBar->items()) {
+        items.actions.push_back(item);
     }
+    QPointer<MenuBarController> menu(m_menuBar.get());
+    items.willShow = [menu] {
+        if (menu) {
+            menu->menuWillOpen();
+        }
+    };
+    items.onlyRoute = !m_menuBar->isTrayAvailable();
     m_controller->showStatusItems(std::move(items));
 }
 

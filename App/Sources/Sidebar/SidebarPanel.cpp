@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
@@ -73,19 +74,11 @@ void SidebarPanel::showEvent(QShowEvent* event) {
     // While the window manager takes the window on, the toolkit reports the frame it is making
     // as the window's place: the place counts from the first exposure on.
     m_exposed = false;
-    if (QWindow* window = windowHandle(); window != nullptr && window != m_watched) {
+    // Made on the first show, and again should the native window ever be re-created.
+    if (QWindow* window = windowHandle(); window != nullptr && window != m_window.data()) {
+        m_window = window;
         window->installEventFilter(this);
-        m_watched = window;
     }
-}
-
-bool SidebarPanel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_watched && event->type() == QEvent::Expose && !m_exposed
-        && m_watched->isExposed()) {
-        m_exposed = true;
-        keepPlace();
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void SidebarPanel::moveEvent(QMoveEvent* event) {
@@ -168,6 +161,26 @@ void SidebarPanel::releaseKeyFocus() {
         window->setFlag(Qt::WindowDoesNotAcceptFocus, true);
     }
     requestActivation(previous);
+}
+
+bool SidebarPanel::eventFilter(QObject* watched, QEvent* event) {
+    // The native window's focus events only make Qt tell assistive tools whether the window is
+    // active, and it tells them wrongly: a menu opening over the panel, or closing again, leaves
+    // the panel the active window, yet each is announced as an activation ("Vorn frame" between
+    // the menu's items), and a real change is announced once the wrong way round first. The
+    // application's own change of its active window announces the real changes.
+    if (watched == m_window.data() && event->type() == QEvent::Expose && !m_exposed
+        && m_window->isExposed()) {
+        m_exposed = true;
+        keepPlace();
+    }
+    if (watched == m_window.data()
+        && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        // Tab and Backtab into the window would also choose its first or last control.
+        return reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void SidebarPanel::paintEvent(QPaintEvent*) {

@@ -64,8 +64,9 @@ private:
     // Set while the panel reserves its band to be let back onto the edge.
     bool m_bandReserved = false;
     int m_refusals = 0;
-    // The native window, watched for its exposure; and whether it was exposed since it was shown.
-    QPointer<QWindow> m_watched;
+    // The native window, watched for its exposure and its focus events; and whether it was
+    // exposed since it was shown.
+    QPointer<QWindow> m_window;
     bool m_exposed = false;
     QTimer m_bandHold;
     // The window that was active when the panel asked for the focus; 0 for none.

@@ -127,7 +127,7 @@ TabRow* SidebarView::tabRow(TabRow* existing,
     row->setActive(active);
     row->setReopenable(!tab.boundWindowID);
     row->setDimmed(false);
-    row->setAccessibleDescription(describe(
+    row->setDescription(describe(
         tab.app.name, tab.isClaimed() ? QStringLiteral("recent") : QStringLiteral("pinned"),
         !tab.boundWindowID));
     // Each action hands the model the tab as it was when the row was built; the model looks it
@@ -161,7 +161,7 @@ TabRow* SidebarView::ambientRow(TabRow* existing,
     row->setActive(active);
     row->setReopenable(false);
     row->setDimmed(true);
-    row->setAccessibleDescription(describe(window.app.name, QStringLiteral("other window"), false));
+    row->setDescription(describe(window.app.name, QStringLiteral("other window"), false));
     row->setPrimaryAction(
         [this, window] { perform([window](SidebarModel& model) { model.activate(window); }); });
     row->setActions({{QStringLiteral("Pin"), QStringLiteral("vorn.menu.pin"), [this, window] {

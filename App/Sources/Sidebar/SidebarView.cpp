@@ -219,8 +219,12 @@ void SidebarView::arrangeSection(QWidget& list, const std::vector<TabRow*>& rows
         TabRow* row = rows[static_cast<std::size_t>(index)];
         if (row->parentWidget() != &list) {
             // New, or from another section (a Recent tab just pinned): the same row moves.
-            // Taking it out of its old list drops its keyboard focus, which the rebuild gives
-            // back.
+            // Taking it out of its old list hides it, and a hidden focus widget passes the focus
+            // on to the next control, which a screen reader would announce. Its focus is dropped
+            // instead, and the rebuild gives it back.
+            if (row->hasFocus()) {
+                row->clearFocus();
+            }
             row->setParent(&list);
             layout->insertWidget(index, row);
             row->show();

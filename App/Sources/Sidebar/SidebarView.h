@@ -78,7 +78,7 @@ public:
     void commitSpaceRename();
     bool isEditingSpaceName() const;
     // Shows the items at the end of the header menu, and the menu's button at all times while
-    // there are any.
+    // they have no other route.
     void setStatusItems(StatusItems items);
 
 Q_SIGNALS:
@@ -118,6 +118,8 @@ private:
     void updateControls();
     void openHeaderMenu();
     void fillHeaderMenu(QMenu& menu);
+    // The status-bar menu's items at the end of the header menu.
+    void addStatusItems(QMenu& menu);
     void openSwitcher();
     void addSpace();
     void confirmDeleteSpace();

@@ -49,6 +49,12 @@ void TabRow::setTitle(const QString& title) {
     }
 }
 
+void TabRow::setDescription(const QString& description) {
+    if (description != accessibleDescription()) {
+        setAccessibleDescription(description);
+    }
+}
+
 void TabRow::setReopenable(bool reopenable) {
     if (reopenable != m_reopenable) {
         m_reopenable = reopenable;
