@@ -610,6 +610,7 @@ def quit_from_the_keyboard(vorn):
 def start_with_a_focused_window(desktop, events, program, data, shells):
     """With one display nothing asks first, so nothing moves the focus after the start: only
     the start itself can tell Vorn which window has the keyboard, and its row is checked."""
+    desktop.run(["xrandr", "--delmonitor", "L"])
     desktop.run(["xrandr", "--delmonitor", "R"])
     focused = next(title for title, process in shells.items() if process.poll() is None)
     desktop.run(["wmctrl", "-r", focused, "-e", "0,300,300,-1,-1"])
@@ -617,7 +618,7 @@ def start_with_a_focused_window(desktop, events, program, data, shells):
     wait_for(lambda: desktop.active_window_name() == focused, "%s focused" % focused)
     vorn = Vorn(desktop, events, program, data)
     wait_for(lambda: any(row.name == focused for _, rows in vorn.lists() for row in rows),
-             "the row of %s" % focused)
+             lambda: "the row of %s (rows %r, log %s)" % (focused, vorn.rows(), vorn.log()))
     wait_for(lambda: "checked" in states(vorn.row(focused)), "the focused row checked")
     check(desktop.active_window_name() == focused, "the focus moved at the start")
     desktop.stop_one(vorn.process)
