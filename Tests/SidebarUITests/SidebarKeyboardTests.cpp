@@ -147,6 +147,41 @@ private Q_SLOTS:
         QVERIFY(s.h.wm->activations.empty());
     }
 
+    void theCollapseControlAndTheSwitcherAnswerTheKeys() {
+        Sidebar s;
+        auto* toggle = s.view->findChild<QWidget*>("vorn.ambient.collapseToggle");
+        toggle->setFocus(Qt::TabFocusReason);
+        // A held key presses once, not once per repeat.
+        QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(toggle, &repeated);
+        QVERIFY(!s.h.model->ambientCollapsed());
+        Sidebar::press(Qt::Key_Space);
+        QTRY_VERIFY(s.h.model->ambientCollapsed());
+
+        // Shift+F10 opens the divider's menu with its item chosen.
+        Sidebar::press(Qt::Key_F10, Qt::ShiftModifier);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->activeAction()->objectName(), QStringLiteral("vorn.menu.ambientCollapse"));
+        QTest::keyClick(menu, Qt::Key_Return);
+        QTRY_VERIFY(!s.h.model->ambientCollapsed());
+
+        // The switcher's menu chooses its first item when the keyboard opens it, not a click.
+        auto* switcher = s.view->findChild<QAbstractButton*>("vorn.space.switcher");
+        QTest::mouseClick(switcher, Qt::LeftButton);
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu && !menu->activeAction());
+        menu->close();
+        // The offscreen platform does not give the window back once the menu is gone.
+        s.view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(s.view.get()));
+        switcher->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(switcher, Qt::Key_Return);
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QCOMPARE(menu->activeAction(), menu->actions().value(0));
+    }
+
     void theSpaceIsRenamedFromTheKeyboard() {
         Sidebar s;
         s.view->focusActiveRow();

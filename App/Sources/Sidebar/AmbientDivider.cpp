@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "ControlKeys.h"
 #include "SidebarStyle.h"
 #include "Symbols.h"
 
@@ -130,22 +131,15 @@ void AmbientCollapseToggle::focusOutEvent(QFocusEvent* event) {
 }
 
 void AmbientCollapseToggle::keyPressEvent(QKeyEvent* event) {
-    if (style::isPressKey(*event) && !event->isAutoRepeat()) {
-        event->accept();
-        if (m_action) {
-            m_action();
-        }
-        return;
-    }
-    if (style::isMenuKey(*event)) {
-        // The divider's menu, as the Menu key gives it.
-        event->accept();
+    // Shift+F10 opens the divider's menu, as the Menu key gives it.
+    const auto openMenu = [this] {
         const QPoint at = rect().center();
         QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at));
         QCoreApplication::sendEvent(this, &menu);
-        return;
+    };
+    if (!handleControlKey(*event, m_action, openMenu)) {
+        QWidget::keyPressEvent(event);
     }
-    QWidget::keyPressEvent(event);
 }
 
 void AmbientCollapseToggle::enterEvent(QEnterEvent*) {
@@ -244,11 +238,8 @@ void AmbientDivider::resizeEvent(QResizeEvent*) {
 
 void AmbientDivider::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
-    QMenu* menu = makeContextMenu();
-    menu->popup(event->globalPos());
-    if (event->reason() == QContextMenuEvent::Keyboard) {
-        menu->setActiveAction(menu->actions().value(0));
-    }
+    popupMenu(*makeContextMenu(), event->globalPos(),
+              event->reason() == QContextMenuEvent::Keyboard);
 }
 
 void AmbientDivider::placeToggle() {

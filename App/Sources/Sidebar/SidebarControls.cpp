@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "ControlKeys.h"
 #include "ElidedLabel.h"
 #include "MoveTargets.h"
 #include "PermissionBanner.h"
@@ -122,12 +123,7 @@ void SidebarView::openHeaderMenu() {
         }
     });
     const QToolButton& button = m_header->menuButton();
-    // Opened from the keyboard: its first item is chosen, so that Return takes it.
-    const bool fromKeyboard = button.hasFocus();
-    menu->popup(button.mapToGlobal(QPoint(0, button.height())));
-    if (fromKeyboard) {
-        menu->setActiveAction(menu->actions().value(0));
-    }
+    popupMenu(*menu, button.mapToGlobal(QPoint(0, button.height())), button.hasFocus());
 }
 
 void SidebarView::fillHeaderMenu(QMenu& menu) {
@@ -265,11 +261,7 @@ void SidebarView::openSwitcher() {
     }
     // Above the button: the bar sits at the bottom of the display.
     const QAbstractButton& button = m_spaceBar->switcher();
-    const bool fromKeyboard = button.hasFocus();
-    menu->popup(button.mapToGlobal(QPoint(0, -menu->sizeHint().height())));
-    if (fromKeyboard) {
-        menu->setActiveAction(menu->actions().value(0));
-    }
+    popupMenu(*menu, button.mapToGlobal(QPoint(0, -menu->sizeHint().height())), button.hasFocus());
 }
 
 void SidebarView::addSpace() {

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "ControlKeys.h"
 #include "SidebarStyle.h"
 #include "Symbols.h"
 
@@ -99,9 +100,7 @@ void TabRow::openContextMenuFromKeyboard() {
     if (m_actions.empty()) {
         return;
     }
-    QMenu* menu = makeContextMenu();
-    menu->popup(mapToGlobal(QPoint(0, height())));
-    menu->setActiveAction(menu->actions().value(0));
+    popupMenu(*makeContextMenu(), mapToGlobal(QPoint(0, height())), true);
 }
 
 QSize TabRow::sizeHint() const {
@@ -226,19 +225,9 @@ void TabRow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void TabRow::keyPressEvent(QKeyEvent* event) {
-    if (style::isPressKey(*event) && !event->isAutoRepeat()) {
-        event->accept();
-        if (m_primary) {
-            m_primary();
-        }
-        return;
+    if (!handleControlKey(*event, m_primary, [this] { openContextMenuFromKeyboard(); })) {
+        QWidget::keyPressEvent(event);
     }
-    if (style::isMenuKey(*event)) {
-        event->accept();
-        openContextMenuFromKeyboard();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 }  // namespace vorn::app
