@@ -1,12 +1,10 @@
 #include "RebindPicker.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -16,6 +14,7 @@
 #include "ElidedLabel.h"
 #include "SafeNumbers.h"
 #include "Symbols.h"
+#include "WindowPlacement.h"
 
 namespace vorn::app {
 
@@ -195,11 +194,7 @@ void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
     layout->addLayout(buttons);
 
     window->adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
+    centerOnPrimaryScreen(*window);
     // The keyboard starts on the first choice, so that Return takes it.
     (firstChoice != nullptr ? firstChoice : openNew)->setFocus(Qt::OtherFocusReason);
     m_window = window;

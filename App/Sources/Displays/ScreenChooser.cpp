@@ -1,12 +1,11 @@
 #include "ScreenChooser.h"
 
-#include <QGuiApplication>
 #include <QLayout>
 #include <QPushButton>
-#include <QScreen>
 
 #include "ScreenChooserView.h"
 #include "ScreenEvents.h"
+#include "WindowPlacement.h"
 
 namespace vorn::app {
 
@@ -38,11 +37,7 @@ void ScreenChooser::choose(std::optional<std::string> hostKey,
 
     m_window = new ChooserWindow;
     showOptions(options);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = m_window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        m_window->move(frame.topLeft());
-    }
+    centerOnPrimaryScreen(*m_window);
     m_reconfigObserver =
         connect(&m_events, &ScreenEvents::changed, this, &ScreenChooser::displaysChangedWhileShown);
     m_window->show();

@@ -3,8 +3,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QFrame>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -13,6 +11,7 @@
 #include "PlacementSection.h"
 #include "UpdatesSection.h"
 #include "UsageDataSwitch.h"
+#include "WindowPlacement.h"
 
 namespace vorn::app {
 namespace {
@@ -47,11 +46,7 @@ void SettingsWindowController::show() {
     }
     QWidget* window = build();
     window->adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = window->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window->move(frame.topLeft());
-    }
+    centerOnPrimaryScreen(*window);
     m_window = window;
     window->show();
     window->raise();
