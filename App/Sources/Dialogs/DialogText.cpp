@@ -15,11 +15,15 @@ QLabel* makeDialogLabel(const QString& text, int pointSize, bool medium, bool se
     }
     label->setFont(font);
     if (secondary) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-        label->setPalette(palette);
+        makeSecondary(*label);
     }
     return label;
+}
+
+void makeSecondary(QLabel& label) {
+    QPalette palette = label.palette();
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
+    label.setPalette(palette);
 }
 
 }  // namespace vorn::app

@@ -13,4 +13,8 @@ QLabel* makeDialogLabel(const QString& text,
                         bool medium = false,
                         bool secondary = false);
 
+// Draws the label's text in the secondary colour, the palette's placeholder text colour, so that
+// it follows light and dark themes.
+void makeSecondary(QLabel& label);
+
 }  // namespace vorn::app

@@ -2,6 +2,8 @@
 
 #include <QLabel>
 
+#include "DialogText.h"
+
 namespace vorn::app {
 
 QLabel* makeSectionHeading(const QString& text, QWidget* parent) {
@@ -22,9 +24,7 @@ QLabel* makeHelpText(const QString& identifier, QWidget* parent) {
     QFont font = label->font();
     font.setPointSizeF(font.pointSizeF() * 0.85);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::PlaceholderText));
-    label->setPalette(palette);
+    makeSecondary(*label);
     return label;
 }
 
