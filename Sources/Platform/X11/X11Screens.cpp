@@ -2,6 +2,7 @@
 #include <set>
 #include <string>
 
+#include "Coordinates.h"
 #include "Log.h"
 #include "UsableArea.h"
 #include "X11Parts.h"
@@ -9,13 +10,10 @@
 namespace vorn::platform::x11 {
 namespace {
 
-// Root coordinates to the bottom-left ones of the screens: origin at the bottom left of the
-// primary monitor, y growing upwards.
+// Root coordinates to the bottom-left ones of the screens.
 Rect toBottomLeft(const Rect& r, const Monitors& monitors) {
-    const Point origin = monitors.globalOrigin();
     const double primaryHeight = monitors.list.empty() ? 0 : monitors.list.front().bounds.height();
-    return Rect(r.origin.x - origin.x, primaryHeight - (r.origin.y - origin.y + r.size.height),
-                r.size.width, r.size.height);
+    return flipped(toGlobal(r, monitors.globalOrigin()), primaryHeight);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <map>
 
+#include "Coordinates.h"
 #include "Log.h"
 #include "Properties.h"
 #include "X11Parts.h"
@@ -16,11 +17,6 @@ Value boundsValue(const Rect& r) {
                               {std::string(windowkey::boundsY), Value::real(r.origin.y)},
                               {std::string(windowkey::boundsWidth), Value::real(r.size.width)},
                               {std::string(windowkey::boundsHeight), Value::real(r.size.height)}});
-}
-
-Rect toGlobal(const Rect& rootRect, Point origin) {
-    return Rect(rootRect.origin.x - origin.x, rootRect.origin.y - origin.y, rootRect.size.width,
-                rootRect.size.height);
 }
 
 }  // namespace
