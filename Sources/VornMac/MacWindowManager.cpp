@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "AccessibilityAuthorization.h"
+#include "Coordinates.h"
 #include "DisplayUtil.h"
 #include "Log.h"
 #include "PlatformReads.h"
@@ -185,7 +186,7 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
         info.windowID = id;
         info.app = appIt->second;
         info.title = matched ? matched->title().value_or("") : "";
-        info.frame = ScreenGeometry::flipped(window.cgBounds, top);
+        info.frame = platform::flipped(window.cgBounds, top);
         info.state = WindowState::normal;
         info.docPath = matched ? matched->documentPath() : std::nullopt;
         result.push_back(std::move(info));
@@ -317,7 +318,7 @@ std::vector<WindowInfo> MacWindowManager::windows(const AppRef& ofApp) {
             info.windowID = id;
             info.app = ofApp;
             info.title = window.title().value_or("");
-            info.frame = ScreenGeometry::flipped(*axFrame, top);
+            info.frame = platform::flipped(*axFrame, top);
             info.state = minimized ? WindowState::minimized : WindowState::normal;
             info.docPath = window.documentPath();
             result.push_back(std::move(info));
@@ -342,7 +343,7 @@ bool MacWindowManager::isResizable(WindowID window) {
 }
 
 Rect MacWindowManager::flipped(const Rect& rect) {
-    return ScreenGeometry::flipped(rect, ScreenGeometry::primaryTop(m_context.platform.screens));
+    return platform::flipped(rect, ScreenGeometry::primaryTop(m_context.platform.screens));
 }
 
 std::optional<platform::Screen> MacWindowManager::activeScreen() {

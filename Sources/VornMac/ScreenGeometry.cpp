@@ -32,11 +32,6 @@ double ScreenGeometry::primaryTop(platform::Screens& screens) {
     return all.front().frame.maxY();
 }
 
-Rect ScreenGeometry::flipped(const Rect& rect, double top) {
-    return Rect(rect.origin.x, top - (rect.origin.y + rect.size.height), rect.size.width,
-                rect.size.height);
-}
-
 std::vector<DisplayBounds> ScreenGeometry::activeDisplays(platform::WindowServer& server) {
     std::vector<DisplayBounds> displays;
     for (std::uint32_t id : DisplayUtil::activeDisplayIDs(server)) {

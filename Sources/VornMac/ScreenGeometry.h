@@ -18,8 +18,9 @@ struct DisplayBounds {
     friend bool operator==(const DisplayBounds&, const DisplayBounds&) = default;
 };
 
-// The conversion between the core's bottom-left coordinates and the top-left ones of the window
-// server and the accessibility interface, and the display a window lives on.
+// The primary screen's top edge, which the core's bottom-left coordinates and the top-left ones of
+// the window server and the accessibility interface are flipped against, and the display a window
+// lives on.
 class ScreenGeometry {
 public:
     ScreenGeometry() = delete;
@@ -27,9 +28,6 @@ public:
     // The top edge of the primary screen in bottom-left coordinates: the maximum y of the first
     // screen's frame; 0 without screens or with a frame that is not plausible.
     static double primaryTop(platform::Screens& screens);
-    // The same formula serves both directions: x, width and height are kept and
-    // y' = top - (y + height).
-    static Rect flipped(const Rect& rect, double top);
 
     // The active displays in the server's order; those without plausible bounds are left out.
     static std::vector<DisplayBounds> activeDisplays(platform::WindowServer& server);

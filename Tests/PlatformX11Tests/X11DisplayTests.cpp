@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "AXWindow.h"
@@ -86,6 +88,37 @@ TEST_F(X11DisplayTest, TwoMonitorsGiveTwoDisplaysWithTheirVisibleFrames) {
     EXPECT_TRUE(runUntil([&] { return DisplayUtil::activeDisplayIDs(server).front() == left; }));
     EXPECT_EQ(DisplayUtil::displayNumber(*services->screens.mainScreen()), left);
     EXPECT_EQ(server.displayBounds(right), Rect(960, 0, 960, 1080));
+}
+
+TEST_F(X11DisplayTest, MonitorNamesAreKeptUntilTheMonitorsChange) {
+    ASSERT_TRUE(session.run({"xrandr", "--setmonitor", "L", "960/254x1080/286+0+0", "screen"}));
+    const std::uint32_t left = session.atom("L");
+    auto& server = services->windowServer;
+    const platform::DisplayNames onScreen{"screen", "L"};
+    ASSERT_TRUE(runUntil([&] { return server.displayNames(left) == onScreen; }));
+    const auto named = [&] {
+        const auto screens = services->screens.screens();
+        return std::any_of(screens.begin(), screens.end(),
+                           [](const platform::Screen& s) { return s.localizedName == "L"; });
+    };
+    EXPECT_TRUE(named());
+    syncBackend();
+    EXPECT_EQ(server.displayNames(left), onScreen);
+    // The display and its screen ask again: nothing goes to the server.
+    const std::uint32_t before = backend->probeSequence();
+    EXPECT_EQ(server.displayNames(left), onScreen);
+    EXPECT_TRUE(named());
+    EXPECT_EQ(backend->probeSequence() - before - 1, 0u) << "requests while nothing changed";
+
+    // A monitor of the same name on no output, then a change the server reports (Xvfb tells
+    // none of monitors that clients declare): the names are asked afresh.
+    ASSERT_TRUE(session.run({"xrandr", "--delmonitor", "L"}));
+    ASSERT_TRUE(session.run({"xrandr", "--setmonitor", "L", "960/254x1080/286+960+0", "none"}));
+    ASSERT_TRUE(session.run({"xrandr", "--output", "screen", "--primary"}));
+    EXPECT_TRUE(runUntil([&] {
+        return server.displayNames(left) == platform::DisplayNames{"", "L"};
+    }));
+    EXPECT_TRUE(named());
 }
 
 TEST_F(X11DisplayTest, OneMonitorTakesTheWorkAreaAndStrutsIntoAccount) {

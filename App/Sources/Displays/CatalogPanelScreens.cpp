@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "Coordinates.h"
 #include "SafeNumbers.h"
 
 namespace vorn::app {
@@ -21,19 +22,21 @@ std::vector<QtScreenPlacement> applicationScreenPlacements() {
 
 // Maps the catalogue's rectangles into Qt's coordinates for one reading of the screens.
 struct CatalogPanelScreens::Converter {
-    QPoint origin;  // the primary display's top-left corner
+    Point origin;  // the primary display's top-left corner
     double primaryHeight = 0;
     std::vector<QtScreenPlacement> placements;
 
     // In pixels, top-left, relative to nothing but the root.
     std::optional<QRectF> toPixels(const Rect& r) const {
-        const double left = origin.x() + r.minX();
-        const double top = origin.y() + primaryHeight - r.maxY();
-        if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(r.width())
+        // Taken by its corners, whichever way its size points.
+        const Rect upright(r.minX(), r.minY(), r.width(), r.height());
+        const Point corner =
+            platform::fromGlobal(platform::flipped(upright, primaryHeight), origin).origin;
+        if (!std::isfinite(corner.x) || !std::isfinite(corner.y) || !std::isfinite(r.width())
             || !std::isfinite(r.height())) {
             return std::nullopt;
         }
-        return QRectF(left, top, r.width(), r.height());
+        return QRectF(corner.x, corner.y, r.width(), r.height());
     }
 
     // A scaled screen keeps its corner where its pixels start and shrinks from there.
@@ -79,7 +82,7 @@ CatalogPanelScreens::Converter CatalogPanelScreens::converterFor(
     converter.placements = m_placements();
     for (const auto& placement : converter.placements) {
         if (placement.primary) {
-            converter.origin = placement.topLeft;
+            converter.origin = {double(placement.topLeft.x()), double(placement.topLeft.y())};
         }
     }
     return converter;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QGuiApplication>
@@ -11,32 +12,17 @@
 #include <QWidget>
 #include <xcb/xcb.h>
 
+#include "XcbAtoms.h"
+
 namespace vorn::app {
 namespace {
+
+using platform::xcb::internAtoms;
 
 xcb_connection_t* x11Connection() {
     const auto* x11 =
         qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 != nullptr ? x11->connection() : nullptr;
-}
-
-std::vector<xcb_atom_t> internAtoms(xcb_connection_t* connection,
-                                    const std::vector<std::string>& names) {
-    // All requests first, then the replies: one round trip.
-    std::vector<xcb_intern_atom_cookie_t> cookies;
-    cookies.reserve(names.size());
-    for (const std::string& name : names) {
-        cookies.push_back(
-            xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data()));
-    }
-    std::vector<xcb_atom_t> atoms;
-    atoms.reserve(names.size());
-    for (const auto& cookie : cookies) {
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
-        atoms.push_back(reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE});
-        std::free(reply);
-    }
-    return atoms;
 }
 
 xcb_window_t rootOf(xcb_connection_t* connection) {
@@ -279,7 +265,8 @@ bool compositorActive() {
         names.push_back("_NET_WM_CM_S" + std::to_string(screen));
     }
     std::vector<xcb_get_selection_owner_cookie_t> cookies;
-    for (const xcb_atom_t atom : internAtoms(connection, names)) {
+    for (const xcb_atom_t atom :
+         internAtoms(connection, std::vector<std::string_view>(names.begin(), names.end()))) {
         if (atom == XCB_ATOM_NONE) {
             continue;
         }

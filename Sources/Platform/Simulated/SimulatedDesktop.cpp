@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Coordinates.h"
 #include "SimulatedParts.h"
 
 namespace vorn::platform::sim {
@@ -269,9 +270,7 @@ std::vector<Screen> SimulatedDesktop::screens() const {
         if (!d.hasScreen) {
             continue;
         }
-        const Rect& b = d.bounds;
-        const Rect frame(b.origin.x, primaryTop - (b.origin.y + b.size.height), b.size.width,
-                         b.size.height);
+        const Rect frame = flipped(d.bounds, primaryTop);
         const Rect visible(frame.origin.x, frame.origin.y + d.dockHeight, frame.size.width,
                            frame.size.height - d.menuBarHeight - d.dockHeight);
         Value description = d.deviceDescription.value_or(

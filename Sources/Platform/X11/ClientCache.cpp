@@ -190,6 +190,7 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
     if (randr != 0
         && (type == randr + XCB_RANDR_SCREEN_CHANGE_NOTIFY || type == randr + XCB_RANDR_NOTIFY)) {
         m_rootDirty |= root::monitors;
+        m_monitorNames.forget();
         m_stale = true;
         return true;
     }
@@ -225,6 +226,7 @@ const ClientWindow* ClientCache::window(xcb_window_t id) const {
 
 void ClientCache::invalidate() {
     m_rootDirty = ~0u;
+    m_monitorNames.forget();
     for (auto& [id, entry] : m_entries) {
         entry.dirty |= part::all | ownerPart;
     }

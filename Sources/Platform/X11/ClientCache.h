@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -51,6 +52,12 @@ public:
     const ClientSnapshot* current(const Connection& connection);
     // The monitors, read again only after the server reported a change.
     std::optional<Monitors> monitors(const Connection& connection);
+    // The monitors' names (see MonitorNames), kept until the server reports a change of the
+    // monitors.
+    std::vector<DisplayNames> monitorNames(const Connection& connection,
+                                           std::span<const Monitor> monitors) {
+        return m_monitorNames.of(connection, monitors);
+    }
     // _NET_WORKAREA: x, y, width and height for each desktop.
     std::vector<std::uint32_t> workarea(const Connection& connection);
     // A managed window of the last snapshot; null when it is not one.
@@ -144,6 +151,7 @@ private:
     xcb_window_t m_activeWindow = XCB_NONE;
     std::vector<std::uint32_t> m_workarea;
     std::optional<Monitors> m_monitors;
+    MonitorNames m_monitorNames;
 
     std::unordered_map<xcb_window_t, Entry> m_entries;
     std::unordered_map<xcb_window_t, xcb_window_t> m_clientByFrame;

@@ -10,6 +10,7 @@
 #include <xcb/res.h>
 
 #include "Log.h"
+#include "XcbAtoms.h"
 
 namespace vorn::platform::x11 {
 namespace {
@@ -71,16 +72,14 @@ constexpr std::array atomNames = {
 }  // namespace
 
 bool internAtoms(xcb_connection_t* connection, Atoms& atoms) {
-    std::vector<xcb_intern_atom_cookie_t> cookies;
-    cookies.reserve(atomNames.size());
+    std::vector<std::string_view> names;
+    names.reserve(atomNames.size());
     for (const AtomName& entry : atomNames) {
-        cookies.push_back(xcb_intern_atom(
-            connection, 0, static_cast<std::uint16_t>(entry.name.size()), entry.name.data()));
+        names.push_back(entry.name);
     }
+    const std::vector<xcb_atom_t> interned = xcb::internAtoms(connection, names);
     for (std::size_t i = 0; i < atomNames.size(); ++i) {
-        Reply<xcb_intern_atom_reply_t> reply(
-            xcb_intern_atom_reply(connection, cookies[i], nullptr));
-        atoms.*(atomNames[i].member) = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        atoms.*(atomNames[i].member) = interned[i];
     }
     return xcb_connection_has_error(connection) == 0;
 }

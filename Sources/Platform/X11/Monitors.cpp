@@ -1,6 +1,7 @@
 #include "Monitors.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "Log.h"
 
@@ -17,6 +18,63 @@ const Monitor* Monitors::find(xcb_atom_t name) const {
 
 Point Monitors::globalOrigin() const {
     return list.empty() ? Point{} : list.front().bounds.origin;
+}
+
+std::vector<DisplayNames> MonitorNames::of(const Connection& connection,
+                                           std::span<const Monitor> monitors) {
+    struct Question {
+        xcb_get_atom_name_cookie_t name;
+        std::vector<xcb_randr_get_output_info_cookie_t> outputs;
+    };
+    xcb_connection_t* c = connection.raw();
+    std::map<xcb_atom_t, Question> questions;
+    for (const Monitor& monitor : monitors) {
+        if (m_known.contains(monitor.name) || questions.contains(monitor.name)) {
+            continue;
+        }
+        Question& question = questions[monitor.name];
+        question.name = xcb_get_atom_name(c, monitor.name);
+        for (xcb_randr_output_t output : monitor.outputs) {
+            question.outputs.push_back(xcb_randr_get_output_info(c, output, XCB_CURRENT_TIME));
+        }
+    }
+    std::map<xcb_atom_t, DisplayNames> partial;
+    for (const auto& [atom, question] : questions) {
+        DisplayNames names;
+        Reply<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(c, question.name, nullptr));
+        bool complete = name != nullptr;
+        if (name) {
+            names.monitor = std::string(xcb_get_atom_name_name(name.get()),
+                                        xcb_get_atom_name_name_length(name.get()));
+        }
+        for (const auto& cookie : question.outputs) {
+            Reply<xcb_randr_get_output_info_reply_t> info(
+                xcb_randr_get_output_info_reply(c, cookie, nullptr));
+            if (!info) {
+                complete = false;
+                continue;
+            }
+            const std::string_view connector(
+                reinterpret_cast<const char*>(xcb_randr_get_output_info_name(info.get())),
+                static_cast<std::size_t>(
+                    std::max(xcb_randr_get_output_info_name_length(info.get()), 0)));
+            if (connector.empty()) {
+                continue;
+            }
+            if (!names.connector.empty()) {
+                names.connector += '+';
+            }
+            names.connector += connector.substr(0, maxNameLength);
+        }
+        (complete ? m_known : partial).emplace(atom, std::move(names));
+    }
+    std::vector<DisplayNames> result;
+    result.reserve(monitors.size());
+    for (const Monitor& monitor : monitors) {
+        const auto known = m_known.find(monitor.name);
+        result.push_back(known != m_known.end() ? known->second : partial[monitor.name]);
+    }
+    return result;
 }
 
 MonitorRequest requestMonitors(const Connection& connection) {

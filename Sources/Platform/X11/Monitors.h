@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -36,6 +37,24 @@ struct Monitors {
     // Root coordinates of the primary monitor's top-left corner: the origin of the global
     // coordinates the platform interfaces use. The root's origin without monitors.
     Point globalOrigin() const;
+};
+
+// What the monitors are called: each monitor's name and its outputs' connector names, asked of
+// the server once and kept until forgotten. The owner forgets them when the server reports a
+// change of the monitors, which is when a name can come to mean another monitor.
+class MonitorNames {
+public:
+    // Names come from other clients. A connector's longer name is cut here, a monitor's where it
+    // becomes a key, rather than carried whole into keys and logs.
+    static constexpr std::size_t maxNameLength = 255;
+
+    // The names of the monitors, in their order. Only those not known yet are asked for, all in
+    // one round trip; a monitor whose answers did not all come is asked again next time.
+    std::vector<DisplayNames> of(const Connection& connection, std::span<const Monitor> monitors);
+    void forget() { m_known.clear(); }
+
+private:
+    std::map<xcb_atom_t, DisplayNames> m_known;
 };
 
 // Sent first and collected later, so the question shares a round trip with others.

@@ -5,6 +5,7 @@
 
 #include <xcb/xcb_icccm.h>
 
+#include "Coordinates.h"
 #include "Log.h"
 #include "Text.h"
 #include "X11Parts.h"
@@ -235,8 +236,7 @@ AXReply<Value> X11Accessibility::readWindow(const X11Element& element, std::stri
     }
     const auto monitors = m_desktop.monitors();
     const Point origin = monitors ? monitors->globalOrigin() : Point{};
-    return {AXStatus::success,
-            Value::point({outer.origin.x - origin.x, outer.origin.y - origin.y})};
+    return {AXStatus::success, Value::point(toGlobal(outer.origin, origin))};
 }
 
 AXStatus X11Accessibility::setAttributeValue(const Element& element,
@@ -298,8 +298,7 @@ AXStatus X11Accessibility::setFrame(const X11Element& element,
     }
     if (isPosition) {
         const Point origin = monitors ? monitors->globalOrigin() : Point{};
-        requestMoveResize(c, element.window, Point{point->x + origin.x, point->y + origin.y},
-                          std::nullopt);
+        requestMoveResize(c, element.window, fromGlobal(*point, origin), std::nullopt);
     } else {
         requestMoveResize(c, element.window, std::nullopt, clientSizeFor(*size, frame->second));
     }

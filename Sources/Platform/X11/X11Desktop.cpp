@@ -94,6 +94,14 @@ std::vector<std::uint32_t> X11Desktop::workarea() {
     return m_clients.workarea(*conn);
 }
 
+std::vector<DisplayNames> X11Desktop::monitorNames(std::span<const Monitor> monitors) {
+    Connection* conn = connection();
+    if (conn == nullptr) {
+        return std::vector<DisplayNames>(monitors.size());
+    }
+    return m_clients.monitorNames(*conn, monitors);
+}
+
 const std::vector<X11Desktop::Application>& X11Desktop::applications() {
     const ClientSnapshot* snapshot = clients();
     if (snapshot == nullptr) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include <xcb/xcb.h>
@@ -55,6 +56,9 @@ public:
     // The monitors and the work areas, read again only after the server reported a change.
     std::optional<Monitors> monitors();
     std::vector<std::uint32_t> workarea();
+    // The names of these monitors, asked of the server only once after each change of the
+    // monitors; empty names without a connection. Leaves the snapshot of clients() valid.
+    std::vector<DisplayNames> monitorNames(std::span<const Monitor> monitors);
     // Makes the next read ask for every part of every window again.
     void forgetClients() { m_clients.invalidate(); }
     // Whether an EWMH window manager runs, as its events last told.

@@ -57,6 +57,8 @@ public:
 
 private:
     std::optional<Monitors> monitors();
+    // The display's monitor as last reported; none when it is not one.
+    std::optional<Monitor> monitor(std::uint32_t display);
 
     X11Desktop& m_desktop;
     std::optional<std::string> m_sessionIdentity;
@@ -151,7 +153,6 @@ private:
                         const std::vector<xcb_window_t>& declaredBy);
 
     X11Desktop& m_desktop;
-    std::map<xcb_atom_t, std::string> m_monitorNames;
     std::map<std::string, std::set<std::pair<xcb_window_t, std::string>>> m_ignoredStruts;
     std::set<std::string> m_emptyAreas;
 };

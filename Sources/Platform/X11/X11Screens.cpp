@@ -2,6 +2,7 @@
 #include <set>
 #include <string>
 
+#include "Coordinates.h"
 #include "Log.h"
 #include "UsableArea.h"
 #include "X11Parts.h"
@@ -9,13 +10,10 @@
 namespace vorn::platform::x11 {
 namespace {
 
-// Root coordinates to the bottom-left ones of the screens: origin at the bottom left of the
-// primary monitor, y growing upwards.
+// Root coordinates to the bottom-left ones of the screens.
 Rect toBottomLeft(const Rect& r, const Monitors& monitors) {
-    const Point origin = monitors.globalOrigin();
     const double primaryHeight = monitors.list.empty() ? 0 : monitors.list.front().bounds.height();
-    return Rect(r.origin.x - origin.x, primaryHeight - (r.origin.y - origin.y + r.size.height),
-                r.size.width, r.size.height);
+    return flipped(toGlobal(r, monitors.globalOrigin()), primaryHeight);
 }
 
 }  // namespace
@@ -26,7 +24,6 @@ std::vector<Screen> X11Screens::screens() {
         return {};
     }
     AfterReplies after(m_desktop);
-    const Connection& c = *connection;
     // Without a window manager nobody reserves space, but the monitors are still there.
     const std::optional<Monitors> monitors = m_desktop.monitors();
     const std::vector<std::uint32_t> areas = m_desktop.workarea();
@@ -34,24 +31,9 @@ std::vector<Screen> X11Screens::screens() {
     if (!monitors) {
         return {};
     }
-    // Atom names never change: each is asked for once.
-    std::vector<std::pair<xcb_atom_t, xcb_get_atom_name_cookie_t>> unnamed;
-    for (const Monitor& monitor : monitors->list) {
-        if (!m_monitorNames.contains(monitor.name)) {
-            unnamed.emplace_back(monitor.name, xcb_get_atom_name(c.raw(), monitor.name));
-        }
-    }
-    for (const auto& [atom, cookie] : unnamed) {
-        Reply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(c.raw(), cookie, nullptr));
-        if (reply) {
-            m_monitorNames[atom] = std::string(xcb_get_atom_name_name(reply.get()),
-                                               xcb_get_atom_name_name_length(reply.get()));
-        }
-    }
     std::vector<std::string> texts;
-    for (const Monitor& monitor : monitors->list) {
-        const auto name = m_monitorNames.find(monitor.name);
-        texts.push_back(name != m_monitorNames.end() ? name->second : std::string());
+    for (DisplayNames& names : m_desktop.monitorNames(monitors->list)) {
+        texts.push_back(std::move(names.monitor));
     }
 
     // Struts and the work area count only while a window manager runs.

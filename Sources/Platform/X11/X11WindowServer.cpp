@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <map>
 
+#include "Coordinates.h"
 #include "Log.h"
 #include "Properties.h"
 #include "X11Parts.h"
@@ -16,11 +17,6 @@ Value boundsValue(const Rect& r) {
                               {std::string(windowkey::boundsY), Value::real(r.origin.y)},
                               {std::string(windowkey::boundsWidth), Value::real(r.size.width)},
                               {std::string(windowkey::boundsHeight), Value::real(r.size.height)}});
-}
-
-Rect toGlobal(const Rect& rootRect, Point origin) {
-    return Rect(rootRect.origin.x - origin.x, rootRect.origin.y - origin.y, rootRect.size.width,
-                rootRect.size.height);
 }
 
 }  // namespace
@@ -74,6 +70,15 @@ std::optional<Monitors> X11WindowServer::monitors() {
     return m_desktop.monitors();
 }
 
+std::optional<Monitor> X11WindowServer::monitor(std::uint32_t display) {
+    const auto found = monitors();
+    const Monitor* monitor = found ? found->find(display) : nullptr;
+    if (monitor == nullptr) {
+        return std::nullopt;
+    }
+    return *monitor;
+}
+
 DisplayListReply X11WindowServer::getActiveDisplayList(std::span<std::uint32_t> buffer) {
     const auto found = monitors();
     if (!found) {
@@ -107,13 +112,9 @@ std::optional<std::string> X11WindowServer::displayUUID(std::uint32_t /*display*
 }
 
 std::optional<DisplayIdentity> X11WindowServer::displayIdentity(std::uint32_t display) {
-    const auto found = monitors();
+    const std::optional<Monitor> monitor = this->monitor(display);
     Connection* connection = m_desktop.connection();
-    if (!found || connection == nullptr) {
-        return std::nullopt;
-    }
-    const Monitor* monitor = found->find(display);
-    if (monitor == nullptr) {
+    if (!monitor || connection == nullptr) {
         return std::nullopt;
     }
     AfterReplies after(m_desktop);
