@@ -303,6 +303,7 @@ AXStatus X11Accessibility::setFrame(const X11Element& element,
     } else {
         requestMoveResize(c, element.window, std::nullopt, clientSizeFor(*size, frame->second));
     }
+    m_desktop.expectChanges();
     return AXStatus::success;
 }
 
@@ -322,6 +323,7 @@ AXStatus X11Accessibility::setMinimized(const X11Element& element, bool minimize
     const bool hidden = contains(cardinals(viewOf(stateReply.get())), c.atoms().stateHidden);
     if (minimized && !hidden) {
         requestIconify(c, element.window);
+        m_desktop.expectChanges();
     } else if (!minimized && hidden) {
         // Pagers restore a minimised window by activating it.
         if (!activateWindow(m_desktop, element.window)) {
@@ -387,6 +389,7 @@ AXStatus X11Accessibility::performAction(const Element& element, std::string_vie
         return AXStatus::invalidElement;
     }
     requestRaise(*connection, el->window);
+    m_desktop.expectChanges();
     return AXStatus::success;
 }
 

@@ -55,7 +55,7 @@ Connection* X11Desktop::connection() {
 }
 
 const ClientSnapshot* X11Desktop::clients() {
-    readEvents();
+    takeEvents();
     Connection* conn = connection();
     if (conn == nullptr) {
         return nullptr;
@@ -77,7 +77,7 @@ bool X11Desktop::hasWindowManager() {
 }
 
 std::optional<Monitors> X11Desktop::monitors() {
-    readEvents();
+    takeEvents();
     Connection* conn = connection();
     if (conn == nullptr) {
         return std::nullopt;
@@ -86,7 +86,7 @@ std::optional<Monitors> X11Desktop::monitors() {
 }
 
 std::vector<std::uint32_t> X11Desktop::workarea() {
-    readEvents();
+    takeEvents();
     Connection* conn = connection();
     if (conn == nullptr) {
         return {};
@@ -163,6 +163,13 @@ std::optional<xcb_timestamp_t> X11Desktop::activationTime() {
         return m_lastServerTime;
     }
     return std::nullopt;
+}
+
+void X11Desktop::takeEvents() {
+    const bool expected = std::exchange(m_changesExpected, false);
+    if (expected || !m_runLoop.inCallback()) {
+        readEvents();
+    }
 }
 
 void X11Desktop::readEvents() {

@@ -48,6 +48,10 @@ public:
     // The managed windows as the server last reported them. What its events marked as changed
     // is read first; with nothing marked nothing is asked. Null without a window manager's
     // client list or a connection. Valid until the next call.
+    //
+    // This and the other reads take in first what the server has sent, except inside a
+    // callback of the run loop: there the connection's own watch reads the events when they
+    // arrive, so the lookups of a listing ask the socket nothing.
     const ClientSnapshot* clients();
     // A managed window of the process in that snapshot; null when it is none (gone, or now
     // another process's).
@@ -76,6 +80,10 @@ public:
     std::optional<xcb_timestamp_t> activationTime();
     void setUserTime(xcb_timestamp_t time) { m_userTime = time; }
 
+    // The program asked the window manager for a change: the next read takes in what the server
+    // sent, also inside a callback, for the callers that wait for the change to show.
+    void expectChanges() { m_changesExpected = true; }
+
     // Handles what has arrived on the socket.
     void readEvents();
     // Handles events that xcb read while waiting for replies: the socket does not show them,
@@ -83,6 +91,8 @@ public:
     void takeQueuedEvents();
 
 private:
+    // Reads the socket before a read, where that is needed (see clients()).
+    void takeEvents();
     void handle(const xcb_generic_event_t& event);
     void rebuildApplications(const ClientSnapshot& snapshot);
 
@@ -100,6 +110,7 @@ private:
     std::vector<Application> m_applications;
     std::optional<std::uint64_t> m_applicationsGeneration;
 
+    bool m_changesExpected = false;
     std::optional<xcb_timestamp_t> m_userTime;
     xcb_timestamp_t m_lastServerTime = 0;
 };

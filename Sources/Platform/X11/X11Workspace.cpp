@@ -24,6 +24,7 @@ bool activateWindow(X11Desktop& desktop, xcb_window_t window) {
     }
     requestActivation(*connection, window, *time,
                       firstCardinal(viewOf(activeReply.get())).value_or(XCB_NONE));
+    desktop.expectChanges();
     return true;
 }
 
