@@ -90,10 +90,17 @@ private:
         MacWindowManager* manager = nullptr;
     };
 
+    // A process's accessibility windows, with the position of the first one of each window
+    // number when numbers can be asked for.
+    struct ProcessWindows {
+        std::vector<AXWindow> windows;
+        std::unordered_map<std::uint32_t, std::size_t> byNumber;
+    };
+
     // Listing and matching.
     std::optional<std::vector<EnumeratedWindow>> currentScreenEnumerated();
-    std::optional<AXWindow> match(const EnumeratedWindow& window,
-                                  const std::vector<AXWindow>& candidates);
+    ProcessWindows processWindows(std::int32_t pid);
+    std::optional<AXWindow> match(const EnumeratedWindow& window, const ProcessWindows& candidates);
     std::optional<AXWindow> nearest(const Rect& bounds, const std::vector<AXWindow>& candidates);
     AppRef appRef(std::int32_t pid, const std::string& fallbackName);
     std::string bundleOf(std::int32_t pid);

@@ -598,6 +598,7 @@ void ClientCache::drop(xcb_window_t id) {
 
 void ClientCache::rebuildSnapshot() {
     m_snapshotDirty = false;
+    ++m_snapshotGeneration;
     m_snapshot.windows.clear();
     m_snapshotIndex.clear();
     std::unordered_map<std::string, std::int32_t> standIns;

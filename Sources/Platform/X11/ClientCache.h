@@ -55,6 +55,8 @@ public:
     std::optional<std::int32_t> standInPID(const std::string& classKey) const;
     // Grows whenever windows come or go or an owner or identity changes.
     std::uint64_t identityGeneration() const { return m_identityGeneration; }
+    // Grows whenever the snapshot is made again.
+    std::uint64_t snapshotGeneration() const { return m_snapshotGeneration; }
     // Forgets everything: the next read asks for all of it again.
     void invalidate();
 
@@ -125,6 +127,7 @@ private:
     std::unordered_map<xcb_window_t, Entry> m_entries;
     std::unordered_map<xcb_window_t, xcb_window_t> m_clientByFrame;
     std::uint64_t m_identityGeneration = 0;
+    std::uint64_t m_snapshotGeneration = 0;
     ClientSnapshot m_snapshot;
     std::unordered_map<xcb_window_t, std::size_t> m_snapshotIndex;
 };

@@ -99,6 +99,7 @@ const std::vector<X11Desktop::Application>& X11Desktop::applications() {
     if (snapshot == nullptr) {
         // No window manager keeps a list: no application is known to own a window.
         m_applications.clear();
+        m_applicationByPID.clear();
         m_applicationsGeneration.reset();
         return m_applications;
     }
@@ -110,12 +111,9 @@ const std::vector<X11Desktop::Application>& X11Desktop::applications() {
 }
 
 const X11Desktop::Application* X11Desktop::application(std::int32_t pid) {
-    for (const Application& app : applications()) {
-        if (app.info.pid == pid) {
-            return &app;
-        }
-    }
-    return nullptr;
+    const std::vector<Application>& all = applications();
+    const auto it = m_applicationByPID.find(pid);
+    return it == m_applicationByPID.end() ? nullptr : &all[it->second];
 }
 
 void X11Desktop::rebuildApplications(const ClientSnapshot& snapshot) {
@@ -144,6 +142,7 @@ void X11Desktop::rebuildApplications(const ClientSnapshot& snapshot) {
         applications[slot->second].windows.push_back(id);
     }
     m_applications = std::move(applications);
+    m_applicationByPID = std::move(byPID);
 }
 
 std::optional<xcb_timestamp_t> X11Desktop::activationTime() {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include <xcb/xcb.h>
@@ -74,6 +75,8 @@ public:
     const Application* application(std::int32_t pid);
     // Grows whenever windows come or go or an owner or identity changes, as of the last read.
     std::uint64_t clientListGeneration() const { return m_clients.identityGeneration(); }
+    // Grows whenever anything of the snapshot changed, as of the last read.
+    std::uint64_t snapshotGeneration() const { return m_clients.snapshotGeneration(); }
 
     // The time to activate with: the user's time when one was given, else a fresh server time.
     // Never 0, which window managers take as "no time" and refuse.
@@ -108,6 +111,7 @@ private:
 
     ClientCache m_clients;
     std::vector<Application> m_applications;
+    std::unordered_map<std::int32_t, std::size_t> m_applicationByPID;
     std::optional<std::uint64_t> m_applicationsGeneration;
 
     bool m_changesExpected = false;

@@ -54,10 +54,20 @@ public:
     std::optional<std::string> sessionIdentity() override;
 
 private:
+    // A window list as last built, with the generations of the snapshot and of the
+    // applications it was built from.
+    struct BuiltList {
+        std::uint64_t snapshot = 0;
+        std::uint64_t applications = 0;
+        Value list;
+    };
+
     std::optional<Monitors> monitors();
 
     X11Desktop& m_desktop;
     std::optional<std::string> m_sessionIdentity;
+    // By the options asked with: a listing with nothing changed shares the list last built.
+    std::map<std::uint32_t, BuiltList> m_lists;
 };
 
 class X11Accessibility final : public Accessibility {
