@@ -158,9 +158,8 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
     }
     // Where every change is notified, a listing with no notification since the last one would
     // find the same windows: the poll's refreshes then cost next to nothing.
-    const bool reusable =
-        m_observer.isStarted() && m_context.platform.workspace.notifiesEveryWindowChange();
-    if (reusable && m_lastListing && m_lastListingNotifications == m_observer.notificationsSeen()) {
+    const bool reusable = listingsAreReusable();
+    if (listingIsCurrent()) {
         return m_lastListing;
     }
     m_lastListing.reset();
@@ -214,6 +213,15 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
                           " allWindows=", all ? static_cast<long>(all->size()) : -1L);
     }
     return result;
+}
+
+bool MacWindowManager::listingsAreReusable() const {
+    return m_observer.isStarted() && m_context.platform.workspace.notifiesEveryWindowChange();
+}
+
+bool MacWindowManager::listingIsCurrent() const {
+    return m_lastListing && m_lastListingNotifications == m_observer.notificationsSeen()
+           && listingsAreReusable();
 }
 
 void MacWindowManager::forgetGoneWindows(std::size_t listed) {

@@ -105,6 +105,10 @@ private:
     AppRef appRef(std::int32_t pid, const std::string& fallbackName);
     std::string bundleOf(std::int32_t pid);
     void remember(WindowID window, const WindowOwner& owner, const std::optional<Rect>& bounds);
+    // Where every window change is notified, a listing stays true until a notification.
+    bool listingsAreReusable() const;
+    // The last listing was made since the last notification and may be handed out again.
+    bool listingIsCurrent() const;
     // Drops the records of windows the window server no longer has and no listing met for a
     // while, once the records outnumber the listed windows well.
     void forgetGoneWindows(std::size_t listed);

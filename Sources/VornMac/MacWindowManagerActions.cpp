@@ -161,7 +161,16 @@ void MacWindowManager::observe(WindowChangeHandler handler) {
             }
             return alive->manager->focusedWindowID(pid);
         },
-        std::move(handler));
+        [anchor, handler = std::move(handler)](WindowChange change) {
+            // A notification counts before it is reported: a plain change that finds the last
+            // listing still current is a poll tick with nothing new.
+            if (change.kind == WindowChange::Kind::changed) {
+                if (const auto alive = anchor.lock(); alive && alive->manager->listingIsCurrent()) {
+                    change = WindowChange::unchanged();
+                }
+            }
+            handler(change);
+        });
 }
 
 void MacWindowManager::stopObserving() {
