@@ -75,8 +75,8 @@ public:
     const Application* application(std::int32_t pid);
     // Grows whenever windows come or go or an owner or identity changes, as of the last read.
     std::uint64_t clientListGeneration() const { return m_clients.identityGeneration(); }
-    // Grows whenever anything of the snapshot changed, as of the last read.
-    std::uint64_t snapshotGeneration() const { return m_clients.snapshotGeneration(); }
+    // Grows whenever anything a window list shows changed, as of the last read.
+    std::uint64_t listGeneration() const { return m_clients.listGeneration(); }
 
     // The time to activate with: the user's time when one was given, else a fresh server time.
     // Never 0, which window managers take as "no time" and refuse.

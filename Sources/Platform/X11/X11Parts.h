@@ -54,10 +54,10 @@ public:
     std::optional<std::string> sessionIdentity() override;
 
 private:
-    // A window list as last built, with the generations of the snapshot and of the
+    // A window list as last built, with the generations of what it shows and of the
     // applications it was built from.
     struct BuiltList {
-        std::uint64_t snapshot = 0;
+        std::uint64_t windows = 0;
         std::uint64_t applications = 0;
         Value list;
     };

@@ -33,7 +33,7 @@ std::optional<Value> X11WindowServer::copyWindowList(std::uint32_t options,
         return std::nullopt;
     }
     const auto cached = m_lists.find(options);
-    if (cached != m_lists.end() && cached->second.snapshot == m_desktop.snapshotGeneration()
+    if (cached != m_lists.end() && cached->second.windows == m_desktop.listGeneration()
         && cached->second.applications == m_desktop.clientListGeneration()) {
         return cached->second.list;
     }
@@ -73,7 +73,7 @@ std::optional<Value> X11WindowServer::copyWindowList(std::uint32_t options,
     }
     Value list = Value::array(std::move(entries));
     m_lists[options] =
-        BuiltList{m_desktop.snapshotGeneration(), m_desktop.clientListGeneration(), list};
+        BuiltList{m_desktop.listGeneration(), m_desktop.clientListGeneration(), list};
     return list;
 }
 
