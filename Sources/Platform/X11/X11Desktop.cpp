@@ -209,6 +209,9 @@ void X11Desktop::handle(const xcb_generic_event_t& event) {
         const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
         m_lastServerTime = notify.time;
         if (notify.window == m_connection->root()) {
+            if (notify.atom == m_connection->atoms().netClientListStacking) {
+                m_raiseRequested = XCB_NONE;
+            }
             m_events.rootPropertyChanged(notify.atom);
         }
     }

@@ -86,6 +86,10 @@ public:
     // The program asked the window manager for a change: the next read takes in what the server
     // sent, also inside a callback, for the callers that wait for the change to show.
     void expectChanges() { m_changesExpected = true; }
+    // The window the program last asked to raise, until the window manager restacks; none
+    // before.
+    xcb_window_t raiseRequested() const { return m_raiseRequested; }
+    void noteRaiseRequested(xcb_window_t window) { m_raiseRequested = window; }
 
     // Handles what has arrived on the socket.
     void readEvents();
@@ -115,6 +119,7 @@ private:
     std::optional<std::uint64_t> m_applicationsGeneration;
 
     bool m_changesExpected = false;
+    xcb_window_t m_raiseRequested = XCB_NONE;
     std::optional<xcb_timestamp_t> m_userTime;
     xcb_timestamp_t m_lastServerTime = 0;
 };

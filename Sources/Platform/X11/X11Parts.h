@@ -198,15 +198,8 @@ enum class Standing {
     otherProcess,     // managed, but another process's now
 };
 std::string_view standingName(Standing standing);
-// Asks the server afresh; one round trip.
-Standing standingOf(X11Desktop& desktop,
-                    const Connection& connection,
-                    xcb_window_t window,
-                    std::int32_t pid);
-bool isManagedWindowOf(X11Desktop& desktop,
-                       const Connection& connection,
-                       xcb_window_t window,
-                       std::int32_t pid);
+// As the server's events last told; asks nothing.
+Standing standingOf(X11Desktop& desktop, xcb_window_t window, std::int32_t pid);
 // Asks the window manager to activate the window with the right time; false without a time.
 bool activateWindow(X11Desktop& desktop, xcb_window_t window);
 

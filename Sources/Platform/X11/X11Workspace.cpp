@@ -14,16 +14,15 @@ bool activateWindow(X11Desktop& desktop, xcb_window_t window) {
         return false;
     }
     AfterReplies after(desktop);
-    auto active =
-        connection->getProperty(connection->root(), connection->atoms().netActiveWindow, 1);
-    auto activeReply = connection->reply(active);
+    const ClientSnapshot* clients = desktop.clients();
+    const xcb_window_t active = clients != nullptr ? clients->activeWindow : XCB_NONE;
     const auto time = desktop.activationTime();
     if (!time) {
         vornWMLog().notice("x11: no server time to activate with win=", window);
         return false;
     }
-    requestActivation(*connection, window, *time,
-                      firstCardinal(viewOf(activeReply.get())).value_or(XCB_NONE));
+    requestActivation(*connection, window, *time, active);
+    desktop.noteRaiseRequested(window);
     desktop.expectChanges();
     return true;
 }
