@@ -117,6 +117,7 @@ private:
 
     // Single windows.
     std::optional<Resolved> resolve(WindowID window);
+    std::optional<Resolved> resolveAfresh(WindowID window);
     std::optional<WindowOwner> lookUpOwner(WindowID window, std::optional<Rect>& bounds);
     std::optional<AXWindow> windowInProcess(std::int32_t pid, WindowID window);
     void logOwnerChanged(WindowID window, const WindowOwner& was, const WindowOwner& now);
@@ -146,6 +147,13 @@ private:
     // none arrived on a platform whose notifications tell of every change.
     std::optional<std::vector<WindowInfo>> m_lastListing;
     std::uint64_t m_lastListingNotifications = 0;
+    // The last window resolved, kept on the same terms as the listing.
+    struct LastResolved {
+        WindowID window;
+        std::uint64_t notifications = 0;
+        Resolved resolved;
+    };
+    std::optional<LastResolved> m_lastResolved;
     const std::optional<std::uint32_t> m_targetDisplayID;
     // The observer's focus resolver holds this weakly: it reaches no released manager.
     std::shared_ptr<Anchor> m_anchor;

@@ -45,6 +45,22 @@ std::optional<AXWindow> MacWindowManager::windowInProcess(std::int32_t pid, Wind
 }
 
 std::optional<MacWindowManager::Resolved> MacWindowManager::resolve(WindowID window) {
+    // One click asks about its window several times (activation, frame, placement); where every
+    // change is notified, the answer holds until the next notification.
+    if (m_lastResolved && m_lastResolved->window == window
+        && m_lastResolved->notifications == m_observer.notificationsSeen()
+        && listingsAreReusable()) {
+        return m_lastResolved->resolved;
+    }
+    m_lastResolved.reset();
+    auto resolved = resolveAfresh(window);
+    if (resolved) {
+        m_lastResolved = LastResolved{window, m_observer.notificationsSeen(), *resolved};
+    }
+    return resolved;
+}
+
+std::optional<MacWindowManager::Resolved> MacWindowManager::resolveAfresh(WindowID window) {
     const auto known = m_owners.find(window);
     std::optional<std::int32_t> searched;
     if (known != m_owners.end()) {
