@@ -1,22 +1,30 @@
-// How soon the sidebar shows a change of the desktop: on a private Xvfb with openbox and 100
-// windows of one client, the program runs in this process (so that its rows can be found by
-// name) and the time is taken from the change being sent to the X server to the row showing
-// it: a window's new title, a new window's row, and the active mark on a newly activated
-// window. Prints the median and the 95th percentile of 100 changes of each kind.
+// How soon the sidebar shows a change of the desktop, and what a click costs: on a private Xvfb
+// with openbox and 100 windows of one client, the program runs in this process (so that its rows
+// can be found by name) at its own log level, and the time is taken from the change being sent
+// to the X server to the row showing it: a window's new title, a new window's row, and the active
+// mark on a newly activated window. Prints the median and the 95th percentile of 100 changes of
+// each kind, and the program's CPU time per title change, the row drawn again included. Then 20
+// clicks on rows of other windows, each bringing its window forward and placing it beside the
+// sidebar: the time until the click's work has returned and the X requests it sent, with those of
+// the frame's convergence (from the placement's decision to its log line) apart.
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTimer>
 #include <xcb/xcb.h>
 
 #include "AppDelegate.h"
 #include "AppDependencies.h"
+#include "Log.h"
 #include "QtRunLoop.h"
 #include "ScreenEvents.h"
 #include "TabRow.h"
@@ -97,10 +105,70 @@ double millisecondsSince(SteadyClock::time_point start) {
     return std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
 }
 
+// The CPU time of the whole process, every thread, in milliseconds.
+double processCPUMilliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+// Keeps the program's log quiet and marks where a click's frame convergence begins and ends:
+// the sequence number of a request sent when the placement decides on a target, and when the
+// frame's log line is written.
+class PhaseSink final : public vorn::LogSink {
+public:
+    explicit PhaseSink(vorn::platform::x11::X11Backend& backend)
+        : m_backend(backend) {}
+
+    void write(vorn::LogLevel, std::string_view category, std::string_view message) override {
+        const bool placing = category == "model" && message.rfind("place win=", 0) == 0
+                             && message.find("-> target=") != std::string_view::npos;
+        const bool placed = category == "axwindow" && message.rfind("setFrame win=", 0) == 0;
+        if (!placing && !placed) {
+            return;
+        }
+        const std::uint32_t sequence = m_backend.probeSequence();
+        std::lock_guard lock(m_mutex);
+        (placing ? m_placing : m_placed).push_back(sequence);
+        ++m_probes;
+    }
+
+    // The requests between the last placement decision and the frame's line, without the
+    // probe that marked the decision; 0 when the click placed nothing.
+    std::uint32_t convergenceRequests() {
+        std::lock_guard lock(m_mutex);
+        if (m_placing.empty() || m_placed.empty()) {
+            return 0;
+        }
+        return m_placed.back() - m_placing.back() - 1;
+    }
+    std::uint32_t takeProbes() {
+        std::lock_guard lock(m_mutex);
+        m_placing.clear();
+        m_placed.clear();
+        return std::exchange(m_probes, 0u);
+    }
+
+private:
+    vorn::platform::x11::X11Backend& m_backend;
+    std::mutex m_mutex;
+    std::vector<std::uint32_t> m_placing;
+    std::vector<std::uint32_t> m_placed;
+    std::uint32_t m_probes = 0;
+};
+
+void reportCounts(const char* what, std::vector<double> values, const char* unit) {
+    std::sort(values.begin(), values.end());
+    std::printf("  %-22s median %7.2f %s   p95 %7.2f %s   max %7.2f %s\n", what,
+                values[values.size() / 2], unit, values[(values.size() * 95) / 100 - 1], unit,
+                values.back(), unit);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace vorn;
+    setMinimumLogLevel(LogLevel::notice);
     test::XvfbSession session;
     if (!session.start()) {
         std::fprintf(stderr, "vorn-freshness-bench: %s\n", session.error().c_str());
@@ -122,6 +190,8 @@ int main(int argc, char** argv) {
                     R"({"disclosureShownVersion":"bench","telemetryEnabled":false})");
     auto runLoop = std::make_shared<app::QtRunLoop>();
     app::X11PlatformBackend backend(*runLoop);
+    const auto phases = std::make_shared<PhaseSink>(backend.x11());
+    setLogSink(phases);
     app::ScreenEvents events;
     events.followApplicationScreens();
     app::AppDependencies deps = app::standardDependencies(backend, events, runLoop);
@@ -137,10 +207,12 @@ int main(int argc, char** argv) {
     }
 
     std::vector<double> titles;
+    std::vector<double> titleCPU;
     for (int i = 0; i < changes; ++i) {
         const xcb_window_t window = program->windows[static_cast<std::size_t>(i) % windowCount];
         const std::string title = "Changed " + std::to_string(i);
         const QString expected = QString::fromStdString(title);
+        const double cpuBefore = processCPUMilliseconds();
         const auto start = SteadyClock::now();
         xcb_change_property(session.connection(), XCB_PROP_MODE_REPLACE, window,
                             session.atom("_NET_WM_NAME"), session.atom("UTF8_STRING"), 8,
@@ -154,6 +226,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         titles.push_back(millisecondsSince(start));
+        // The row drawn again.
+        QCoreApplication::processEvents();
+        titleCPU.push_back(processCPUMilliseconds() - cpuBefore);
     }
 
     std::vector<double> activations;
@@ -206,10 +281,70 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Clicks on the rows of windows not placed yet, each after the desktop has settled.
+    constexpr int clicks = 20;
+    std::vector<double> clickTimes;
+    std::vector<double> clickRequests;
+    std::vector<double> convergenceRequests;
+    for (int i = 0; i < clicks; ++i) {
+        const xcb_window_t window =
+            program->windows[(static_cast<std::size_t>(i) * 7 + 3) % windowCount];
+        (void)backend.x11().roundTrip();
+        QCoreApplication::processEvents();
+        TabRow* row = ambientRow(window);
+        if (row == nullptr) {
+            std::fprintf(stderr, "vorn-freshness-bench: no row to click %d\n", i);
+            return 1;
+        }
+        const QPointF at(row->width() / 2.0, row->height() / 2.0);
+        const QPointF global = row->mapToGlobal(at);
+        (void)phases->takeProbes();
+        bool done = false;
+        SteadyClock::time_point end;
+        std::uint32_t last = 0;
+        const std::uint32_t first = backend.x11().probeSequence();
+        const auto start = SteadyClock::now();
+        QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(row, &press);
+        QApplication::sendEvent(row, &release);
+        // Queued after the click's work, so it runs once that has returned.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [&] {
+                end = SteadyClock::now();
+                last = backend.x11().probeSequence();
+                done = true;
+            },
+            Qt::QueuedConnection);
+        if (!waitUntil([&] { return done; })) {
+            std::fprintf(stderr, "vorn-freshness-bench: click %d did not return\n", i);
+            return 1;
+        }
+        const std::uint32_t converging = phases->convergenceRequests();
+        const std::uint32_t probes = phases->takeProbes();
+        clickTimes.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        clickRequests.push_back(last - first - 1 - probes);
+        convergenceRequests.push_back(converging);
+    }
+    std::vector<double> outside;
+    for (std::size_t i = 0; i < clickRequests.size(); ++i) {
+        outside.push_back(clickRequests[i] - convergenceRequests[i]);
+    }
+
     std::printf("%d windows of one client, %d changes each, from the change sent to the row\n",
                 windowCount, changes);
     report("title change", titles);
     report("new window mapped", mapped);
     report("activation", activations);
+    reportCounts("CPU per title change", titleCPU, "ms");
+    std::printf("%d clicks on a row of a window that is not in place\n", clicks);
+    reportCounts("time per click", clickTimes, "ms");
+    reportCounts("requests per click", clickRequests, "  ");
+    reportCounts("  in convergence", convergenceRequests, "  ");
+    reportCounts("  outside it", outside, "  ");
+    setLogSink(nullptr);
     return 0;
 }

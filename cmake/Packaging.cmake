@@ -1,5 +1,6 @@
 # The Debian package of the program (`cpack -G DEB` in a build directory; scripts/package).
-# It holds what `cmake --install` installs, and its dependencies are read off the binary.
+# It holds what `cmake --install` installs, and its dependencies are read off the binary, with
+# the two libraries it opens at their first use.
 set(CPACK_PACKAGE_NAME vorn)
 set(CPACK_PACKAGE_VENDOR "The Vorn developers")
 set(CPACK_PACKAGE_CONTACT "The Vorn developers <vorn@vorn.invalid>")
@@ -17,6 +18,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Opened at their first use rather than linked, so the binary does not name them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4, libssl3")
 set(VORN_DEBIAN_VERSION ${PROJECT_VERSION})
 if(VORN_BUILD_NUMBER)
     set(CPACK_DEBIAN_PACKAGE_RELEASE ${VORN_BUILD_NUMBER})

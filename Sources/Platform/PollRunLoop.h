@@ -25,6 +25,7 @@ public:
     void cancelTimer(TimerID timer) override;
     WatchID watchReadable(int fd, std::function<void()> onReadable) override;
     void unwatch(WatchID watch) override;
+    bool inCallback() const override { return m_queues.inCallback(); }
 
     // Runs until stop() is called.
     void run();

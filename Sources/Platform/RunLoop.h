@@ -47,6 +47,12 @@ public:
     // callback must read what is there, or it is called again at once.
     virtual WatchID watchReadable(int fd, std::function<void()> onReadable) = 0;
     virtual void unwatch(WatchID watch) = 0;
+
+    // Whether one of this loop's callbacks (a posted task, a timer's tick or a descriptor's
+    // callback) is running now, nested runs included. A source whose descriptor is read by its
+    // own callback then knows that what woke the loop has been read. False where the loop does
+    // not tell.
+    virtual bool inCallback() const { return false; }
 };
 
 }  // namespace vorn::platform

@@ -5,6 +5,21 @@
 namespace vorn::platform {
 namespace {
 
+// Counts a callback for as long as it runs, nested ones included.
+class CallbackScope {
+public:
+    explicit CallbackScope(int& depth)
+        : m_depth(depth) {
+        ++m_depth;
+    }
+    ~CallbackScope() { --m_depth; }
+    CallbackScope(const CallbackScope&) = delete;
+    CallbackScope& operator=(const CallbackScope&) = delete;
+
+private:
+    int& m_depth;
+};
+
 constexpr Duration minimumInterval = std::chrono::milliseconds(1);
 
 }  // namespace
@@ -29,6 +44,7 @@ std::size_t RunLoopQueues::runPosted() {
         tasks.swap(m_posted);
     }
     for (auto& task : tasks) {
+        const CallbackScope scope(m_callbackDepth);
         task();
     }
     return tasks.size();
@@ -71,6 +87,7 @@ void RunLoopQueues::fireDueTimers(MonotonicTime now) {
         } else {
             m_timers.erase(it);
         }
+        const CallbackScope scope(m_callbackDepth);
         tick();
     }
 }
@@ -109,6 +126,7 @@ bool RunLoopQueues::notifyReadable(WatchID watch) {
     }
     // The callback may unwatch itself, so call a copy.
     auto onReadable = it->second.onReadable;
+    const CallbackScope scope(m_callbackDepth);
     onReadable();
     return true;
 }

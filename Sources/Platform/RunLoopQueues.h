@@ -55,6 +55,8 @@ public:
     std::vector<std::pair<WatchID, int>> watches() const;
     // Calls the watch's callback unless an earlier callback unwatched it; returns whether it ran.
     bool notifyReadable(WatchID watch);
+    // Whether a task, tick or watch callback of these queues is running now.
+    bool inCallback() const { return m_callbackDepth > 0; }
 
 private:
     struct Timer {
@@ -74,6 +76,7 @@ private:
     std::map<TimerID, Timer> m_timers;
     std::map<WatchID, Watch> m_watches;
     std::uint64_t m_nextID = 1;
+    int m_callbackDepth = 0;
 };
 
 }  // namespace vorn::platform

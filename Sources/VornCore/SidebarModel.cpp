@@ -92,7 +92,12 @@ void SidebarModel::start() {
     // only if it still exists when the task runs.
     std::weak_ptr<SidebarModel> weak = weak_from_this();
     std::shared_ptr<MainExecutor> executor = m_executor;
-    m_manager->observe([weak, executor](WindowChange change) {
+    m_manager->observe([weak, executor, settled = m_settled, clock = m_clock](WindowChange change) {
+        // A tick that brings no news costs nothing while no miss, expiry or save waits for one.
+        if (change.kind == WindowChange::Kind::unchanged && settled->nothingDue.load()
+            && clock().secondsSinceReference() < settled->until.load()) {
+            return;
+        }
         executor->post([weak, change] {
             if (const auto model = weak.lock()) {
                 model->handleChange(change);
@@ -155,6 +160,29 @@ Subscription SidebarModel::observe(std::function<void(Field)> observer) {
     return m_observers.observe(std::move(observer));
 }
 
+void SidebarModel::edited(Field which) {
+    // Any change makes the next tick refresh, which then tells whether anything is due.
+    m_settled->nothingDue.store(false);
+    m_observers.notify(which);
+}
+
+void SidebarModel::noteSettled(bool focusGraceRunning) {
+    bool due = focusGraceRunning || !matchesSavedState();
+    double until = std::numeric_limits<double>::infinity();
+    for (const auto& [space, counts] : m_absenceCountsBySpace) {
+        due = due || !counts.empty();
+    }
+    for (const auto& space : m_spaces) {
+        for (const auto& tab : space.tabs) {
+            if (tab.claimExpiresAt) {
+                until = std::min(until, tab.claimExpiresAt->secondsSinceReference());
+            }
+        }
+    }
+    m_settled->until.store(until);
+    m_settled->nothingDue.store(!due);
+}
+
 void SidebarModel::markFocused(WindowID id) {
     // The order holds each window once: a window already in front changes nothing.
     if (!m_focusOrder.empty() && m_focusOrder.front() == id) {
@@ -166,9 +194,9 @@ void SidebarModel::markFocused(WindowID id) {
     edited(Field::focusOrder);
 }
 
-void SidebarModel::forgetGoneFocus(const std::vector<WindowInfo>& windows) {
+bool SidebarModel::forgetGoneFocus(const std::vector<WindowInfo>& windows) {
     if (m_focusOrder.empty()) {
-        return;
+        return false;
     }
     std::unordered_map<WindowID, const WindowInfo*> listed;
     listed.reserve(windows.size());
@@ -184,6 +212,7 @@ void SidebarModel::forgetGoneFocus(const std::vector<WindowInfo>& windows) {
         }
     }
     const std::size_t before = m_focusOrder.size();
+    bool graceRunning = false;
     std::erase_if(m_focusOrder, [&](WindowID id) {
         FocusSighting& seen = m_focusSightings[id];
         bool keep = true;
@@ -198,6 +227,7 @@ void SidebarModel::forgetGoneFocus(const std::vector<WindowInfo>& windows) {
             // number listed again later may be another window. A window focused before it was
             // ever listed (a new one) is given a few refreshes to appear.
             keep = !seen.listed && ++seen.unlisted <= focusGraceRefreshes;
+            graceRunning = graceRunning || keep;
         }
         if (!keep) {
             m_focusSightings.erase(id);
@@ -207,6 +237,7 @@ void SidebarModel::forgetGoneFocus(const std::vector<WindowInfo>& windows) {
     if (m_focusOrder.size() != before) {
         edited(Field::focusOrder);
     }
+    return graceRunning;
 }
 
 Space* SidebarModel::findSpace(const Uuid& id) {
@@ -359,6 +390,7 @@ void SidebarModel::refresh() {
     if (m_stopped) {
         return;
     }
+    m_settled->nothingDue.store(false);
     assign(m_hasPermission, m_manager->hasAccessibilityPermission(), Field::hasPermission);
 
     const std::optional<std::vector<WindowInfo>> windows = m_manager->listWindows();
@@ -375,7 +407,7 @@ void SidebarModel::refresh() {
     }
 
     verifySavedBindings();
-    forgetGoneFocus(*windows);
+    const bool focusGraceRunning = forgetGoneFocus(*windows);
 
     std::unordered_set<WindowID> live;
     live.reserve(windows->size());
@@ -451,6 +483,7 @@ void SidebarModel::refresh() {
                          " pinned=", pinned, " claimed=", claimed,
                          " perm=", boolText(m_hasPermission));
     persist();
+    noteSettled(focusGraceRunning);
 }
 
 }  // namespace vorn

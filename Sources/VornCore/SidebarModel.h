@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -166,8 +168,12 @@ private:
     void handleChange(WindowChange change);
     void markFocused(WindowID id);
     // Drops from the focus order the windows that are gone, and those whose number now shows
-    // another application's window.
-    void forgetGoneFocus(const std::vector<WindowInfo>& windows);
+    // another application's window. True while a window focused before it was listed is given
+    // refreshes to appear.
+    bool forgetGoneFocus(const std::vector<WindowInfo>& windows);
+    // After a refresh that listed the windows: whether a refresh with the same windows would
+    // change anything, and from when on.
+    void noteSettled(bool focusGraceRunning);
     void persist();
     bool matchesSavedState() const;
     // Once there is a window list: unbinds the tabs whose saved window numbers may now name
@@ -177,7 +183,7 @@ private:
     // Stores the value; notifies only when it differs from the current one.
     template <typename T>
     void assign(T& field, T value, Field which);
-    void edited(Field which) { m_observers.notify(which); }
+    void edited(Field which);
 
     Space* findSpace(const Uuid& id);
     const Space* findSpace(const Uuid& id) const;
@@ -234,6 +240,15 @@ private:
     std::shared_ptr<TelemetrySink> m_telemetry;
     std::shared_ptr<MainExecutor> m_executor;
     Clock m_clock;
+    // Whether a refresh with the windows unchanged would change nothing, as the last refresh
+    // left the model, and until when: then a poll tick that brings no news is not even posted.
+    // Written on the main thread, read by the change handler on any.
+    struct Settled {
+        std::atomic<bool> nothingDue{false};
+        // The earliest expiry of a claim, in seconds since the reference date.
+        std::atomic<double> until{std::numeric_limits<double>::infinity()};
+    };
+    std::shared_ptr<Settled> m_settled = std::make_shared<Settled>();
     // A state whose encoding is m_lastSavedData, compared first: when nothing changed, the
     // comparison costs no encoding.
     std::optional<AppState> m_savedState;
@@ -250,7 +265,7 @@ void SidebarModel::assign(T& field, T value, Field which) {
     const bool changed = !(field == value);
     field = std::move(value);
     if (changed) {
-        m_observers.notify(which);
+        edited(which);
     }
 }
 

@@ -18,12 +18,14 @@ struct ScreenArea {
     friend bool operator==(const ScreenArea&, const ScreenArea&) = default;
 };
 
-// What the window layer pushes up: a window that became focused, or a plain change after which
-// everything is read again.
+// What the window layer pushes up: a window that became focused, a plain change after which
+// everything is read again, or a poll tick after which the window layer knows that nothing it
+// lists has changed since the last listing.
 struct WindowChange {
     enum class Kind {
         focused,
-        changed
+        changed,
+        unchanged
     };
 
     Kind kind = Kind::changed;
@@ -31,6 +33,7 @@ struct WindowChange {
 
     static WindowChange focused(WindowID id) { return {Kind::focused, id}; }
     static WindowChange changed() { return {Kind::changed, WindowID()}; }
+    static WindowChange unchanged() { return {Kind::unchanged, WindowID()}; }
 
     friend bool operator==(const WindowChange&, const WindowChange&) = default;
 };

@@ -96,18 +96,30 @@ std::optional<AXWindow> MacWindowManager::nearest(const Rect& bounds,
     return *best;
 }
 
-std::optional<AXWindow> MacWindowManager::match(const EnumeratedWindow& window,
-                                                const std::vector<AXWindow>& candidates) {
+MacWindowManager::ProcessWindows MacWindowManager::processWindows(std::int32_t pid) {
+    ProcessWindows found{AXWindow::windows(m_context, pid), {}};
     auto& privateCalls = m_context.privateCalls;
     if (privateCalls.axCGWindowIDSupported()) {
-        for (const AXWindow& candidate : candidates) {
-            if (privateCalls.windowNumber(candidate.element()) == window.windowID) {
-                return candidate;
+        // Asked once per window, not once per pair: a process may have hundreds of windows.
+        for (std::size_t i = 0; i < found.windows.size(); ++i) {
+            if (const auto number = privateCalls.windowNumber(found.windows[i].element())) {
+                found.byNumber.try_emplace(*number, i);
             }
         }
-        return std::nullopt;
     }
-    return nearest(window.cgBounds, candidates);
+    return found;
+}
+
+std::optional<AXWindow> MacWindowManager::match(const EnumeratedWindow& window,
+                                                const ProcessWindows& candidates) {
+    if (m_context.privateCalls.axCGWindowIDSupported()) {
+        const auto it = candidates.byNumber.find(window.windowID);
+        if (it == candidates.byNumber.end()) {
+            return std::nullopt;
+        }
+        return candidates.windows[it->second];
+    }
+    return nearest(window.cgBounds, candidates.windows);
 }
 
 AppRef MacWindowManager::appRef(std::int32_t pid, const std::string& fallbackName) {
@@ -148,9 +160,8 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
     }
     // Where every change is notified, a listing with no notification since the last one would
     // find the same windows: the poll's refreshes then cost next to nothing.
-    const bool reusable =
-        m_observer.isStarted() && m_context.platform.workspace.notifiesEveryWindowChange();
-    if (reusable && m_lastListing && m_lastListingNotifications == m_observer.notificationsSeen()) {
+    const bool reusable = listingsAreReusable();
+    if (listingIsCurrent()) {
         return m_lastListing;
     }
     m_lastListing.reset();
@@ -162,7 +173,7 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
 
     ++m_listings;
     // Each process is asked for its windows once per listing, and for its name once.
-    std::unordered_map<std::int32_t, std::vector<AXWindow>> axByPID;
+    std::unordered_map<std::int32_t, ProcessWindows> axByPID;
     std::unordered_map<std::int32_t, AppRef> appByPID;
     std::vector<WindowInfo> result;
     result.reserve(enumerated->size());
@@ -170,8 +181,7 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
     for (const EnumeratedWindow& window : *enumerated) {
         auto axIt = axByPID.find(window.ownerPID);
         if (axIt == axByPID.end()) {
-            axIt = axByPID.emplace(window.ownerPID, AXWindow::windows(m_context, window.ownerPID))
-                       .first;
+            axIt = axByPID.emplace(window.ownerPID, processWindows(window.ownerPID)).first;
         }
         auto appIt = appByPID.find(window.ownerPID);
         if (appIt == appByPID.end()) {
@@ -205,6 +215,15 @@ std::optional<std::vector<WindowInfo>> MacWindowManager::listWindows() {
                           " allWindows=", all ? static_cast<long>(all->size()) : -1L);
     }
     return result;
+}
+
+bool MacWindowManager::listingsAreReusable() const {
+    return m_observer.isStarted() && m_context.platform.workspace.notifiesEveryWindowChange();
+}
+
+bool MacWindowManager::listingIsCurrent() const {
+    return m_lastListing && m_lastListingNotifications == m_observer.notificationsSeen()
+           && listingsAreReusable();
 }
 
 void MacWindowManager::forgetGoneWindows(std::size_t listed) {

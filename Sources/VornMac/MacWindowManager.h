@@ -102,14 +102,25 @@ private:
         MacWindowManager* manager = nullptr;
     };
 
+    // A process's accessibility windows, with the position of the first one of each window
+    // number when numbers can be asked for.
+    struct ProcessWindows {
+        std::vector<AXWindow> windows;
+        std::unordered_map<std::uint32_t, std::size_t> byNumber;
+    };
+
     // Listing and matching.
     std::optional<std::vector<EnumeratedWindow>> currentScreenEnumerated();
-    std::optional<AXWindow> match(const EnumeratedWindow& window,
-                                  const std::vector<AXWindow>& candidates);
+    ProcessWindows processWindows(std::int32_t pid);
+    std::optional<AXWindow> match(const EnumeratedWindow& window, const ProcessWindows& candidates);
     std::optional<AXWindow> nearest(const Rect& bounds, const std::vector<AXWindow>& candidates);
     AppRef appRef(std::int32_t pid, const std::string& fallbackName);
     std::string bundleOf(std::int32_t pid);
     void remember(WindowID window, const WindowOwner& owner, const std::optional<Rect>& bounds);
+    // Where every window change is notified, a listing stays true until a notification.
+    bool listingsAreReusable() const;
+    // The last listing was made since the last notification and may be handed out again.
+    bool listingIsCurrent() const;
     // Drops the records of windows the window server no longer has and no listing met for a
     // while, once the records outnumber the listed windows well.
     void forgetGoneWindows(std::size_t listed);
@@ -118,6 +129,7 @@ private:
 
     // Single windows.
     std::optional<Resolved> resolve(WindowID window);
+    std::optional<Resolved> resolveAfresh(WindowID window);
     std::optional<WindowOwner> lookUpOwner(WindowID window, std::optional<Rect>& bounds);
     std::optional<AXWindow> windowInProcess(std::int32_t pid, WindowID window);
     void logOwnerChanged(WindowID window, const WindowOwner& was, const WindowOwner& now);
@@ -150,6 +162,13 @@ private:
     // none arrived on a platform whose notifications tell of every change.
     std::optional<std::vector<WindowInfo>> m_lastListing;
     std::uint64_t m_lastListingNotifications = 0;
+    // The last window resolved, kept on the same terms as the listing.
+    struct LastResolved {
+        WindowID window;
+        std::uint64_t notifications = 0;
+        Resolved resolved;
+    };
+    std::optional<LastResolved> m_lastResolved;
     const std::optional<std::uint32_t> m_targetDisplayID;
     // The observer's focus resolver holds this weakly: it reaches no released manager.
     std::shared_ptr<Anchor> m_anchor;

@@ -45,6 +45,22 @@ std::optional<AXWindow> MacWindowManager::windowInProcess(std::int32_t pid, Wind
 }
 
 std::optional<MacWindowManager::Resolved> MacWindowManager::resolve(WindowID window) {
+    // One click asks about its window several times (activation, frame, placement); where every
+    // change is notified, the answer holds until the next notification.
+    if (m_lastResolved && m_lastResolved->window == window
+        && m_lastResolved->notifications == m_observer.notificationsSeen()
+        && listingsAreReusable()) {
+        return m_lastResolved->resolved;
+    }
+    m_lastResolved.reset();
+    auto resolved = resolveAfresh(window);
+    if (resolved) {
+        m_lastResolved = LastResolved{window, m_observer.notificationsSeen(), *resolved};
+    }
+    return resolved;
+}
+
+std::optional<MacWindowManager::Resolved> MacWindowManager::resolveAfresh(WindowID window) {
     const auto known = m_owners.find(window);
     std::optional<std::int32_t> searched;
     if (known != m_owners.end()) {
@@ -169,7 +185,16 @@ void MacWindowManager::observe(WindowChangeHandler handler) {
             }
             return alive->manager->focusedWindowID(pid);
         },
-        std::move(handler));
+        [anchor, handler = std::move(handler)](WindowChange change) {
+            // A notification counts before it is reported: a plain change that finds the last
+            // listing still current is a poll tick with nothing new.
+            if (change.kind == WindowChange::Kind::changed) {
+                if (const auto alive = anchor.lock(); alive && alive->manager->listingIsCurrent()) {
+                    change = WindowChange::unchanged();
+                }
+            }
+            handler(change);
+        });
 }
 
 void MacWindowManager::stopObserving() {

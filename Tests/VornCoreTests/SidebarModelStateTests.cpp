@@ -196,5 +196,44 @@ TEST(SidebarModelStateTests, TabListsKeepStoredOrderAmongEqualsAndExpireOnlyOnRe
     EXPECT_TRUE(model.claimedTabs().empty());
 }
 
+TEST(SidebarModelStateTests, AnUnchangedTickIsPostedOnlyWhileAMissAnExpiryOrASaveIsDue) {
+    SidebarModelHarness h;
+    const Date expiry = h.now.adding(10);
+    h.wm->onScreen = {makeWindow(1, "a", "One"), makeWindow(2, "b", "Two")};
+    h.storeSpaces(
+        {makeSpace("S", 0, {makeTab("a", "One", 0, 1), makeTab("b", "Two", 0, 2, {}, expiry)})});
+    auto& model = h.start();
+    h.executor->drain();
+    const auto tick = [&] {
+        h.wm->emit(WindowChange::unchanged());
+        return h.executor->drain();
+    };
+    EXPECT_EQ(tick(), 0u);
+
+    // The bound window gone: each tick counts a miss until the tab lets go of it.
+    h.wm->removeWindow(WindowID(1));
+    h.wm->emit(WindowChange::changed());
+    h.executor->drain();
+    EXPECT_EQ(tick(), 1u);
+    EXPECT_FALSE(h.tabTitled("One").boundWindowID);
+    EXPECT_EQ(tick(), 0u);
+
+    // A claim due to expire.
+    h.now = expiry;
+    EXPECT_EQ(tick(), 1u);
+    EXPECT_TRUE(model.claimedTabs().empty());
+    EXPECT_EQ(tick(), 0u);
+
+    // A save that failed is offered again at every tick until it succeeds.
+    h.store->failing = true;
+    model.setPlacementMode(PlacementMode::center);
+    EXPECT_EQ(tick(), 1u);
+    EXPECT_EQ(tick(), 1u);
+    h.store->failing = false;
+    EXPECT_EQ(tick(), 1u);
+    EXPECT_EQ(h.store->stored.settings.placement, PlacementMode::center);
+    EXPECT_EQ(tick(), 0u);
+}
+
 }  // namespace
 }  // namespace vorn

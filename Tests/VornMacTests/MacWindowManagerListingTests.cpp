@@ -204,7 +204,8 @@ namespace {
 using test::MacWindowManagerTest;
 
 // Where the platform notifies of every window change, the listing is reused until a
-// notification arrives; elsewhere, and before observation starts, every listing reads afresh.
+// notification arrives, and a poll tick meanwhile passes as unchanged; elsewhere, and before
+// observation starts, every listing reads afresh.
 TEST(MacWindowManagerReuseTest, AListingIsReusedOnlyUntilTheNextNotification) {
     struct Case {
         const char* name;
@@ -231,6 +232,16 @@ TEST(MacWindowManagerReuseTest, AListingIsReusedOnlyUntilTheNextNotification) {
             manager->observe([&](WindowChange change) { changes.push_back(change); });
         }
         ASSERT_EQ(manager->listWindows()->front().title, "One");
+        // The poll's tick passes as unchanged while the listing it would make is the last one.
+        const auto tick = [&] {
+            changes.clear();
+            world.runLoop().runUntil(world.runLoop().now() + MacWindowObserver::pollInterval);
+            return changes.empty() ? std::nullopt : std::optional(changes.back().kind);
+        };
+        const auto quiet = c.reused ? WindowChange::Kind::unchanged : WindowChange::Kind::changed;
+        if (c.observed) {
+            EXPECT_EQ(tick(), quiet);
+        }
 
         world.desktop.window(1)->title = "Renamed";
         const std::size_t before = world.desktop.countCalls("windowList");
@@ -240,7 +251,13 @@ TEST(MacWindowManagerReuseTest, AListingIsReusedOnlyUntilTheNextNotification) {
         // A notification, as the platform gives for the change.
         world.desktop.notify(platform::WorkspaceNotification::windowsDidChange, std::nullopt);
         world.runLoop().drain();
+        if (c.observed) {
+            EXPECT_EQ(tick(), WindowChange::Kind::changed);
+        }
         EXPECT_EQ(manager->listWindows()->front().title, "Renamed");
+        if (c.observed) {
+            EXPECT_EQ(tick(), quiet);
+        }
     }
     setMinimumLogLevel(LogLevel::debug);
 }

@@ -72,7 +72,7 @@ void QtRunLoop::post(std::function<void()> task) {
     QMetaObject::invokeMethod(
         m_context.get(),
         [this, task = std::move(task)] {
-            task();
+            call(task);
             markHandled();
         },
         Qt::QueuedConnection);
@@ -113,7 +113,13 @@ void QtRunLoop::fire(platform::TimerID id) {
         it->second.timer->deleteLater();
         m_timers.erase(it);
     }
-    (*tick)();
+    call(*tick);
+}
+
+void QtRunLoop::call(const std::function<void()>& callback) {
+    ++m_callbackDepth;
+    callback();
+    --m_callbackDepth;
 }
 
 platform::WatchID QtRunLoop::watchReadable(int fd, std::function<void()> onReadable) {
@@ -142,7 +148,7 @@ void QtRunLoop::readable(platform::WatchID id) {
         return;
     }
     const auto onReadable = it->second.onReadable;
-    (*onReadable)();
+    call(*onReadable);
     markHandled();
 }
 

@@ -37,6 +37,7 @@ public:
     void cancelTimer(platform::TimerID timer) override;
     platform::WatchID watchReadable(int fd, std::function<void()> onReadable) override;
     void unwatch(platform::WatchID watch) override;
+    bool inCallback() const override { return m_callbackDepth > 0; }
 
 private:
     struct NestedRun {
@@ -54,6 +55,8 @@ private:
         std::shared_ptr<std::function<void()>> onReadable;
     };
 
+    // Runs one of the loop's callbacks, counted while it runs.
+    void call(const std::function<void()>& callback);
     void fire(platform::TimerID id);
     void readable(platform::WatchID id);
     // A posted task or a descriptor callback ran: the innermost runUntil() may return.
@@ -64,6 +67,7 @@ private:
     std::map<platform::WatchID, Watch> m_watches;
     std::vector<NestedRun*> m_nested;
     std::uint64_t m_nextID = 1;
+    int m_callbackDepth = 0;
 };
 
 }  // namespace vorn::app

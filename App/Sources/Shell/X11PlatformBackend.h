@@ -21,6 +21,7 @@ public:
     std::shared_ptr<WindowManager> makeWindowManager(std::uint32_t displayID) override;
     // Whether the X server can be reached.
     bool isConnected() { return m_x11.isConnected(); }
+    platform::x11::X11Backend& x11() { return m_x11; }
 
 private:
     platform::x11::X11Backend m_x11;

@@ -231,10 +231,11 @@ void SidebarView::arrangeSection(QWidget& list, const std::vector<TabRow*>& rows
             moved = true;
             continue;
         }
-        const int at = layout->indexOf(row);
-        if (at == index) {
+        // Most rows stay where they were: looked for only when not found in place.
+        if (QLayoutItem* item = layout->itemAt(index); item != nullptr && item->widget() == row) {
             continue;
         }
+        const int at = layout->indexOf(row);
         if (at >= 0) {
             layout->removeWidget(row);
         }

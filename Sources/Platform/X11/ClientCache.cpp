@@ -161,6 +161,7 @@ bool ClientCache::handle(const xcb_generic_event_t& event, const Connection& con
                 m_rootDirty |= root::wmCheck;
                 m_stale = true;
                 m_snapshotDirty = true;
+                m_listChanged = true;
                 return true;
             }
             if (m_entries.contains(notify.window)) {
@@ -331,6 +332,7 @@ void ClientCache::readPass(const Connection& c, unsigned rootParts) {
         Entry& entry = m_entries[window.id];
         if (window.query && !window.query->collect(entry.window)) {
             entry.gone = true;
+            m_listChanged = true;
         }
         if ((window.parts & part::identity) != 0) {
             ++m_identityGeneration;
@@ -341,6 +343,7 @@ void ClientCache::readPass(const Connection& c, unsigned rootParts) {
         Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c.raw(), *window.tree, nullptr));
         if (!tree) {
             entry.gone = true;
+            m_listChanged = true;
             continue;
         }
         if (tree->parent != XCB_NONE && tree->parent != tree->root) {
@@ -424,6 +427,12 @@ void ClientCache::readPass(const Connection& c, unsigned rootParts) {
     if (rootParts != 0 || !pending.empty()) {
         m_snapshotDirty = true;
     }
+    // Titles and struts are no part of what a window list shows.
+    constexpr unsigned unlisted = part::title | part::strut;
+    m_listChanged = m_listChanged || rootParts != 0
+                    || std::any_of(pending.begin(), pending.end(), [](const PendingWindow& w) {
+                           return (w.parts & ~unlisted) != 0;
+                       });
 }
 
 void ClientCache::takeLists(const Connection& connection) {
@@ -432,6 +441,7 @@ void ClientCache::takeLists(const Connection& connection) {
         return;
     }
     m_snapshotDirty = true;
+    m_listChanged = true;
     m_complete = true;
     if (!m_wmVerified) {
         // Without a window manager the lists are what the last one left behind. The next one
@@ -722,10 +732,14 @@ void ClientCache::drop(xcb_window_t id) {
     m_entries.erase(it);
     ++m_identityGeneration;
     m_snapshotDirty = true;
+    m_listChanged = true;
 }
 
 void ClientCache::rebuildSnapshot() {
     m_snapshotDirty = false;
+    if (std::exchange(m_listChanged, false)) {
+        ++m_listGeneration;
+    }
     m_snapshot.windows.clear();
     m_snapshotIndex.clear();
     std::unordered_map<std::string, std::int32_t> standIns;

@@ -69,6 +69,10 @@ public:
     std::optional<std::int32_t> standInPID(const std::string& classKey) const;
     // Grows whenever windows come or go or an owner or identity changes.
     std::uint64_t identityGeneration() const { return m_identityGeneration; }
+    // Grows whenever a snapshot is made in which anything a window list shows changed: windows,
+    // their order, frames, types, states, desktops, opacity, owners or classes, the current
+    // desktop or the monitors; not their titles or struts.
+    std::uint64_t listGeneration() const { return m_listGeneration; }
     // Forgets everything: the next read asks for all of it again.
     void invalidate();
 
@@ -156,6 +160,8 @@ private:
     std::unordered_map<xcb_window_t, Entry> m_entries;
     std::unordered_map<xcb_window_t, xcb_window_t> m_clientByFrame;
     std::uint64_t m_identityGeneration = 0;
+    std::uint64_t m_listGeneration = 0;
+    bool m_listChanged = true;
     ClientSnapshot m_snapshot;
     std::unordered_map<xcb_window_t, std::size_t> m_snapshotIndex;
 };

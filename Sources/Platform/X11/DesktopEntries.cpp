@@ -252,6 +252,7 @@ void DesktopEntryIndex::scanOnce() {
 
 void DesktopEntryIndex::scan() {
     m_entries.clear();
+    m_byID.clear();
     std::set<std::string> seen;
     for (const fs::path& dir : m_dirs) {
         std::vector<fs::path> files;
@@ -291,6 +292,7 @@ void DesktopEntryIndex::scan() {
             }
             entry->id = std::move(id);
             entry->path = file;
+            m_byID.emplace(entry->id, m_entries.size());
             m_entries.push_back(std::move(*entry));
         }
     }
@@ -298,12 +300,8 @@ void DesktopEntryIndex::scan() {
 
 const DesktopEntry* DesktopEntryIndex::byID(std::string_view id) {
     scanOnce();
-    for (const DesktopEntry& entry : m_entries) {
-        if (entry.id == id) {
-            return &entry;
-        }
-    }
-    return nullptr;
+    const auto it = m_byID.find(std::string(id));
+    return it == m_byID.end() ? nullptr : &m_entries[it->second];
 }
 
 const DesktopEntry* DesktopEntryIndex::byPath(const fs::path& path) {

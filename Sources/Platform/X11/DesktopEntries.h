@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "Properties.h"
@@ -67,6 +68,7 @@ private:
     std::vector<std::string> m_locale;
     // Visible entries in order of precedence; hidden ones only mask others while scanning.
     std::vector<DesktopEntry> m_entries;
+    std::unordered_map<std::string, std::size_t> m_byID;
     std::map<std::filesystem::path, std::filesystem::file_time_type> m_stamps;
     bool m_scanned = false;
 };

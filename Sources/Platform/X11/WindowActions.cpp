@@ -93,12 +93,19 @@ void requestMoveResize(const Connection& connection,
     xcb_flush(connection.raw());
 }
 
-void requestRestore(const Connection& connection, xcb_window_t window) {
+void requestRestore(const Connection& connection,
+                    xcb_window_t window,
+                    bool maximized,
+                    bool fullscreen) {
     const Atoms& atoms = connection.atoms();
-    sendToRoot(connection, window, atoms.netWmState, stateRemove, atoms.stateMaximizedVert,
-               atoms.stateMaximizedHorz, sourcePager);
-    sendToRoot(connection, window, atoms.netWmState, stateRemove, atoms.stateFullscreen, 0,
-               sourcePager);
+    if (maximized) {
+        sendToRoot(connection, window, atoms.netWmState, stateRemove, atoms.stateMaximizedVert,
+                   atoms.stateMaximizedHorz, sourcePager);
+    }
+    if (fullscreen) {
+        sendToRoot(connection, window, atoms.netWmState, stateRemove, atoms.stateFullscreen, 0,
+                   sourcePager);
+    }
     xcb_flush(connection.raw());
 }
 

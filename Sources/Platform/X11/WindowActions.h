@@ -31,8 +31,11 @@ void requestMoveResize(const Connection& connection,
                        xcb_window_t window,
                        std::optional<Point> framePosition,
                        std::optional<Size> clientSize);
-// Takes the window out of the maximised and full-screen states.
-void requestRestore(const Connection& connection, xcb_window_t window);
+// Takes the window out of the maximised state, the full-screen state or both.
+void requestRestore(const Connection& connection,
+                    xcb_window_t window,
+                    bool maximized,
+                    bool fullscreen);
 // Minimises the window.
 void requestIconify(const Connection& connection, xcb_window_t window);
 

@@ -17,42 +17,6 @@ bool contains(const std::vector<std::uint32_t>& values, std::uint32_t value) {
     return value != XCB_NONE && std::find(values.begin(), values.end(), value) != values.end();
 }
 
-// Whether a window is still managed and still owned by the element's process, asked before the
-// other questions about it so that all share one round trip. Whether a window manager runs is
-// the cache's word, which also knows whether its check window still names itself.
-class ManagedCheck {
-public:
-    ManagedCheck(X11Desktop& desktop, const Connection& connection, xcb_window_t window)
-        : m_desktop(desktop)
-        , m_connection(connection)
-        , m_window(window)
-        , m_clients(connection.getProperty(connection.root(), connection.atoms().netClientList))
-        , m_owner(connection, std::span<const xcb_window_t>(&m_window, 1)) {}
-
-    Standing collect(std::int32_t pid) {
-        auto clients = m_connection.reply(m_clients);
-        auto owner = m_owner.collect().front();
-        if (!m_desktop.hasWindowManager()) {
-            return Standing::noWindowManager;
-        }
-        if (!contains(cardinals(viewOf(clients.get())), m_window)) {
-            return Standing::notManaged;
-        }
-        if (!owner && isStandInPID(pid) && m_desktop.managedWindow(m_window, pid) != nullptr) {
-            // Still listed under the stand-in of its class.
-            owner = pid;
-        }
-        return owner == pid ? Standing::managed : Standing::otherProcess;
-    }
-
-private:
-    X11Desktop& m_desktop;
-    const Connection& m_connection;
-    xcb_window_t m_window;
-    xcb_get_property_cookie_t m_clients;
-    OwnerQuery m_owner;
-};
-
 bool processRuns(std::int32_t pid) {
     return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM);
 }
@@ -106,18 +70,17 @@ std::string_view standingName(Standing standing) {
     return "managed";
 }
 
-Standing standingOf(X11Desktop& desktop,
-                    const Connection& connection,
-                    xcb_window_t window,
-                    std::int32_t pid) {
-    return ManagedCheck(desktop, connection, window).collect(pid);
-}
-
-bool isManagedWindowOf(X11Desktop& desktop,
-                       const Connection& connection,
-                       xcb_window_t window,
-                       std::int32_t pid) {
-    return standingOf(desktop, connection, window, pid) == Standing::managed;
+Standing standingOf(X11Desktop& desktop, xcb_window_t window, std::int32_t pid) {
+    const ClientSnapshot* clients = desktop.clients();
+    if (!desktop.hasWindowManager()) {
+        return Standing::noWindowManager;
+    }
+    const ClientWindow* found = clients != nullptr ? clients->find(window) : nullptr;
+    if (found == nullptr) {
+        return Standing::notManaged;
+    }
+    // A window whose process is unknown stands under the stand-in of its class.
+    return found->pid == pid ? Standing::managed : Standing::otherProcess;
 }
 
 Element X11Accessibility::systemWideElement() {
@@ -279,29 +242,28 @@ AXStatus X11Accessibility::setFrame(const X11Element& element,
     }
     AfterReplies after(m_desktop);
     const Connection& c = *connection;
-    ManagedCheck check(m_desktop, c, element.window);
-    FrameQuery frameQuery(c, element.window);
-    auto state = c.getProperty(element.window, c.atoms().netWmState, 32);
-    auto frame = frameQuery.collect();
-    auto stateReply = c.reply(state);
-    const std::optional<Monitors> monitors = m_desktop.monitors();
-    if (check.collect(element.pid) != Standing::managed || !frame) {
+    // The window's standing, frame and state as the events last told: each change of them
+    // arrives as an event, so nothing needs asking before the request.
+    const ClientWindow* window = m_desktop.managedWindow(element.window, element.pid);
+    if (window == nullptr || !window->frame) {
         return AXStatus::invalidElement;
     }
-    const auto states = cardinals(viewOf(stateReply.get()));
+    const FrameExtents extents = window->extents;
+    const bool maximized = window->maximized;
+    const bool fullscreen = window->fullscreen;
+    const std::optional<Monitors> monitors = m_desktop.monitors();
     // A maximised or full-screen window keeps its size in most window managers; it takes the
     // frame only as an ordinary window.
-    if (contains(states, c.atoms().stateMaximizedVert)
-        || contains(states, c.atoms().stateMaximizedHorz)
-        || contains(states, c.atoms().stateFullscreen)) {
-        requestRestore(c, element.window);
+    if (maximized || fullscreen) {
+        requestRestore(c, element.window, maximized, fullscreen);
     }
     if (isPosition) {
         const Point origin = monitors ? monitors->globalOrigin() : Point{};
         requestMoveResize(c, element.window, fromGlobal(*point, origin), std::nullopt);
     } else {
-        requestMoveResize(c, element.window, std::nullopt, clientSizeFor(*size, frame->second));
+        requestMoveResize(c, element.window, std::nullopt, clientSizeFor(*size, extents));
     }
+    m_desktop.expectChanges();
     return AXStatus::success;
 }
 
@@ -312,15 +274,14 @@ AXStatus X11Accessibility::setMinimized(const X11Element& element, bool minimize
     }
     AfterReplies after(m_desktop);
     const Connection& c = *connection;
-    ManagedCheck check(m_desktop, c, element.window);
-    auto state = c.getProperty(element.window, c.atoms().netWmState, 32);
-    auto stateReply = c.reply(state);
-    if (check.collect(element.pid) != Standing::managed) {
+    const ClientWindow* window = m_desktop.managedWindow(element.window, element.pid);
+    if (window == nullptr) {
         return AXStatus::invalidElement;
     }
-    const bool hidden = contains(cardinals(viewOf(stateReply.get())), c.atoms().stateHidden);
+    const bool hidden = window->hidden;
     if (minimized && !hidden) {
         requestIconify(c, element.window);
+        m_desktop.expectChanges();
     } else if (!minimized && hidden) {
         // Pagers restore a minimised window by activating it.
         if (!activateWindow(m_desktop, element.window)) {
@@ -345,19 +306,18 @@ AXReply<bool> X11Accessibility::isAttributeSettable(const Element& element,
     }
     AfterReplies after(m_desktop);
     const Connection& c = *connection;
-    ManagedCheck check(m_desktop, c, el->window);
+    if (m_desktop.managedWindow(el->window, el->pid) == nullptr) {
+        return {AXStatus::invalidElement, std::nullopt};
+    }
+    if (attribute != ax::size) {
+        return {AXStatus::success, attribute == ax::position || attribute == ax::minimized};
+    }
     auto hints = xcb_icccm_get_wm_normal_hints(c.raw(), el->window);
     auto allowed = c.getProperty(el->window, c.atoms().netWmAllowedActions, 64);
     xcb_size_hints_t sizeHints{};
     const bool hasHints =
         xcb_icccm_get_wm_normal_hints_reply(c.raw(), hints, &sizeHints, nullptr) != 0;
     auto allowedReply = c.reply(allowed);
-    if (check.collect(el->pid) != Standing::managed) {
-        return {AXStatus::invalidElement, std::nullopt};
-    }
-    if (attribute != ax::size) {
-        return {AXStatus::success, attribute == ax::position || attribute == ax::minimized};
-    }
     const bool fixed = hasHints && (sizeHints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE) != 0
                        && (sizeHints.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE) != 0
                        && sizeHints.max_width > 0 && sizeHints.min_width == sizeHints.max_width
@@ -382,10 +342,15 @@ AXStatus X11Accessibility::performAction(const Element& element, std::string_vie
         return AXStatus::cannotComplete;
     }
     AfterReplies after(m_desktop);
-    if (!isManagedWindowOf(m_desktop, *connection, el->window, el->pid)) {
+    if (m_desktop.managedWindow(el->window, el->pid) == nullptr) {
         return AXStatus::invalidElement;
     }
-    requestRaise(*connection, el->window);
+    // An activation raises the window too: a second raise on its heels would change nothing.
+    if (m_desktop.raiseRequested() != el->window) {
+        requestRaise(*connection, el->window);
+        m_desktop.noteRaiseRequested(el->window);
+        m_desktop.expectChanges();
+    }
     return AXStatus::success;
 }
 

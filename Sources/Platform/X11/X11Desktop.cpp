@@ -55,7 +55,7 @@ Connection* X11Desktop::connection() {
 }
 
 const ClientSnapshot* X11Desktop::clients() {
-    readEvents();
+    takeEvents();
     Connection* conn = connection();
     if (conn == nullptr) {
         return nullptr;
@@ -77,7 +77,7 @@ bool X11Desktop::hasWindowManager() {
 }
 
 std::optional<Monitors> X11Desktop::monitors() {
-    readEvents();
+    takeEvents();
     Connection* conn = connection();
     if (conn == nullptr) {
         return std::nullopt;
@@ -86,7 +86,7 @@ std::optional<Monitors> X11Desktop::monitors() {
 }
 
 std::vector<std::uint32_t> X11Desktop::workarea() {
-    readEvents();
+    takeEvents();
     Connection* conn = connection();
     if (conn == nullptr) {
         return {};
@@ -107,6 +107,7 @@ const std::vector<X11Desktop::Application>& X11Desktop::applications() {
     if (snapshot == nullptr) {
         // No window manager keeps a list: no application is known to own a window.
         m_applications.clear();
+        m_applicationByPID.clear();
         m_applicationsGeneration.reset();
         return m_applications;
     }
@@ -118,12 +119,9 @@ const std::vector<X11Desktop::Application>& X11Desktop::applications() {
 }
 
 const X11Desktop::Application* X11Desktop::application(std::int32_t pid) {
-    for (const Application& app : applications()) {
-        if (app.info.pid == pid) {
-            return &app;
-        }
-    }
-    return nullptr;
+    const std::vector<Application>& all = applications();
+    const auto it = m_applicationByPID.find(pid);
+    return it == m_applicationByPID.end() ? nullptr : &all[it->second];
 }
 
 void X11Desktop::rebuildApplications(const ClientSnapshot& snapshot) {
@@ -152,6 +150,7 @@ void X11Desktop::rebuildApplications(const ClientSnapshot& snapshot) {
         applications[slot->second].windows.push_back(id);
     }
     m_applications = std::move(applications);
+    m_applicationByPID = std::move(byPID);
 }
 
 std::optional<xcb_timestamp_t> X11Desktop::activationTime() {
@@ -171,6 +170,13 @@ std::optional<xcb_timestamp_t> X11Desktop::activationTime() {
         return m_lastServerTime;
     }
     return std::nullopt;
+}
+
+void X11Desktop::takeEvents() {
+    const bool expected = std::exchange(m_changesExpected, false);
+    if (expected || !m_runLoop.inCallback()) {
+        readEvents();
+    }
 }
 
 void X11Desktop::readEvents() {
@@ -211,6 +217,9 @@ void X11Desktop::handle(const xcb_generic_event_t& event) {
         const auto& notify = reinterpret_cast<const xcb_property_notify_event_t&>(event);
         m_lastServerTime = notify.time;
         if (notify.window == m_connection->root()) {
+            if (notify.atom == m_connection->atoms().netClientListStacking) {
+                m_raiseRequested = XCB_NONE;
+            }
             m_events.rootPropertyChanged(notify.atom);
         }
     }

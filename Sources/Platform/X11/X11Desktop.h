@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include <xcb/xcb.h>
@@ -49,6 +50,10 @@ public:
     // The managed windows as the server last reported them. What its events marked as changed
     // is read first; with nothing marked nothing is asked. Null without a window manager's
     // client list or a connection. Valid until the next call.
+    //
+    // This and the other reads take in first what the server has sent, except inside a
+    // callback of the run loop: there the connection's own watch reads the events when they
+    // arrive, so the lookups of a listing ask the socket nothing.
     const ClientSnapshot* clients();
     // A managed window of the process in that snapshot; null when it is none (gone, or now
     // another process's).
@@ -74,11 +79,21 @@ public:
     const Application* application(std::int32_t pid);
     // Grows whenever windows come or go or an owner or identity changes, as of the last read.
     std::uint64_t clientListGeneration() const { return m_clients.identityGeneration(); }
+    // Grows whenever anything a window list shows changed, as of the last read.
+    std::uint64_t listGeneration() const { return m_clients.listGeneration(); }
 
     // The time to activate with: the user's time when one was given, else a fresh server time.
     // Never 0, which window managers take as "no time" and refuse.
     std::optional<xcb_timestamp_t> activationTime();
     void setUserTime(xcb_timestamp_t time) { m_userTime = time; }
+
+    // The program asked the window manager for a change: the next read takes in what the server
+    // sent, also inside a callback, for the callers that wait for the change to show.
+    void expectChanges() { m_changesExpected = true; }
+    // The window the program last asked to raise, until the window manager restacks; none
+    // before.
+    xcb_window_t raiseRequested() const { return m_raiseRequested; }
+    void noteRaiseRequested(xcb_window_t window) { m_raiseRequested = window; }
 
     // Handles what has arrived on the socket.
     void readEvents();
@@ -87,6 +102,8 @@ public:
     void takeQueuedEvents();
 
 private:
+    // Reads the socket before a read, where that is needed (see clients()).
+    void takeEvents();
     void handle(const xcb_generic_event_t& event);
     void rebuildApplications(const ClientSnapshot& snapshot);
 
@@ -102,8 +119,11 @@ private:
 
     ClientCache m_clients;
     std::vector<Application> m_applications;
+    std::unordered_map<std::int32_t, std::size_t> m_applicationByPID;
     std::optional<std::uint64_t> m_applicationsGeneration;
 
+    bool m_changesExpected = false;
+    xcb_window_t m_raiseRequested = XCB_NONE;
     std::optional<xcb_timestamp_t> m_userTime;
     xcb_timestamp_t m_lastServerTime = 0;
 };

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <set>
 
 #include "X11Parts.h"
@@ -23,9 +22,9 @@ AXReply<Value> X11Accessibility::readDocument(const X11Element& element) {
         m_documentsClientList = clientList;
     }
     const X11Desktop::Application* app = m_desktop.application(element.pid);
-    if (app == nullptr
-        || std::find(app->windows.begin(), app->windows.end(), element.window)
-               == app->windows.end()) {
+    // Valid while nothing reads the server again, which the resolver does not.
+    const ClientWindow* managed = m_desktop.managedWindow(element.window, element.pid);
+    if (app == nullptr || managed == nullptr) {
         return {AXStatus::invalidElement, std::nullopt};
     }
     DocumentResolver::Window window;
@@ -35,11 +34,8 @@ AXReply<Value> X11Accessibility::readDocument(const X11Element& element) {
     if (app->info.bundleIdentifier) {
         window.entry = m_desktop.entries().byID(*app->info.bundleIdentifier);
     }
-    const auto path = m_documents.document(window, [&]() -> std::optional<std::string> {
-        auto title = readWindow(element, ax::title);
-        const std::string* text = title.value ? title.value->asString() : nullptr;
-        return text != nullptr ? std::optional<std::string>(*text) : std::nullopt;
-    });
+    const auto path = m_documents.document(
+        window, [managed]() -> std::optional<std::string> { return managed->title; });
     if (!path) {
         return {AXStatus::noValue, std::nullopt};
     }

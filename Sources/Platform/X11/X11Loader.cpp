@@ -45,7 +45,7 @@ X11Loader::X11Loader(X11Desktop& desktop) {
                 }
                 AfterReplies after(*world);
                 const auto pid = static_cast<std::int32_t>(psn.low);
-                const Standing standing = standingOf(*world, *connection, windowID, pid);
+                const Standing standing = standingOf(*world, windowID, pid);
                 if (standing != Standing::managed) {
                     vornWMLog().notice("x11: not fronted: ", standingName(standing),
                                        " win=", windowID, " pid=", pid);

@@ -56,12 +56,22 @@ public:
     std::optional<WindowIcon> windowIcon(std::uint32_t window, std::uint32_t side) override;
 
 private:
+    // A window list as last built, with the generations of what it shows and of the
+    // applications it was built from.
+    struct BuiltList {
+        std::uint64_t windows = 0;
+        std::uint64_t applications = 0;
+        Value list;
+    };
+
     std::optional<Monitors> monitors();
     // The display's monitor as last reported; none when it is not one.
     std::optional<Monitor> monitor(std::uint32_t display);
 
     X11Desktop& m_desktop;
     std::optional<std::string> m_sessionIdentity;
+    // By the options asked with: a listing with nothing changed shares the list last built.
+    std::map<std::uint32_t, BuiltList> m_lists;
 };
 
 class X11Accessibility final : public Accessibility {
@@ -196,15 +206,8 @@ enum class Standing {
     otherProcess,     // managed, but another process's now
 };
 std::string_view standingName(Standing standing);
-// Asks the server afresh; one round trip.
-Standing standingOf(X11Desktop& desktop,
-                    const Connection& connection,
-                    xcb_window_t window,
-                    std::int32_t pid);
-bool isManagedWindowOf(X11Desktop& desktop,
-                       const Connection& connection,
-                       xcb_window_t window,
-                       std::int32_t pid);
+// As the server's events last told; asks nothing.
+Standing standingOf(X11Desktop& desktop, xcb_window_t window, std::int32_t pid);
 // Asks the window manager to activate the window with the right time; false without a time.
 bool activateWindow(X11Desktop& desktop, xcb_window_t window);
 

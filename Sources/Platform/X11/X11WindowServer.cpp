@@ -24,15 +24,21 @@ Value boundsValue(const Rect& r) {
 std::optional<Value> X11WindowServer::copyWindowList(std::uint32_t options,
                                                      std::uint32_t /*relativeToWindow*/) {
     AfterReplies after(m_desktop);
-    std::map<std::int32_t, std::string> names;
-    for (const auto& app : m_desktop.applications()) {
-        if (app.info.localizedName) {
-            names.emplace(app.info.pid, *app.info.localizedName);
-        }
-    }
+    const auto& applications = m_desktop.applications();
     const ClientSnapshot* snapshot = m_desktop.clients();
     if (snapshot == nullptr) {
         return std::nullopt;
+    }
+    const auto cached = m_lists.find(options);
+    if (cached != m_lists.end() && cached->second.windows == m_desktop.listGeneration()
+        && cached->second.applications == m_desktop.clientListGeneration()) {
+        return cached->second.list;
+    }
+    std::map<std::int32_t, std::string> names;
+    for (const auto& app : applications) {
+        if (app.info.localizedName) {
+            names.emplace(app.info.pid, *app.info.localizedName);
+        }
     }
     const Point origin = snapshot->monitors ? snapshot->monitors->globalOrigin() : Point{};
 
@@ -62,7 +68,10 @@ std::optional<Value> X11WindowServer::copyWindowList(std::uint32_t options,
         }
         entries.push_back(Value::dictionary(std::move(entry)));
     }
-    return Value::array(std::move(entries));
+    Value list = Value::array(std::move(entries));
+    m_lists[options] =
+        BuiltList{m_desktop.listGeneration(), m_desktop.clientListGeneration(), list};
+    return list;
 }
 
 std::optional<Monitors> X11WindowServer::monitors() {

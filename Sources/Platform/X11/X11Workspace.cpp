@@ -33,9 +33,8 @@ bool activateWindow(X11Desktop& desktop, xcb_window_t window) {
     }
     AfterReplies after(desktop);
     const std::optional<std::uint32_t> hiddenDesktop = hiddenDesktopOf(desktop, window);
-    auto active =
-        connection->getProperty(connection->root(), connection->atoms().netActiveWindow, 1);
-    auto activeReply = connection->reply(active);
+    const ClientSnapshot* clients = desktop.clients();
+    const xcb_window_t active = clients != nullptr ? clients->activeWindow : XCB_NONE;
     const auto time = desktop.activationTime();
     if (!time) {
         vornWMLog().notice("x11: no server time to activate with win=", window);
@@ -46,8 +45,9 @@ bool activateWindow(X11Desktop& desktop, xcb_window_t window) {
     if (hiddenDesktop) {
         requestCurrentDesktop(*connection, *hiddenDesktop, *time);
     }
-    requestActivation(*connection, window, *time,
-                      firstCardinal(viewOf(activeReply.get())).value_or(XCB_NONE));
+    requestActivation(*connection, window, *time, active);
+    desktop.noteRaiseRequested(window);
+    desktop.expectChanges();
     return true;
 }
 

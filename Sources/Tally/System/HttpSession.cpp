@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include <curl/curl.h>
 
@@ -196,12 +197,18 @@ struct CurlHttpSession::Worker {
     std::deque<std::unique_ptr<Transfer>> incoming;
     bool stopping = false;
     bool started = false;
+    bool prepared = false;
     CURLM* multi = nullptr;
     std::thread thread;
 
-    Worker() {
-        initialiseCurl();
-        multi = curl_multi_init();
+    // Readies libcurl for the first transfer, not before: a session that never sends anything
+    // never loads it. Under the mutex.
+    bool prepare() {
+        if (!std::exchange(prepared, true)) {
+            initialiseCurl();
+            multi = curl_multi_init();
+        }
+        return multi != nullptr;
     }
 
     ~Worker() {
@@ -373,7 +380,7 @@ void CurlHttpSession::post(HttpRequest request, HttpCompletion completion) {
     transfer->completion = std::move(completion);
     {
         std::lock_guard lock(m_worker->mutex);
-        if (m_worker->stopping || m_worker->multi == nullptr) {
+        if (m_worker->stopping || !m_worker->prepare()) {
             auto failed = std::move(transfer->completion);
             transfer.reset();
             // Never inline: callers rely on the completion arriving on another thread.
