@@ -57,20 +57,12 @@ xcb_window_t announceTray(const QColor& normal) {
     colours[0] = static_cast<std::uint32_t>(normal.red()) * 257;
     colours[1] = static_cast<std::uint32_t>(normal.green()) * 257;
     colours[2] = static_cast<std::uint32_t>(normal.blue()) * 257;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, tray, theSession->atom("_NET_SYSTEM_TRAY_COLORS"),
-                        XCB_ATOM_CARDINAL, 32, 12, colours.data());
+    theSession->setCardinals(tray, "_NET_SYSTEM_TRAY_COLORS", XCB_ATOM_CARDINAL, colours);
     const xcb_atom_t selection = theSession->atom("_NET_SYSTEM_TRAY_S0");
     xcb_set_selection_owner(c, tray, selection, XCB_CURRENT_TIME);
-    xcb_client_message_event_t manager{};
-    manager.response_type = XCB_CLIENT_MESSAGE;
-    manager.format = 32;
-    manager.window = theSession->root();
-    manager.type = theSession->atom("MANAGER");
-    manager.data.data32[0] = XCB_CURRENT_TIME;
-    manager.data.data32[1] = selection;
-    manager.data.data32[2] = tray;
-    xcb_send_event(c, 0, theSession->root(), XCB_EVENT_MASK_STRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&manager));
+    theSession->sendClientMessage(theSession->root(), "MANAGER",
+                                  {XCB_CURRENT_TIME, selection, tray},
+                                  XCB_EVENT_MASK_STRUCTURE_NOTIFY);
     theSession->sync();
     return tray;
 }

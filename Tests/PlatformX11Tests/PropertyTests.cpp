@@ -18,9 +18,10 @@ PropertyView view(xcb_atom_t type, std::uint8_t format, const std::vector<std::u
     return {type, format, {bytes.data(), bytes.size()}};
 }
 
-std::vector<std::uint8_t> words(std::initializer_list<std::uint32_t> values) {
+// 32-bit items as the server hands them over: in the host's byte order.
+std::vector<std::uint8_t> words(const std::vector<std::uint32_t>& values) {
     std::vector<std::uint8_t> bytes(values.size() * 4);
-    std::memcpy(bytes.data(), std::data(values), bytes.size());
+    std::memcpy(bytes.data(), values.data(), bytes.size());
     return bytes;
 }
 
@@ -142,14 +143,8 @@ std::vector<std::uint32_t> threeIcons() {
     return values;
 }
 
-std::vector<std::uint8_t> bytesOf(const std::vector<std::uint32_t>& values) {
-    std::vector<std::uint8_t> bytes(values.size() * 4);
-    std::memcpy(bytes.data(), values.data(), bytes.size());
-    return bytes;
-}
-
 TEST(X11PropertyTest, WindowIconIsTheWholeIconNearestTheSizeAskedFor) {
-    const auto icons = bytesOf(threeIcons());
+    const auto icons = words(threeIcons());
     const PropertyView property = view(XCB_ATOM_CARDINAL, 32, icons);
     for (const auto& [side, expected] : {std::pair{1u, 1u}, std::pair{2u, 2u}, std::pair{3u, 4u},
                                          std::pair{18u, 4u}, std::pair{0u, 1u}}) {
@@ -183,7 +178,7 @@ TEST(X11PropertyTest, WindowIconSurvivesHostileSizesAndTruncation) {
         {"not 32-bit items", threeIcons(), 8, std::nullopt},
     };
     for (const Case& c : cases) {
-        const auto bytes = bytesOf(c.values);
+        const auto bytes = words(c.values);
         const IconProperty icon = netWmIcon(view(XCB_ATOM_CARDINAL, c.format, bytes), 18);
         EXPECT_TRUE(icon.damaged) << c.name;
         EXPECT_EQ(icon.nearest ? std::optional(icon.nearest->width) : std::nullopt, c.nearestWidth)

@@ -54,9 +54,7 @@ TEST_F(X11DisplayTest, TwoMonitorsGiveTwoDisplaysWithTheirVisibleFrames) {
     EXPECT_EQ(screen(right)->visibleFrame, Rect(0, 0, 960, 1080));
     // The program's own panels never count.
     const xcb_window_t own = openOwnWindow();
-    const std::uint32_t strut[] = {0, 0, 100, 0};
-    xcb_change_property(session.connection(), XCB_PROP_MODE_REPLACE, own,
-                        session.atom("_NET_WM_STRUT"), XCB_ATOM_CARDINAL, 32, 4, strut);
+    session.setCardinals(own, "_NET_WM_STRUT", XCB_ATOM_CARDINAL, {0, 0, 100, 0});
     session.sync();
     EXPECT_EQ(screen(right)->visibleFrame, Rect(0, 0, 960, 1080));
 

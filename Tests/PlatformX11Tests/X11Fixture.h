@@ -73,9 +73,8 @@ protected:
         const xcb_window_t window = xcb_generate_id(c);
         xcb_create_window(c, XCB_COPY_FROM_PARENT, window, session.root(), 0, 0, 200, 200, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-        const std::uint32_t pid = static_cast<std::uint32_t>(::getpid());
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, session.atom("_NET_WM_PID"),
-                            XCB_ATOM_CARDINAL, 32, 1, &pid);
+        session.setCardinals(window, "_NET_WM_PID", XCB_ATOM_CARDINAL,
+                             {static_cast<std::uint32_t>(::getpid())});
         xcb_map_window(c, window);
         EXPECT_TRUE(session.waitFor([&] {
             const auto clients = session.clients();

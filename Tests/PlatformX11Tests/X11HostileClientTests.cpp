@@ -47,9 +47,7 @@ protected:
     // Writes both of the root's client lists, bottom to top, as any client may.
     void writeLists(const std::vector<std::uint32_t>& ids) {
         for (const char* name : {"_NET_CLIENT_LIST", "_NET_CLIENT_LIST_STACKING"}) {
-            xcb_change_property(session.connection(), XCB_PROP_MODE_REPLACE, session.root(),
-                                session.atom(name), XCB_ATOM_WINDOW, 32,
-                                static_cast<std::uint32_t>(ids.size()), ids.data());
+            session.setCardinals(session.root(), name, XCB_ATOM_WINDOW, ids);
         }
         session.sync();
     }
@@ -133,7 +131,6 @@ TEST_F(X11HostileClientTest, AWindowManagerTakingOverOrLettingGoOfWindowsUnbinds
         EXPECT_EQ(pinned(), before);
     };
     xcb_connection_t* c = session.connection();
-    const xcb_atom_t check = session.atom("_NET_SUPPORTING_WM_CHECK");
 
     for (const int signal : {SIGTERM, SIGKILL}) {
         SCOPED_TRACE(signal);
@@ -144,8 +141,7 @@ TEST_F(X11HostileClientTest, AWindowManagerTakingOverOrLettingGoOfWindowsUnbinds
         xcb_create_window(c, XCB_COPY_FROM_PARENT, stand, session.root(), -1, -1, 1, 1, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
         for (const xcb_window_t on : {stand, session.root()}) {
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, on, check, XCB_ATOM_WINDOW, 32, 1,
-                                &stand);
+            session.setCardinals(on, "_NET_SUPPORTING_WM_CHECK", XCB_ATOM_WINDOW, {stand});
         }
         writeLists({});
         unchanged("started, nothing listed");
@@ -216,9 +212,7 @@ TEST_F(X11HostileClientTest, SixtyThousandFakeIdsCostABoundedListingAndUnbindNot
     EXPECT_LE(backend->probeSequence() - start, 1000u + 200u);
     // Restacked: the ids that named nothing are not asked about again.
     std::reverse(some.begin() + 1000, some.end());
-    xcb_change_property(session.connection(), XCB_PROP_MODE_REPLACE, session.root(),
-                        session.atom("_NET_CLIENT_LIST_STACKING"), XCB_ATOM_WINDOW, 32,
-                        static_cast<std::uint32_t>(some.size()), some.data());
+    session.setCardinals(session.root(), "_NET_CLIENT_LIST_STACKING", XCB_ATOM_WINDOW, some);
     session.sync();
     start = backend->probeSequence();
     settle();
@@ -245,9 +239,7 @@ TEST_F(X11HostileClientTest, CompoundTextTitlesAreDecoded) {
 
     // "Привет" in ISO 8859-5 and "日本" in EUC form, as Xlib writes them.
     const std::string bytes = "CT5 \x1B-L\xBF\xE0\xD8\xD2\xD5\xE2 \x1B$)B\xC6\xFC\xCB\xDC";
-    xcb_change_property(session.connection(), XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME,
-                        session.atom("COMPOUND_TEXT"), 8, static_cast<std::uint32_t>(bytes.size()),
-                        bytes.data());
+    session.setText(window, "WM_NAME", session.atom("COMPOUND_TEXT"), bytes);
     session.sync();
     syncBackend();
     EXPECT_EQ(listed(window).value_or(WindowInfo{}).title, "CT5 Привет 日本");

@@ -23,9 +23,7 @@ protected:
     }
 
     void setTitle(xcb_window_t window, const std::string& title) {
-        xcb_change_property(session.connection(), XCB_PROP_MODE_REPLACE, window,
-                            session.atom("_NET_WM_NAME"), session.atom("UTF8_STRING"), 8,
-                            static_cast<std::uint32_t>(title.size()), title.data());
+        session.setText(window, "_NET_WM_NAME", session.atom("UTF8_STRING"), title);
     }
 };
 

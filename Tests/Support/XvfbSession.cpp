@@ -396,14 +396,8 @@ bool XvfbSession::askWindowManager(std::chrono::milliseconds limit) {
                           &mask);
     }
     xcb_delete_property(m_connection, m_probe, extents);
-    xcb_client_message_event_t request{};
-    request.response_type = XCB_CLIENT_MESSAGE;
-    request.format = 32;
-    request.window = m_probe;
-    request.type = atom("_NET_REQUEST_FRAME_EXTENTS");
-    xcb_send_event(m_connection, 0, m_root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&request));
+    sendClientMessage(m_probe, "_NET_REQUEST_FRAME_EXTENTS", {},
+                      XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY);
     return waitFor([&] { return !cardinalProperty(m_probe, "_NET_FRAME_EXTENTS").empty(); }, limit);
 }
 
@@ -440,6 +434,35 @@ std::vector<std::uint32_t> XvfbSession::cardinalProperty(xcb_window_t window,
     }
     const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
     return {data, data + xcb_get_property_value_length(reply.get()) / 4};
+}
+
+void XvfbSession::setCardinals(xcb_window_t window,
+                               const std::string& name,
+                               xcb_atom_t type,
+                               const std::vector<std::uint32_t>& values) {
+    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, window, atom(name), type, 32,
+                        static_cast<std::uint32_t>(values.size()), values.data());
+}
+
+void XvfbSession::setText(xcb_window_t window,
+                          const std::string& name,
+                          xcb_atom_t type,
+                          std::string_view text) {
+    xcb_change_property(m_connection, XCB_PROP_MODE_REPLACE, window, atom(name), type, 8,
+                        static_cast<std::uint32_t>(text.size()), text.data());
+}
+
+void XvfbSession::sendClientMessage(xcb_window_t window,
+                                    const std::string& type,
+                                    const std::vector<std::uint32_t>& data,
+                                    std::uint32_t mask) {
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atom(type);
+    std::copy_n(data.begin(), std::min<std::size_t>(data.size(), 5), message.data.data32);
+    xcb_send_event(m_connection, 0, m_root, mask, reinterpret_cast<const char*>(&message));
 }
 
 std::vector<xcb_window_t> XvfbSession::stacking() {

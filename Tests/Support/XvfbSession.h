@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <xcb/xcb.h>
@@ -104,6 +105,22 @@ public:
     xcb_window_t activeWindow();
     std::optional<std::uint32_t> currentDesktop();
     std::vector<std::uint32_t> cardinalProperty(xcb_window_t window, const std::string& name);
+    // Replace a property of the window as any client may: 32-bit items, or 8-bit text such as
+    // a title in the given encoding. Only sent: sync() makes sure the server has them.
+    void setCardinals(xcb_window_t window,
+                      const std::string& name,
+                      xcb_atom_t type,
+                      const std::vector<std::uint32_t>& values);
+    void setText(xcb_window_t window,
+                 const std::string& name,
+                 xcb_atom_t type,
+                 std::string_view text);
+    // Sends a client message of 32-bit items about the window to the root, for the clients
+    // that select the mask there (the window manager takes SUBSTRUCTURE_REDIRECT). Only sent.
+    void sendClientMessage(xcb_window_t window,
+                           const std::string& type,
+                           const std::vector<std::uint32_t>& data,
+                           std::uint32_t mask);
     xcb_atom_t atom(const std::string& name);
 
     // The test window program with the arguments, waited for until its windows are managed.
