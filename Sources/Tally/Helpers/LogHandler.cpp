@@ -1,8 +1,8 @@
 #include "Helpers/LogHandler.h"
 
 #include <cstdio>
-#include <memory>
-#include <mutex>
+
+#include "System/SharedSlot.h"
 
 #include <syslog.h>
 #include <systemd/sd-journal.h>
@@ -41,23 +41,12 @@ void writeToJournal(LogLevel level, const std::string& message) {
     }
 }
 
-struct StandardOutput {
-    std::mutex mutex;
-    std::shared_ptr<const LogHandler::Handler> output;
-};
-
-StandardOutput& standardOutput() {
-    static StandardOutput slot;
-    return slot;
+system::SharedSlot<const LogHandler::Handler>& standardOutput() {
+    return system::processSlot<const LogHandler::Handler>();
 }
 
 void writeToStandardOutput(LogLevel level, const std::string& message) {
-    std::shared_ptr<const LogHandler::Handler> output;
-    {
-        std::lock_guard lock(standardOutput().mutex);
-        output = standardOutput().output;
-    }
-    if (output) {
+    if (const auto output = standardOutput().current()) {
         (*output)(level, message);
     } else {
         writeToJournal(level, message);
@@ -67,9 +56,7 @@ void writeToStandardOutput(LogLevel level, const std::string& message) {
 }  // namespace
 
 void LogHandler::setStandardOutput(Handler output) {
-    auto replacement = output ? std::make_shared<const Handler>(std::move(output)) : nullptr;
-    std::lock_guard lock(standardOutput().mutex);
-    standardOutput().output = std::move(replacement);
+    standardOutput().set(system::sharedFunction(std::move(output)));
 }
 
 std::optional<LogLevel> LogHandler::levelFromRaw(int raw) {
