@@ -4,9 +4,6 @@
 
 #include "System/SharedSlot.h"
 
-#include <syslog.h>
-#include <systemd/sd-journal.h>
-
 namespace vorn::tally {
 namespace {
 
@@ -20,25 +17,10 @@ void printLine(LogLevel level, const std::string& message) {
     std::fflush(stdout);
 }
 
-int journalPriority(LogLevel level) {
-    switch (level) {
-        case LogLevel::debug:
-            return LOG_DEBUG;
-        case LogLevel::info:
-            return LOG_INFO;
-        case LogLevel::error:
-            return LOG_ERR;
-    }
-    return LOG_INFO;
-}
-
-void writeToJournal(LogLevel level, const std::string& message) {
-    const int result =
-        sd_journal_send("MESSAGE=%s", message.c_str(), "PRIORITY=%i", journalPriority(level),
-                        "TALLY_SUBSYSTEM=Tally", "TALLY_CATEGORY=LogHandler", nullptr);
-    if (result < 0) {
-        printLine(level, message);
-    }
+// Never destroyed, like the slots: the client's threads may log while the process exits.
+const Logger& tallyLog() {
+    static const auto* logger = new Logger("tally");
+    return *logger;
 }
 
 system::SharedSlot<const LogHandler::Handler>& standardOutput() {
@@ -49,7 +31,7 @@ void writeToStandardOutput(LogLevel level, const std::string& message) {
     if (const auto output = standardOutput().current()) {
         (*output)(level, message);
     } else {
-        writeToJournal(level, message);
+        tallyLog().log(programLogLevel(level), message);
     }
 }
 
@@ -57,6 +39,18 @@ void writeToStandardOutput(LogLevel level, const std::string& message) {
 
 void LogHandler::setStandardOutput(Handler output) {
     standardOutput().set(system::sharedFunction(std::move(output)));
+}
+
+vorn::LogLevel programLogLevel(LogLevel level) {
+    switch (level) {
+        case LogLevel::debug:
+            return vorn::LogLevel::debug;
+        case LogLevel::info:
+            return vorn::LogLevel::info;
+        case LogLevel::error:
+            return vorn::LogLevel::error;
+    }
+    return vorn::LogLevel::notice;
 }
 
 std::optional<LogLevel> LogHandler::levelFromRaw(int raw) {
