@@ -23,8 +23,10 @@ const Logger& tallyLog() {
     return *logger;
 }
 
+struct StandardOutput;
+
 system::SharedSlot<const LogHandler::Handler>& standardOutput() {
-    return system::processSlot<const LogHandler::Handler>();
+    return system::processSlot<const LogHandler::Handler, StandardOutput>();
 }
 
 void writeToStandardOutput(LogLevel level, const std::string& message) {

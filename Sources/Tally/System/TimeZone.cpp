@@ -9,6 +9,7 @@ namespace vorn::tally::system {
 namespace {
 
 using Offset = std::function<int(Date)>;
+struct OffsetOverride;
 
 // Offsets beyond a day are not real time zones; such an answer is taken as UTC.
 constexpr long longestOffset = 86400;
@@ -32,12 +33,12 @@ int systemOffset(Date at) {
 }  // namespace
 
 int utcOffsetSeconds(Date at) {
-    const auto offset = processSlot<const Offset>().current();
+    const auto offset = processSlot<const Offset, OffsetOverride>().current();
     return offset ? (*offset)(at) : systemOffset(at);
 }
 
 void setUtcOffsetOverride(Offset offset) {
-    processSlot<const Offset>().set(sharedFunction(std::move(offset)));
+    processSlot<const Offset, OffsetOverride>().set(sharedFunction(std::move(offset)));
 }
 
 }  // namespace vorn::tally::system
