@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Date.h"
+#include "Subscription.h"
 
 namespace vorn::platform {
 
@@ -45,8 +46,6 @@ struct OpenConfiguration {
     bool activates = false;
 };
 
-using ObserverToken = std::uint64_t;
-
 // Running applications, launching them and opening documents, and the workspace's
 // notifications.
 class Workspace {
@@ -79,11 +78,10 @@ public:
     // included), so that a list stays true until the next one arrives.
     virtual bool notifiesEveryWindowChange() = 0;
 
-    // Calls the observer on the main thread for each such notification until removed.
-    virtual ObserverToken addObserver(WorkspaceNotification name,
-                                      std::function<void(const WorkspaceEvent&)> observer) = 0;
-    // A notification already on its way to a removed observer is not delivered.
-    virtual void removeObserver(ObserverToken token) = 0;
+    // Calls the observer on the main thread for each such notification until the subscription
+    // ends. A notification already on its way then is not delivered.
+    [[nodiscard]] virtual Subscription addObserver(
+        WorkspaceNotification name, std::function<void(const WorkspaceEvent&)> observer) = 0;
 };
 
 }  // namespace vorn::platform

@@ -5,38 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "Subscription.h"
+
 namespace vorn {
-
-// Ends one subscription when destroyed or reset. It may outlive what it subscribed to.
-class Subscription {
-public:
-    Subscription() = default;
-    explicit Subscription(std::function<void()> cancel)
-        : m_cancel(std::move(cancel)) {}
-    Subscription(Subscription&& other) noexcept
-        : m_cancel(std::exchange(other.m_cancel, nullptr)) {}
-    Subscription& operator=(Subscription&& other) noexcept {
-        if (this != &other) {
-            reset();
-            m_cancel = std::exchange(other.m_cancel, nullptr);
-        }
-        return *this;
-    }
-    Subscription(const Subscription&) = delete;
-    Subscription& operator=(const Subscription&) = delete;
-    ~Subscription() { reset(); }
-
-    // Ends the subscription now; the observer is not called again.
-    void reset() {
-        if (auto cancel = std::exchange(m_cancel, nullptr)) {
-            cancel();
-        }
-    }
-    bool active() const { return static_cast<bool>(m_cancel); }
-
-private:
-    std::function<void()> m_cancel;
-};
 
 // Tells observers which field of an object changed, synchronously, on the thread that changed
 // it (the main thread). Observers may subscribe or unsubscribe anyone, themselves included,

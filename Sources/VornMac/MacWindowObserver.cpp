@@ -61,9 +61,6 @@ void MacWindowObserver::start(FocusResolver resolveFocused, WindowChangeHandler 
 }
 
 void MacWindowObserver::stop() {
-    for (platform::ObserverToken token : m_tokens) {
-        m_workspace.removeObserver(token);
-    }
     m_tokens.clear();
     if (m_timer) {
         m_runLoop.cancelTimer(*m_timer);

@@ -52,7 +52,7 @@ private:
     platform::Workspace& m_workspace;
     platform::RunLoop& m_runLoop;
     std::shared_ptr<State> m_state;
-    std::vector<platform::ObserverToken> m_tokens;
+    std::vector<Subscription> m_tokens;
     std::optional<platform::TimerID> m_timer;
 };
 

@@ -197,11 +197,11 @@ TEST_F(SimulatedDesktopTest, FrontingActivatesAndNotifiesObserversThroughTheRunL
     desktop.addWindow({.number = 3, .owner = 10});
 
     std::vector<std::string> events;
-    services.workspace.addObserver(
+    const Subscription kept = services.workspace.addObserver(
         WorkspaceNotification::didActivateApplication, [&](const WorkspaceEvent& event) {
             events.push_back("activated " + event.application->bundleIdentifier.value_or("?"));
         });
-    const ObserverToken removed = services.workspace.addObserver(
+    Subscription removed = services.workspace.addObserver(
         WorkspaceNotification::didActivateApplication,
         [&](const WorkspaceEvent&) { events.push_back("removed observer"); });
 
@@ -213,7 +213,7 @@ TEST_F(SimulatedDesktopTest, FrontingActivatesAndNotifiesObserversThroughTheRunL
     EXPECT_NE((*processForPID)(99, psn), 0);
     ASSERT_EQ((*processForPID)(10, psn), 0);
     ASSERT_EQ((*setFront)(psn, 1, 0x200), 0);
-    services.workspace.removeObserver(removed);
+    removed.reset();
 
     EXPECT_EQ(desktop.frontmostApplication(), 10);
     EXPECT_EQ(desktop.stackingOrder(), (std::vector<std::uint32_t>{1, 3, 2}));
@@ -229,14 +229,26 @@ TEST_F(SimulatedDesktopTest, FrontingActivatesAndNotifiesObserversThroughTheRunL
 TEST_F(SimulatedDesktopTest, TerminationNamesTheApplicationThatQuit) {
     desktop.addWindow({.number = 1, .owner = 10});
     std::optional<RunningApplication> quit;
-    services.workspace.addObserver(WorkspaceNotification::didTerminateApplication,
-                                   [&](const WorkspaceEvent& event) { quit = event.application; });
+    const Subscription subscription = services.workspace.addObserver(
+        WorkspaceNotification::didTerminateApplication,
+        [&](const WorkspaceEvent& event) { quit = event.application; });
     desktop.terminateApplication(10);
     desktop.runLoop().drain();
     ASSERT_TRUE(quit);
     EXPECT_EQ(quit->pid, 10);
     EXPECT_EQ(desktop.window(1), nullptr);
     EXPECT_FALSE(services.workspace.runningApplication(10));
+}
+
+TEST(SimulatedWorkspaceTests, ASubscriptionMayOutliveItsDesktop) {
+    Subscription subscription;
+    {
+        SimulatedDesktop desktop;
+        subscription = desktop.services().workspace.addObserver(
+            WorkspaceNotification::windowsDidChange, [](const WorkspaceEvent&) {});
+    }
+    subscription.reset();
+    EXPECT_FALSE(subscription.active());
 }
 
 TEST_F(SimulatedDesktopTest, MenusAreReadAndPressedThroughTheirElements) {

@@ -24,10 +24,11 @@ protected:
                           WorkspaceNotification::didLaunchApplication,
                           WorkspaceNotification::didTerminateApplication,
                           WorkspaceNotification::activeSpaceDidChange}) {
-            services->workspace.addObserver(name, [this](const WorkspaceEvent& event) {
-                EXPECT_EQ(std::this_thread::get_id(), mainThread);
-                events.push_back(event);
-            });
+            subscriptions.push_back(
+                services->workspace.addObserver(name, [this](const WorkspaceEvent& event) {
+                    EXPECT_EQ(std::this_thread::get_id(), mainThread);
+                    events.push_back(event);
+                }));
         }
     }
     std::size_t count(WorkspaceNotification name, std::optional<std::int32_t> pid = {}) {
@@ -50,6 +51,7 @@ protected:
 
     std::thread::id mainThread = std::this_thread::get_id();
     std::vector<WorkspaceEvent> events;
+    std::vector<Subscription> subscriptions;
 };
 
 TEST_F(X11WorkspaceTest, NotifiesOfLaunchesActivationsTerminationsAndDesktopSwitches) {
@@ -125,17 +127,27 @@ TEST_F(X11WorkspaceTest, ChangesReadWhileWaitingForAReplyAreNotStranded) {
 
 TEST_F(X11WorkspaceTest, RemovedObserversHearNothingMore) {
     int heard = 0;
-    const auto token = services->workspace.addObserver(WorkspaceNotification::didLaunchApplication,
-                                                       [&](const WorkspaceEvent&) { ++heard; });
+    auto token = services->workspace.addObserver(WorkspaceNotification::didLaunchApplication,
+                                                 [&](const WorkspaceEvent&) { ++heard; });
     auto a = session.openTestWindow({"--title", "a"});
     ASSERT_TRUE(a);
     EXPECT_TRUE(runUntil([&] { return heard == 1; }));
-    services->workspace.removeObserver(token);
+    token.reset();
     observeAll();
     auto b = session.openTestWindow({"--title", "b"});
     ASSERT_TRUE(b);
     EXPECT_TRUE(runUntil([&] { return count(WorkspaceNotification::didLaunchApplication) == 1; }));
     EXPECT_EQ(heard, 1);
+
+    // A subscription may outlive the backend it came from.
+    token = services->workspace.addObserver(WorkspaceNotification::didLaunchApplication,
+                                            [&](const WorkspaceEvent&) { ++heard; });
+    context.reset();
+    privateCalls.reset();
+    services.reset();
+    backend.reset();
+    token.reset();
+    EXPECT_FALSE(token.active());
 }
 
 TEST_F(X11WorkspaceTest, NamesApplicationsAfterTheirDesktopEntries) {

@@ -19,14 +19,14 @@ TEST(NotificationCenterTests, DeliversToObserversOfTheNameInOrder) {
 
     calls.clear();
     first.reset();
-    EXPECT_FALSE(first.isActive());
+    EXPECT_FALSE(first.active());
     center.post(Notification::willTerminate);
     EXPECT_EQ(calls, std::vector<std::string>{"2"});
 
     calls.clear();
     {
-        ObserverToken moved = std::move(second);
-        EXPECT_TRUE(moved.isActive());
+        Subscription moved = std::move(second);
+        EXPECT_TRUE(moved.active());
         center.post(Notification::willTerminate);
     }
     center.post(Notification::willTerminate);
@@ -36,7 +36,7 @@ TEST(NotificationCenterTests, DeliversToObserversOfTheNameInOrder) {
 TEST(NotificationCenterTests, AHandlerMayRemoveItself) {
     NotificationCenter& center = NotificationCenter::defaultCenter();
     int calls = 0;
-    ObserverToken token;
+    Subscription token;
     token = center.addObserver(Notification::willResignActive, [&] {
         ++calls;
         token.reset();

@@ -98,9 +98,8 @@ public:
                   OpenConfiguration config) override;
     bool isVoiceOverEnabled() override;
     bool notifiesEveryWindowChange() override;
-    ObserverToken addObserver(WorkspaceNotification name,
-                              std::function<void(const WorkspaceEvent&)> observer) override;
-    void removeObserver(ObserverToken token) override;
+    Subscription addObserver(WorkspaceNotification name,
+                             std::function<void(const WorkspaceEvent&)> observer) override;
 
     // Delivers the event, through the run loop, to the observers registered for its name.
     void deliver(const WorkspaceEvent& event);
@@ -111,9 +110,13 @@ private:
         std::function<void(const WorkspaceEvent&)> callback;
     };
 
+    void removeObserver(std::uint64_t token);
+
     SimulatedDesktop& m_desktop;
-    std::map<ObserverToken, Observer> m_observers;
-    ObserverToken m_nextToken = 1;
+    std::map<std::uint64_t, Observer> m_observers;
+    std::uint64_t m_nextToken = 1;
+    // Subscriptions hold this weakly and end quietly once the workspace is gone.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 class SimulatedScreens final : public Screens {

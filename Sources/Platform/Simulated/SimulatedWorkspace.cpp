@@ -98,15 +98,19 @@ bool SimulatedWorkspace::isVoiceOverEnabled() {
     return m_desktop.voiceOver;
 }
 
-ObserverToken SimulatedWorkspace::addObserver(WorkspaceNotification name,
-                                              std::function<void(const WorkspaceEvent&)> observer) {
+Subscription SimulatedWorkspace::addObserver(WorkspaceNotification name,
+                                             std::function<void(const WorkspaceEvent&)> observer) {
     m_desktop.record("ws.addObserver " + std::string(notificationName(name)));
-    const ObserverToken token = m_nextToken++;
+    const std::uint64_t token = m_nextToken++;
     m_observers.emplace(token, Observer{name, std::move(observer)});
-    return token;
+    return Subscription([alive = std::weak_ptr<bool>(m_alive), this, token] {
+        if (alive.lock()) {
+            removeObserver(token);
+        }
+    });
 }
 
-void SimulatedWorkspace::removeObserver(ObserverToken token) {
+void SimulatedWorkspace::removeObserver(std::uint64_t token) {
     m_desktop.record("ws.removeObserver " + std::to_string(token));
     m_observers.erase(token);
 }

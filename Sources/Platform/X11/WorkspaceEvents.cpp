@@ -27,15 +27,15 @@ void WorkspaceEvents::start() {
     refreshDesktop(ignored);
 }
 
-ObserverToken WorkspaceEvents::addObserver(WorkspaceNotification name,
-                                           std::function<void(const WorkspaceEvent&)> observer) {
-    const ObserverToken token = m_nextToken++;
+Subscription WorkspaceEvents::addObserver(WorkspaceNotification name,
+                                          std::function<void(const WorkspaceEvent&)> observer) {
+    const std::uint64_t token = m_nextToken++;
     m_observers.emplace(token, Observer{name, std::move(observer)});
-    return token;
-}
-
-void WorkspaceEvents::removeObserver(ObserverToken token) {
-    m_observers.erase(token);
+    return Subscription([alive = std::weak_ptr<bool>(m_alive), this, token] {
+        if (alive.lock()) {
+            m_observers.erase(token);
+        }
+    });
 }
 
 void WorkspaceEvents::rootPropertyChanged(xcb_atom_t property) {
@@ -161,13 +161,13 @@ void WorkspaceEvents::deliver(const std::vector<WorkspaceEvent>& events) {
         vornWMLog().debug("x11: workspace ", notificationName(event.name),
                           " pid=", event.application ? event.application->pid : -1,
                           " win=", event.window.value_or(0));
-        std::vector<ObserverToken> tokens;
+        std::vector<std::uint64_t> tokens;
         for (const auto& [token, observer] : m_observers) {
             if (observer.name == event.name) {
                 tokens.push_back(token);
             }
         }
-        for (ObserverToken token : tokens) {
+        for (std::uint64_t token : tokens) {
             // An observer may remove others, or drop the whole backend.
             if (!alive.lock()) {
                 return;

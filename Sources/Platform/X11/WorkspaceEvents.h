@@ -31,9 +31,8 @@ public:
 
     // Reads the state that later changes are measured against.
     void start();
-    ObserverToken addObserver(WorkspaceNotification name,
-                              std::function<void(const WorkspaceEvent&)> observer);
-    void removeObserver(ObserverToken token);
+    [[nodiscard]] Subscription addObserver(WorkspaceNotification name,
+                                           std::function<void(const WorkspaceEvent&)> observer);
     // A property of the root window changed.
     void rootPropertyChanged(xcb_atom_t property);
     // Something a window list shows changed.
@@ -53,8 +52,8 @@ private:
     void deliver(const std::vector<WorkspaceEvent>& events);
 
     X11Desktop& m_desktop;
-    std::map<ObserverToken, Observer> m_observers;
-    ObserverToken m_nextToken = 1;
+    std::map<std::uint64_t, Observer> m_observers;
+    std::uint64_t m_nextToken = 1;
 
     bool m_clientsChanged = false;
     bool m_activeChanged = false;
@@ -67,7 +66,7 @@ private:
     xcb_window_t m_activeWindow = XCB_NONE;
     std::optional<std::uint32_t> m_currentDesktop;
 
-    // Tasks already posted hold this weakly and do nothing once it is gone.
+    // Tasks already posted and subscriptions hold this weakly and do nothing once it is gone.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 

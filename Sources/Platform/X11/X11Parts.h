@@ -134,9 +134,8 @@ public:
     bool isVoiceOverEnabled() override { return false; }
     // Every change of what a listing reads arrives as an event.
     bool notifiesEveryWindowChange() override { return true; }
-    ObserverToken addObserver(WorkspaceNotification name,
-                              std::function<void(const WorkspaceEvent&)> observer) override;
-    void removeObserver(ObserverToken token) override;
+    Subscription addObserver(WorkspaceNotification name,
+                             std::function<void(const WorkspaceEvent&)> observer) override;
 
 private:
     const DesktopEntry* entryOf(const std::string& applicationURL);

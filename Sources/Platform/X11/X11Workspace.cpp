@@ -194,13 +194,9 @@ void X11Workspace::openURLs(const std::vector<std::string>& urls,
     }
 }
 
-ObserverToken X11Workspace::addObserver(WorkspaceNotification name,
-                                        std::function<void(const WorkspaceEvent&)> observer) {
+Subscription X11Workspace::addObserver(WorkspaceNotification name,
+                                       std::function<void(const WorkspaceEvent&)> observer) {
     return m_desktop.events().addObserver(name, std::move(observer));
-}
-
-void X11Workspace::removeObserver(ObserverToken token) {
-    m_desktop.events().removeObserver(token);
 }
 
 }  // namespace vorn::platform::x11

@@ -66,8 +66,8 @@ private:
 
     // Every read and write of the measurements runs as one block under this queue's lock.
     system::ConcurrentQueue<State> m_queue;
-    system::ObserverToken m_resignObserver;
-    system::ObserverToken m_activeObserver;
+    Subscription m_resignObserver;
+    Subscription m_activeObserver;
 };
 
 }  // namespace vorn::tally

@@ -103,9 +103,9 @@ private:
     std::uint64_t m_timerGeneration = 0;
     std::optional<Date> m_sessionDurationLastUpdatedAt;
     bool m_writePending = false;
-    system::ObserverToken m_resignObserver;
-    system::ObserverToken m_activeObserver;
-    system::ObserverToken m_terminateObserver;
+    Subscription m_resignObserver;
+    Subscription m_activeObserver;
+    Subscription m_terminateObserver;
 };
 
 }  // namespace vorn::tally

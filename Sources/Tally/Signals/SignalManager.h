@@ -132,7 +132,7 @@ private:
     mutable std::mutex m_successorMutex;
     std::shared_ptr<SignalManageable> m_successor;
     std::mutex m_userMutex;
-    system::ObserverToken m_willTerminate;
+    Subscription m_willTerminate;
 };
 
 }  // namespace vorn::tally

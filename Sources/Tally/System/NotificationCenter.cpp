@@ -4,7 +4,7 @@
 
 namespace vorn::tally::system {
 
-struct ObserverToken::Entry {
+struct NotificationCenter::Entry {
     Notification name;
     // Held while the handler runs; recursive so that a handler can remove itself.
     std::recursive_mutex running;
@@ -12,45 +12,25 @@ struct ObserverToken::Entry {
     std::function<void()> handler;
 };
 
-ObserverToken::ObserverToken(ObserverToken&& other) noexcept
-    : m_entry(std::move(other.m_entry)) {}
-
-ObserverToken& ObserverToken::operator=(ObserverToken&& other) noexcept {
-    if (this != &other) {
-        reset();
-        m_entry = std::move(other.m_entry);
-    }
-    return *this;
-}
-
-void ObserverToken::reset() {
-    if (!m_entry) {
-        return;
-    }
-    {
-        std::lock_guard lock(m_entry->running);
-        m_entry->active = false;
-    }
-    // The centre holds the entry weakly; it forgets it at the next post.
-    m_entry.reset();
-}
-
 NotificationCenter& NotificationCenter::defaultCenter() {
     static auto* center = new NotificationCenter;
     return *center;
 }
 
-ObserverToken NotificationCenter::addObserver(Notification name, std::function<void()> handler) {
-    auto entry = std::make_shared<ObserverToken::Entry>();
+Subscription NotificationCenter::addObserver(Notification name, std::function<void()> handler) {
+    auto entry = std::make_shared<Entry>();
     entry->name = name;
     entry->handler = std::move(handler);
     std::lock_guard lock(m_mutex);
     m_entries.push_back(entry);
-    return ObserverToken(std::move(entry));
+    return Subscription([entry = std::move(entry)] {
+        std::lock_guard running(entry->running);
+        entry->active = false;
+    });
 }
 
 void NotificationCenter::post(Notification name) {
-    std::vector<std::shared_ptr<ObserverToken::Entry>> observers;
+    std::vector<std::shared_ptr<Entry>> observers;
     {
         std::lock_guard lock(m_mutex);
         std::erase_if(m_entries, [](const auto& weak) { return weak.expired(); });
