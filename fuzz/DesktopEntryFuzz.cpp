@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using vorn::fuzz::check;
     vorn::fuzz::silenceLog();
     namespace x11 = vorn::platform::x11;
-    const auto entry = x11::parseDesktopEntry(vorn::fuzz::bytesOf(data, size), {"de_DE", "de"});
+    const auto entry =
+        vorn::platform::parseDesktopEntry(vorn::fuzz::bytesOf(data, size), {"de_DE", "de"});
     if (!entry) {
         return 0;
     }

@@ -107,7 +107,8 @@ TEST_F(X11DesktopIndexTest, RefreshSeesEntriesAddedLaterAndLookupsMatchClasses) 
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.windowClass.instance + "/" + c.windowClass.windowClass);
-        const DesktopEntry* found = index.forClass(c.windowClass);
+        const DesktopEntry* found =
+            index.forClass(c.windowClass.windowClass, c.windowClass.instance);
         if (c.expected == nullptr) {
             EXPECT_EQ(found, nullptr);
         } else {

@@ -68,6 +68,16 @@ private Q_SLOTS:
         QCOMPARE(colour, expected.isValid() ? expected : centreColour(AppIcons::generic()));
     }
 
+    // An application installed while the program runs: its entry is read once it is there.
+    void findsEntriesAddedLater() {
+        const QColor generic = centreColour(AppIcons::generic());
+        QCOMPARE(centreColour(AppIcons::icon("added-viewer")), generic);
+        const QString added = m_root.filePath("system/applications/added");
+        QVERIFY(QDir().mkpath(added));
+        entry(added + "/viewer.desktop", "Icon=" + m_root.filePath("red.png"));
+        QCOMPARE(centreColour(AppIcons::icon("added-viewer")), QColor(Qt::red));
+    }
+
 private:
     static void image(Qt::GlobalColor colour, const QString& path) {
         QImage image(32, 32, QImage::Format_ARGB32);

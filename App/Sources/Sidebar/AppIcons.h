@@ -13,7 +13,8 @@ public:
 
     // The icon of the application with this bundle identifier (a desktop entry id, or a window
     // class when the application has no entry), from its desktop entry and the icon theme; else
-    // the generic application icon. Never null. Reads the entries afresh on every call.
+    // the generic application icon. Never null. The entries are read again when a directory
+    // of them changed.
     static QIcon icon(const std::string& bundleId);
     // The application's own icon as icon() finds it; none where icon() gives the generic one.
     static std::optional<QIcon> find(const std::string& bundleId);

@@ -2,19 +2,14 @@
 
 #include <QIcon>
 #include <QString>
-#include <QStringList>
 
 namespace vorn::app::desktop {
-
-// The XDG data directories in order of precedence: $XDG_DATA_HOME (else ~/.local/share), then
-// each of $XDG_DATA_DIRS (else /usr/local/share and /usr/share).
-QStringList dataDirectories();
 
 // The Icon value of the application's desktop entry: the entry whose id (its path below an
 // applications directory, "/" as "-", without ".desktop") is `appID`; else one whose id equals
 // it without case or ends in "." and it; else one whose StartupWMClass equals it without case.
-// Entries are found by listing the directories, never by building a path from `appID`. Empty
-// when no entry matches.
+// The entries are the process's shared index of the XDG data directories, read again when a
+// directory changed. Empty when no entry matches.
 QString iconName(const QString& appID);
 
 // The icon an Icon value names: an absolute file, else a theme icon, else a file in a pixmaps

@@ -26,7 +26,7 @@ AppIdentity identify(const ClientWindow& window, DesktopEntryIndex& entries) {
         }
     }
     if (entry == nullptr && window.windowClass) {
-        entry = entries.forClass(*window.windowClass);
+        entry = entries.forClass(window.windowClass->windowClass, window.windowClass->instance);
     }
     AppIdentity identity;
     const std::string className = classKey(window.windowClass);

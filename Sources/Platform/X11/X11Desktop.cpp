@@ -14,8 +14,10 @@ namespace vorn::platform::x11 {
 X11Desktop::X11Desktop(RunLoop& runLoop, const X11Options& options)
     : m_runLoop(runLoop)
     , m_connection(Connection::open(options.display))
-    , m_entries(options.applicationDirs.empty() ? defaultApplicationDirs()
-                                                : options.applicationDirs)
+    , m_ownEntries(options.applicationDirs.empty()
+                       ? nullptr
+                       : std::make_unique<DesktopEntryIndex>(options.applicationDirs))
+    , m_entries(m_ownEntries ? *m_ownEntries : sharedDesktopEntries())
     , m_launcher(m_connection ? m_connection->displayName() : options.display)
     , m_logind(options.logindBusAddress.empty() && options.logindSessionPath.empty()
                    ? std::make_unique<LogindSession>()

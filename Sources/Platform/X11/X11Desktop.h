@@ -111,7 +111,10 @@ private:
     std::unique_ptr<Connection> m_connection;
     bool m_broken = false;
     std::optional<WatchID> m_watch;
-    DesktopEntryIndex m_entries;
+    // Directories of the options' own get an index of their own; the XDG data directories are
+    // read into the process's one index, which the sidebar's icon lookup asks too.
+    std::unique_ptr<DesktopEntryIndex> m_ownEntries;
+    DesktopEntryIndex& m_entries;
     Launcher m_launcher;
     std::unique_ptr<LogindSession> m_logind;
     WorkspaceEvents m_events;

@@ -10,7 +10,7 @@
 
 #include "Log.h"
 
-namespace vorn::platform::x11 {
+namespace vorn::platform {
 namespace fs = std::filesystem;
 namespace {
 
@@ -72,7 +72,7 @@ std::string lower(std::string_view text) {
     return out;
 }
 
-bool matchesID(const std::string& id, const std::string& name) {
+bool matchesID(std::string_view id, std::string_view name) {
     if (name.empty()) {
         return false;
     }
@@ -182,14 +182,14 @@ std::vector<std::string> currentLocaleSuffixes() {
     return {};
 }
 
-std::vector<fs::path> defaultApplicationDirs() {
+std::vector<fs::path> dataDirectories() {
     std::vector<fs::path> dirs;
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
     if (dataHome != nullptr && *dataHome == '/') {
-        dirs.emplace_back(fs::path(dataHome) / "applications");
+        dirs.emplace_back(dataHome);
     } else if (home != nullptr && *home == '/') {
-        dirs.emplace_back(fs::path(home) / ".local/share/applications");
+        dirs.emplace_back(fs::path(home) / ".local/share");
     }
     const char* dataDirs = std::getenv("XDG_DATA_DIRS");
     std::string_view list =
@@ -199,9 +199,17 @@ std::vector<fs::path> defaultApplicationDirs() {
         const std::string_view dir = list.substr(0, colon);
         // Relative entries are not allowed there and would depend on the working directory.
         if (!dir.empty() && dir.front() == '/') {
-            dirs.emplace_back(fs::path(dir) / "applications");
+            dirs.emplace_back(dir);
         }
         list = colon == std::string_view::npos ? std::string_view() : list.substr(colon + 1);
+    }
+    return dirs;
+}
+
+std::vector<fs::path> defaultApplicationDirs() {
+    std::vector<fs::path> dirs = dataDirectories();
+    for (fs::path& dir : dirs) {
+        dir /= "applications";
     }
     return dirs;
 }
@@ -314,21 +322,22 @@ const DesktopEntry* DesktopEntryIndex::byPath(const fs::path& path) {
     return nullptr;
 }
 
-const DesktopEntry* DesktopEntryIndex::forClass(const WindowClass& windowClass) {
+const DesktopEntry* DesktopEntryIndex::forClass(std::string_view windowClass,
+                                                std::string_view instance) {
     scanOnce();
-    for (const std::string* name : {&windowClass.windowClass, &windowClass.instance}) {
-        if (name->empty()) {
+    for (const std::string_view name : {windowClass, instance}) {
+        if (name.empty()) {
             continue;
         }
         for (const DesktopEntry& entry : m_entries) {
-            if (entry.startupWMClass == *name) {
+            if (entry.startupWMClass == name) {
                 return &entry;
             }
         }
     }
-    for (const std::string* name : {&windowClass.windowClass, &windowClass.instance}) {
+    for (const std::string_view name : {windowClass, instance}) {
         for (const DesktopEntry& entry : m_entries) {
-            if (matchesID(entry.id, *name)) {
+            if (matchesID(entry.id, name)) {
                 return &entry;
             }
         }
@@ -336,4 +345,14 @@ const DesktopEntry* DesktopEntryIndex::forClass(const WindowClass& windowClass) 
     return nullptr;
 }
 
-}  // namespace vorn::platform::x11
+std::span<const DesktopEntry> DesktopEntryIndex::all() {
+    scanOnce();
+    return m_entries;
+}
+
+DesktopEntryIndex& sharedDesktopEntries() {
+    static DesktopEntryIndex index(defaultApplicationDirs());
+    return index;
+}
+
+}  // namespace vorn::platform

@@ -3,14 +3,13 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "Properties.h"
-
-namespace vorn::platform::x11 {
+namespace vorn::platform {
 
 // One application's XDG desktop entry, the [Desktop Entry] group with string escapes resolved.
 struct DesktopEntry {
@@ -39,8 +38,10 @@ std::vector<std::string> localeSuffixes(std::string_view locale);
 // The current locale's suffixes, from LC_ALL, LC_MESSAGES or LANG.
 std::vector<std::string> currentLocaleSuffixes();
 
-// The applications directories in order of precedence: $XDG_DATA_HOME (else ~/.local/share),
-// then each of $XDG_DATA_DIRS (else /usr/local/share and /usr/share).
+// The XDG data directories in order of precedence: $XDG_DATA_HOME (else ~/.local/share), then
+// each of $XDG_DATA_DIRS (else /usr/local/share and /usr/share).
+std::vector<std::filesystem::path> dataDirectories();
+// The "applications" directory of each data directory, in the same order.
 std::vector<std::filesystem::path> defaultApplicationDirs();
 
 // Every desktop entry found by listing the applications directories (never by building a path
@@ -55,9 +56,11 @@ public:
 
     const DesktopEntry* byID(std::string_view id);
     const DesktopEntry* byPath(const std::filesystem::path& path);
-    // The entry whose StartupWMClass is the class (else the instance), else one whose id is the
-    // class or instance, or ends with "." and one of them, compared without case.
-    const DesktopEntry* forClass(const WindowClass& windowClass);
+    // The entry whose StartupWMClass is the window's class (else its instance), else one whose
+    // id is the class or instance, or ends with "." and one of them, compared without case.
+    const DesktopEntry* forClass(std::string_view windowClass, std::string_view instance);
+    // Every visible entry in order of precedence; valid until the next refresh().
+    std::span<const DesktopEntry> all();
 
 private:
     void scanOnce();
@@ -73,4 +76,9 @@ private:
     bool m_scanned = false;
 };
 
-}  // namespace vorn::platform::x11
+// The entries of the XDG data directories, one index for the whole process: the backend that
+// names and launches applications and the sidebar that shows their icons read each file once
+// until a directory changes. Main thread only.
+DesktopEntryIndex& sharedDesktopEntries();
+
+}  // namespace vorn::platform
