@@ -352,6 +352,12 @@ bool identical(const Space& a, const Space& b) {
                          [](const SpaceTab& x, const SpaceTab& y) { return identical(x, y); });
 }
 
+bool identical(const WindowInfo& a, const WindowInfo& b) {
+    return a.windowID == b.windowID && a.frame == b.frame && a.state == b.state
+           && a.title == b.title && a.app.bundleId == b.app.bundleId && a.app.name == b.app.name
+           && a.docPath == b.docPath;
+}
+
 bool identical(const Settings& a, const Settings& b) {
     return sameBits(a.sidebarWidth, b.sidebarWidth) && a.side == b.side
            && a.placement == b.placement;

@@ -183,6 +183,7 @@ std::optional<std::string> encodeStateCompact(const AppState& state);
 bool identical(const SpaceTab& a, const SpaceTab& b);
 bool identical(const Space& a, const Space& b);
 bool identical(const Settings& a, const Settings& b);
+bool identical(const WindowInfo& a, const WindowInfo& b);
 
 }  // namespace vorn
 

@@ -137,6 +137,7 @@ void SidebarModel::forgetGoneFocus(const std::vector<WindowInfo>& windows) {
         }
     }
     const std::size_t before = m_focusOrder.size();
+    m_focusWaiting = false;
     std::erase_if(m_focusOrder, [&](WindowID id) {
         FocusSighting& seen = m_focusSightings[id];
         bool keep = true;
@@ -151,6 +152,7 @@ void SidebarModel::forgetGoneFocus(const std::vector<WindowInfo>& windows) {
             // number listed again later may be another window. A window focused before it was
             // ever listed (a new one) is given a few refreshes to appear.
             keep = !seen.listed && ++seen.unlisted <= focusGraceRefreshes;
+            m_focusWaiting = m_focusWaiting || keep;
         }
         if (!keep) {
             m_focusSightings.erase(id);
@@ -278,14 +280,14 @@ void SidebarModel::stop() {
     vornModelLog().debug("model stopped");
 }
 
-void SidebarModel::persist() {
+bool SidebarModel::persist() {
     if (m_stopped) {
-        return;
+        return false;
     }
     // Routine refreshes after every focus change and poll tick change nothing: settle those
     // without encoding anything.
     if (matchesSavedState()) {
-        return;
+        return true;
     }
     AppState state;
     state.version = AppState::currentVersion;
@@ -297,15 +299,50 @@ void SidebarModel::persist() {
     std::optional<std::string> encoded = encodeStateCompact(state);
     if (encoded == m_lastSavedData) {
         m_savedState = std::move(state);
-        return;
+        return true;
     }
     // A failed save is not remembered, so the next refresh offers the state again. The store
     // logs its own failures.
-    if (m_store->save(state)) {
-        m_hasSaved = true;
-        m_savedState = std::move(state);
-        assign(m_lastSavedData, std::move(encoded), Field::lastSavedData);
+    if (!m_store->save(state)) {
+        return false;
     }
+    m_hasSaved = true;
+    m_savedState = std::move(state);
+    assign(m_lastSavedData, std::move(encoded), Field::lastSavedData);
+    return true;
+}
+
+bool SidebarModel::stillSettled(const std::vector<WindowInfo>& windows) {
+    if (!m_settled || m_settled->changes != m_changes) {
+        return false;
+    }
+    const Settled& settled = *m_settled;
+    if (settled.nextExpiry && *settled.nextExpiry <= m_clock()) {
+        return false;
+    }
+    if (!std::equal(windows.begin(), windows.end(), settled.windows.begin(), settled.windows.end(),
+                    [](const WindowInfo& a, const WindowInfo& b) { return identical(a, b); })) {
+        return false;
+    }
+    return std::all_of(settled.aliveOffScreen.begin(), settled.aliveOffScreen.end(),
+                       [&](WindowID id) { return m_manager->isAlive(id); });
+}
+
+void SidebarModel::settle(const std::vector<WindowInfo>& windows,
+                          const std::unordered_set<WindowID>& aliveOffScreen) {
+    Settled settled;
+    settled.changes = m_changes;
+    settled.windows = windows;
+    settled.aliveOffScreen.assign(aliveOffScreen.begin(), aliveOffScreen.end());
+    for (const auto& space : m_spaces) {
+        for (const auto& tab : space.tabs) {
+            if (tab.claimExpiresAt
+                && (!settled.nextExpiry || *tab.claimExpiresAt < *settled.nextExpiry)) {
+                settled.nextExpiry = tab.claimExpiresAt;
+            }
+        }
+    }
+    m_settled = std::move(settled);
 }
 
 void SidebarModel::refresh() {
@@ -326,6 +363,11 @@ void SidebarModel::refresh() {
         }
         return;
     }
+    if (stillSettled(*windows)) {
+        return;
+    }
+    m_settled.reset();
+    const std::uint64_t changesBefore = m_changes;
 
     forgetGoneFocus(*windows);
 
@@ -359,17 +401,20 @@ void SidebarModel::refresh() {
             std::move(m_spaces[i].tabs), *windows, m_focusOrder, now,
             counts == m_absenceCountsBySpace.end() ? noCounts : counts->second, 2, aliveOffScreen);
 
-        for (const auto& tab : layout.tabs) {
+        // The pass sorts the tabs, so the old bindings are looked up by id; a space may hold
+        // any number of tabs, and a search of the old list for each would be quadratic.
+        std::unordered_map<Uuid, WindowID> wasBound;
+        for (const auto& tab : before) {
             if (tab.boundWindowID) {
+                wasBound.try_emplace(tab.id, *tab.boundWindowID);
+            }
+        }
+        for (const auto& tab : layout.tabs) {
+            const auto was = tab.boundWindowID ? wasBound.end() : wasBound.find(tab.id);
+            if (was == wasBound.end()) {
                 continue;
             }
-            // A space holds few tabs, so a linear search for the old binding is cheap.
-            const auto was = std::find_if(before.begin(), before.end(),
-                                          [&](const SpaceTab& old) { return old.id == tab.id; });
-            if (was == before.end() || !was->boundWindowID) {
-                continue;
-            }
-            const WindowID old = *was->boundWindowID;
+            const WindowID old = was->second;
             vornModelLog().notice("binding CLEARED space=", spaceID.string(),
                                   " app=", tab.app.bundleId, " oldWin=", old.raw,
                                   " stillAlive=", boolText(m_manager->isAlive(old)),
@@ -402,7 +447,9 @@ void SidebarModel::refresh() {
     vornModelLog().debug("refresh spaces=", m_spaces.size(), " ambient=", m_ambient.size(),
                          " pinned=", pinned, " claimed=", claimed,
                          " perm=", boolText(m_hasPermission));
-    persist();
+    if (persist() && m_changes == changesBefore && !m_focusWaiting) {
+        settle(*windows, aliveOffScreen);
+    }
 }
 
 }  // namespace vorn

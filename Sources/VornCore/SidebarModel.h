@@ -103,6 +103,10 @@ public:
 
     // Reads the permission and the window list, binds every space's tabs to the live windows
     // and saves when the state changed. Without a window list nothing is bound or counted.
+    // When nothing changed since a refresh that changed nothing (the same window list, focus
+    // order and tabs, no claim expired, every bound window that is not listed still alive),
+    // another pass could change nothing either and is not run: an idle refresh costs the
+    // window list, not the tabs.
     void refresh();
 
     // Makes a pinned tab of the window in the active space, unless a tab there holds it.
@@ -149,13 +153,22 @@ private:
     // Drops from the focus order the windows that are gone, and those whose number now shows
     // another application's window.
     void forgetGoneFocus(const std::vector<WindowInfo>& windows);
-    void persist();
+    // Saves the state when it differs from the last one saved; returns whether what is saved
+    // now matches the model (false when the save failed or the model is stopped).
+    bool persist();
     bool matchesSavedState() const;
+    // Whether the last refresh settled and nothing it depended on changed since.
+    bool stillSettled(const std::vector<WindowInfo>& windows);
+    void settle(const std::vector<WindowInfo>& windows,
+                const std::unordered_set<WindowID>& aliveOffScreen);
 
     // Stores the value; notifies only when it differs from the current one.
     template <typename T>
     void assign(T& field, T value, Field which);
-    void edited(Field which) { m_observers.notify(which); }
+    void edited(Field which) {
+        ++m_changes;
+        m_observers.notify(which);
+    }
 
     Space* findSpace(const Uuid& id);
     const Space* findSpace(const Uuid& id) const;
@@ -201,6 +214,9 @@ private:
         int unlisted = 0;      // refreshes since it was focused that did not list it
     };
     std::unordered_map<WindowID, FocusSighting> m_focusSightings;
+    // A focused window that was never listed keeps its rank for a few refreshes: each one
+    // counts, so a refresh is no repeat of the last while one is waiting.
+    bool m_focusWaiting = false;
     std::optional<std::string> m_lastSavedData;  // compact encoding of the last stored state
     std::unordered_map<Uuid, AbsenceCounts> m_absenceCountsBySpace;
     std::string m_sessionToken;
@@ -214,6 +230,18 @@ private:
     // saved too.
     bool m_hasSaved = false;
     bool m_stopped = false;
+    // Grows with every change of an observable field.
+    std::uint64_t m_changes = 0;
+    // What the last refresh that changed nothing was given.
+    struct Settled {
+        std::uint64_t changes = 0;
+        std::vector<WindowInfo> windows;
+        // Bound windows that were not listed but alive (minimised, on another desktop).
+        std::vector<WindowID> aliveOffScreen;
+        // The earliest claim expiry of any tab.
+        std::optional<Date> nextExpiry;
+    };
+    std::optional<Settled> m_settled;
     ObservationRegistry<Field> m_observers;
 };
 
@@ -223,7 +251,7 @@ void SidebarModel::assign(T& field, T value, Field which) {
     const bool changed = !(field == value);
     field = std::move(value);
     if (changed) {
-        m_observers.notify(which);
+        edited(which);
     }
 }
 
