@@ -67,12 +67,19 @@ void noteUnread(const json::Value* value, bool read, DecodeReport* report) {
     }
 }
 
+// Every text of the file is bounded: a saved title of megabytes would be compared and
+// normalised on every refresh, and an identifier of megabytes looked up and written back.
+void bound(std::string& text, std::size_t longest, DecodeReport* report) {
+    if (text::cutToLength(text, longest) && report != nullptr) {
+        ++report->cutTexts;
+    }
+}
+
 std::optional<std::string> readText(const json::Value* value, DecodeReport* report) {
     auto text = json::asString(value);
     noteUnread(value, text.has_value(), report);
-    // A saved title of megabytes would be compared and normalised on every refresh.
-    if (text && text::cutToLength(*text) && report != nullptr) {
-        ++report->cutTexts;
+    if (text) {
+        bound(*text, text::longestKeptText, report);
     }
     return text;
 }
@@ -131,6 +138,8 @@ std::optional<SpaceTab> decodeSpaceTab(const json::Value& value, DecodeReport* r
     }
     SpaceTab tab;
     tab.app = std::move(*app);
+    // No window's identifier is longer, so a longer one could never match a window.
+    bound(tab.app.bundleId, text::longestKeptIdentifier, report);
     tab.app.name = readText(json::member(*appValue, "name"), report).value_or("");
     tab.id = uuidOrRandom(readUuid(json::member(value, "id"), report));
     tab.lastTitle = readText(json::member(value, "lastTitle"), report).value_or("");
@@ -256,7 +265,8 @@ std::optional<AppState> decodeStateFile(std::string_view bytes, DecodeReport* re
     }
     if (found.cutTexts > 0) {
         vornStoreLog().error("AppState decode: cut ", found.cutTexts, " text(s) longer than ",
-                             text::longestKeptText, " bytes");
+                             text::longestKeptText,
+                             " bytes (identifiers: ", text::longestKeptIdentifier, ")");
     }
     return state;
 }
