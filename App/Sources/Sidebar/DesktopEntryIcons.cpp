@@ -115,14 +115,22 @@ QIcon pixmapFile(const QString& name) {
                 return QIcon(file.filePath());
             }
         }
-        QStringList sized;
-        for (const QString& suffix : imageSuffixes) {
-            sized << name + QStringLiteral("_*") + suffix;
-        }
+        // The name comes from other programs' window classes: the directory is listed and each
+        // file compared with it, never matched against a pattern made of it.
+        const QString sized = name + u'_';
+        QString largest;
         // Size suffixes sort by size when they have as many digits; take the largest.
-        const QStringList found = QDir(dir).entryList(sized, QDir::Files, QDir::Name);
-        if (!found.isEmpty()) {
-            return QIcon(dir + u'/' + found.last());
+        for (const QString& file : QDir(dir).entryList(QDir::Files, QDir::Name)) {
+            for (const QString& suffix : imageSuffixes) {
+                if (file.size() > sized.size() + suffix.size()
+                    && file.startsWith(sized, Qt::CaseInsensitive)
+                    && file.endsWith(suffix, Qt::CaseInsensitive)) {
+                    largest = file;
+                }
+            }
+        }
+        if (!largest.isEmpty()) {
+            return QIcon(dir + u'/' + largest);
         }
     }
     return {};
