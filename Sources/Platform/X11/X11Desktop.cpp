@@ -16,7 +16,7 @@ X11Desktop::X11Desktop(RunLoop& runLoop, const X11Options& options)
     , m_connection(Connection::open(options.display))
     , m_entries(options.applicationDirs.empty() ? defaultApplicationDirs()
                                                 : options.applicationDirs)
-    , m_launcher(m_connection ? m_connection->displayName() : options.display)
+    , m_launcher(runLoop, m_connection ? m_connection->displayName() : options.display)
     , m_logind(options.logindBusAddress.empty() && options.logindSessionPath.empty()
                    ? std::make_unique<LogindSession>()
                    : std::make_unique<LogindSession>(options.logindBusAddress,
