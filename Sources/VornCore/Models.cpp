@@ -264,9 +264,9 @@ std::optional<AppState> decodeStateFile(std::string_view bytes, DecodeReport* re
         vornStoreLog().error("AppState decode: an object holds a key twice, the last value taken");
     }
     if (found.cutTexts > 0) {
-        vornStoreLog().error("AppState decode: cut ", found.cutTexts, " text(s) longer than ",
-                             text::longestKeptText,
-                             " bytes (identifiers: ", text::longestKeptIdentifier, ")");
+        vornStoreLog().error("AppState decode: cut ", found.cutTexts,
+                             " text(s) to the longest kept (", text::longestKeptText,
+                             " bytes, identifiers ", text::longestKeptIdentifier, ")");
     }
     return state;
 }

@@ -490,7 +490,8 @@ TEST(JSONFileStoreTests, OneBadOrOverlongTextCostsACharacterOrTheTailNotTheFile)
     EXPECT_EQ(tabs[4].app.bundleId, std::string(text::longestKeptIdentifier, 'x'));
     EXPECT_EQ(state.sessionToken->size(), text::longestKeptText);
     EXPECT_EQ(log.count("store",
-                        "AppState decode: cut 4 text(s) longer than 4096 bytes (identifiers: 255)"),
+                        "AppState decode: cut 4 text(s) to the longest kept (4096 bytes, "
+                        "identifiers 255)"),
               1U);
     // Cut is partly read: the original is kept aside once, and the cut state saved.
     ASSERT_TRUE(store.save(state));

@@ -16,7 +16,7 @@ namespace vorn::app {
 namespace {
 
 // How long a quit may take before the process ends without the rest of it.
-constexpr std::chrono::milliseconds quitLimit{700};
+constexpr std::chrono::milliseconds quitLimit{500};
 
 }  // namespace
 
