@@ -53,9 +53,7 @@ public:
     void activate(WindowID) override {}
     void setFrame(WindowID, const Rect&) override {}
     std::optional<WindowID> launchOrNewWindow(const AppRef&) override { return std::nullopt; }
-    std::optional<WindowID> openDocument(const std::string&, const AppRef&) override {
-        return std::nullopt;
-    }
+    DocumentOpening openDocument(const std::string&, const AppRef&) override { return {}; }
     std::string currentSessionToken() override { return "asid:1"; }
     void observe(WindowChangeHandler h) override { handler = std::move(h); }
     void stopObserving() override { handler = nullptr; }

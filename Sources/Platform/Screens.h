@@ -29,7 +29,7 @@ public:
 
     // Every screen, the primary display's first.
     virtual std::vector<Screen> screens() = 0;
-    // The screen with the keyboard focus; no value without screens.
+    // The platform's main screen; no value without screens.
     virtual std::optional<Screen> mainScreen() = 0;
     // The pointer, in bottom-left coordinates.
     virtual Point mouseLocation() = 0;

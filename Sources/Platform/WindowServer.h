@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Geometry.h"
 #include "Value.h"
@@ -60,6 +61,23 @@ struct DisplayNames {
     friend bool operator==(const DisplayNames&, const DisplayNames&) = default;
 };
 
+// A picture a window carries of itself: width × height pixels, row by row, each 0xAARRGGBB with
+// straight (not premultiplied) alpha.
+struct WindowIcon {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<std::uint32_t> pixels;
+
+    friend bool operator==(const WindowIcon&, const WindowIcon&) = default;
+};
+
+// Whether an icon `a` pixels on its longer side comes nearer to `side` than one of `b`; of two
+// equally near, the larger, which scales down more cleanly.
+constexpr bool isNearerIconSide(std::uint32_t a, std::uint32_t b, std::uint32_t side) {
+    const auto distance = [side](std::uint32_t s) { return s > side ? s - side : side - s; };
+    return distance(a) < distance(b) || (distance(a) == distance(b) && a > b);
+}
+
 // The window server's view: every window with its owner and bounds, the active displays and the
 // login session. Coordinates are global points with the origin at the top left of the primary
 // display, y growing downwards.
@@ -88,6 +106,9 @@ public:
     // new login, that is whenever window numbers may have been handed out again. No value when
     // it cannot be told.
     virtual std::optional<std::string> sessionIdentity() = 0;
+    // The window's own icon in the size nearest `side` pixels; no value when it has none or
+    // none that can be used. Asks the server on every call: callers keep what they need.
+    virtual std::optional<WindowIcon> windowIcon(std::uint32_t window, std::uint32_t side) = 0;
 };
 
 }  // namespace vorn::platform

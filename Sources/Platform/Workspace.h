@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "Date.h"
+
 namespace vorn::platform {
 
 struct RunningApplication {
@@ -54,6 +56,11 @@ public:
     // The running applications with exactly this bundle identifier, in the system's order.
     virtual std::vector<RunningApplication> runningApplications(std::string_view bundleId) = 0;
     virtual std::optional<RunningApplication> runningApplication(std::int32_t pid) = 0;
+    // When the process started, by the wall clock; no value when that cannot be told.
+    virtual std::optional<Date> launchDate(std::int32_t pid) = 0;
+    // The application whose window has the keyboard; no value when none has it or it cannot
+    // be told.
+    virtual std::optional<RunningApplication> frontmostApplication() = 0;
     // Brings the application forward with no options; false when it is not running.
     virtual bool activateApplication(std::int32_t pid) = 0;
 

@@ -1,6 +1,8 @@
 #include "SidebarModel.h"
 
 #include <algorithm>
+#include <map>
+#include <utility>
 
 #include "Log.h"
 
@@ -62,6 +64,9 @@ void SidebarModel::start() {
                 }
             }
         }
+    } else {
+        m_verifyBindings = true;
+        m_savedAt = m_store->savedAt();
     }
     if (state.spaces.empty()) {
         state.spaces.push_back(Space{Uuid::random(), "Home", 0, {}, false});
@@ -94,7 +99,49 @@ void SidebarModel::start() {
             }
         });
     });
+    // Focus reports tell only of changes: the window that has the keyboard already would have
+    // no rank until the focus moves.
+    if (const auto focused = m_manager->focusedWindow()) {
+        markFocused(*focused);
+    }
     refresh();
+}
+
+void SidebarModel::verifySavedBindings() {
+    if (!std::exchange(m_verifyBindings, false)) {
+        return;
+    }
+    // One question per window and application: tabs of several spaces may hold one window.
+    std::map<std::pair<WindowID, std::string>, bool> trusted;
+    long kept = 0;
+    long dropped = 0;
+    for (auto& space : m_spaces) {
+        for (auto& tab : space.tabs) {
+            if (!tab.boundWindowID) {
+                continue;
+            }
+            const auto [answer, added] =
+                trusted.try_emplace({*tab.boundWindowID, tab.app.bundleId}, false);
+            if (added) {
+                answer->second =
+                    m_manager->mayBeSavedWindow(*tab.boundWindowID, tab.app, m_savedAt);
+            }
+            if (answer->second) {
+                ++kept;
+                continue;
+            }
+            vornModelLog().debug("saved binding not trusted app=", tab.app.bundleId,
+                                 " win=", tab.boundWindowID->raw);
+            tab.boundWindowID.reset();
+            ++dropped;
+        }
+    }
+    if (dropped > 0) {
+        edited(Field::spaces);
+    }
+    if (kept + dropped > 0) {
+        vornModelLog().notice("saved bindings checked kept=", kept, " dropped=", dropped);
+    }
 }
 
 void SidebarModel::handleChange(WindowChange change) {
@@ -369,6 +416,7 @@ void SidebarModel::refresh() {
     m_settled.reset();
     const std::uint64_t changesBefore = m_changes;
 
+    verifySavedBindings();
     forgetGoneFocus(*windows);
 
     std::unordered_set<WindowID> live;

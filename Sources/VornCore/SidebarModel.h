@@ -25,6 +25,15 @@
 
 namespace vorn {
 
+// A window that an activation asked for and did not get.
+struct OpenFailure {
+    AppRef app;
+    // The document that no window showed; none when no new window of the application came.
+    std::optional<std::string> document;
+
+    friend bool operator==(const OpenFailure&, const OpenFailure&) = default;
+};
+
 // The sidebar's state: spaces and their tabs, the active space, the ambient windows, the
 // permission flag and the settings, bound to the live windows by a refresh after every window
 // change and saved after every change that matters. Main thread only, except for the change
@@ -54,12 +63,16 @@ public:
     // Shows a request to the user and answers through the completion, now or in a later turn
     // of the main loop.
     using RebindPresenter = std::function<void(RebindRequest, RebindCompletion)>;
+    // Tells the user of a failure that their activation met. Called inside the operation: it
+    // may only schedule what it shows.
+    using OpenFailureReporter = std::function<void(const OpenFailure&)>;
 
-    // Loads the state, drops bindings saved in another login session, makes "Home" when there
-    // is no space, subscribes to window changes and runs the first refresh. The model is the
-    // manager's owner: dropping the model stops observation, and change tasks still queued on
-    // `executor` then do nothing. `manager`, `store` and `executor` must not be null; the
-    // presenter and telemetry may be.
+    // Loads the state, drops bindings saved in another login session (and, at the first window
+    // list, those whose windows the manager does not take for the saved ones), makes "Home"
+    // when there is no space, subscribes to window changes and runs the first refresh. The
+    // model is the manager's owner: dropping the model stops observation, and change tasks still
+    // queued on `executor` then do nothing. `manager`, `store` and `executor` must not be null;
+    // the presenter and telemetry may be.
     static std::shared_ptr<SidebarModel> make(std::shared_ptr<WindowManager> manager,
                                               std::shared_ptr<Store> store,
                                               RebindPresenter rebindPresenter,
@@ -115,7 +128,9 @@ public:
     void activate(WindowInfo ambient);
     // Brings the tab's window forward and places it; when the window is gone, reopens the
     // tab's document, offers the application's other windows to the presenter, or opens a new
-    // window, and binds the tab to the window it gets. May run the main loop.
+    // window, and binds the tab to the window it gets. A document that the application was
+    // handed but no window shows gets no other window. Failures go to the reporter. May run the
+    // main loop.
     void activate(SpaceTab tab);
     // Deletes the tab with this id from the active space.
     void remove(SpaceTab tab);
@@ -132,6 +147,10 @@ public:
     void switchSpace(Uuid id);
     // Shows the system's prompt; the permission flag follows at the next refresh.
     void requestPermission();
+    // Replaces the reporter of failed activations; none reports nothing.
+    void setOpenFailureReporter(OpenFailureReporter reporter) {
+        m_openFailureReporter = std::move(reporter);
+    }
 
     // Retires the model before another one takes over its store: the window manager stops
     // watching, and from now on the model neither refreshes nor saves. An operation still
@@ -161,6 +180,9 @@ private:
     bool stillSettled(const std::vector<WindowInfo>& windows);
     void settle(const std::vector<WindowInfo>& windows,
                 const std::unordered_set<WindowID>& aliveOffScreen);
+    // Once there is a window list: unbinds the tabs whose saved window numbers may now name
+    // other windows (numbers are reused within a session).
+    void verifySavedBindings();
 
     // Stores the value; notifies only when it differs from the current one.
     template <typename T>
@@ -187,6 +209,7 @@ private:
     void commitRebind(
         const Uuid& spaceID, const Uuid& tabID, const AppRef& app, WindowID id, PlacementKind kind);
     void openNewWindow(const Uuid& spaceID, const Uuid& tabID, AppRef app, PlacementKind kind);
+    void reportOpenFailure(const OpenFailure& failure);
     RebindCompletion makeCompletion(const Uuid& spaceID,
                                     const Uuid& tabID,
                                     const AppRef& app,
@@ -204,6 +227,7 @@ private:
     std::shared_ptr<WindowManager> m_manager;
     std::shared_ptr<Store> m_store;
     RebindPresenter m_rebindPresenter;
+    OpenFailureReporter m_openFailureReporter;
     bool m_rebindPickerOpen = false;
     Settings m_settings;
     std::vector<WindowID> m_focusOrder;  // most recent first; only windows seen lately
@@ -220,6 +244,9 @@ private:
     std::optional<std::string> m_lastSavedData;  // compact encoding of the last stored state
     std::unordered_map<Uuid, AbsenceCounts> m_absenceCountsBySpace;
     std::string m_sessionToken;
+    // Bindings loaded with a matching token wait to be checked; when the state was saved.
+    bool m_verifyBindings = false;
+    std::optional<Date> m_savedAt;
     std::shared_ptr<TelemetrySink> m_telemetry;
     std::shared_ptr<MainExecutor> m_executor;
     Clock m_clock;

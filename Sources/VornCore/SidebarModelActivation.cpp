@@ -74,8 +74,17 @@ void SidebarModel::activate(SpaceTab tab) {
 
     const Uuid spaceID = m_activeSpaceId;
     if (tab.docPath && !tab.docPath->empty()) {
-        if (const auto opened = m_manager->openDocument(*tab.docPath, tab.app)) {
-            bindReopened(spaceID, tab.id, *opened, kind);
+        const DocumentOpening opening = m_manager->openDocument(*tab.docPath, tab.app);
+        if (opening.window) {
+            bindReopened(spaceID, tab.id, *opening.window, kind);
+            return;
+        }
+        if (opening.handedOver) {
+            // The application has the document: an empty window of it would answer nothing,
+            // and a window that shows the document later is bound by a refresh.
+            vornModelLog().notice("activate tab FAILED: no window shows the document app=",
+                                  tab.app.bundleId, " doc=", *tab.docPath);
+            reportOpenFailure({tab.app, tab.docPath});
             return;
         }
     }
@@ -144,6 +153,14 @@ void SidebarModel::openNewWindow(const Uuid& spaceID,
         bindReopened(space, tab, *opened, kind);
     } else {
         vornModelLog().notice("activate tab FAILED to open app=", app.bundleId);
+        reportOpenFailure({std::move(app), std::nullopt});
+    }
+}
+
+void SidebarModel::reportOpenFailure(const OpenFailure& failure) {
+    // A copy: the reporter may replace itself.
+    if (const OpenFailureReporter reporter = m_openFailureReporter) {
+        reporter(failure);
     }
 }
 

@@ -72,11 +72,7 @@ public:
             const WindowID id = *tab.boundWindowID;
             const auto listed = m_liveByID.find(id);
             if (listed != m_liveByID.end() && sameApp(listed->second->app, tab.app)) {
-                const WindowInfo& window = *listed->second;
-                keepTitle(tab, window);
-                if (window.docPath) {
-                    tab.docPath = window.docPath;
-                }
+                follow(tab, *listed->second);
                 hold(i);
             } else if (aliveOffScreen.contains(id)) {
                 hold(i);
@@ -259,11 +255,34 @@ private:
 
     void bindTab(SpaceTab& tab, const WindowInfo& window) {
         tab.boundWindowID = window.windowID;
+        follow(tab, window);
+        m_bound.insert(window.windowID);
+    }
+
+    // A bound tab takes its window's title and document, except that a pinned tab keeps its
+    // document while the window shows another pinned tab's: an editor with tabs shows several
+    // documents in one window, one at a time, and each pinned tab must still reopen its own.
+    void follow(SpaceTab& tab, const WindowInfo& window) {
         keepTitle(tab, window);
-        if (window.docPath) {
+        if (window.docPath && (tab.isClaimed() || !isOtherPinnedDocument(tab, *window.docPath))) {
             tab.docPath = window.docPath;
         }
-        m_bound.insert(window.windowID);
+    }
+
+    bool isOtherPinnedDocument(const SpaceTab& tab, const std::string& document) {
+        if (tab.docPath && text::canonicallyEqual(*tab.docPath, document)) {
+            return false;
+        }
+        if (!m_pinnedDocuments) {
+            // Built only when a window shows another document than its tab's, which is rare.
+            m_pinnedDocuments.emplace();
+            for (const SpaceTab& pinned : m_tabs) {
+                if (!pinned.isClaimed() && pinned.docPath && !pinned.docPath->empty()) {
+                    m_pinnedDocuments->insert(text::nfc(*pinned.docPath));
+                }
+            }
+        }
+        return m_pinnedDocuments->contains(text::nfc(document));
     }
 
     std::vector<SpaceTab> m_tabs;
@@ -273,6 +292,8 @@ private:
     std::unordered_set<WindowID> m_bound;
     std::unordered_set<Uuid> m_ambiguous;
     AbsenceCounts m_counts;
+    // The documents of the pinned tabs, composed; built when first needed.
+    std::optional<std::unordered_set<std::string>> m_pinnedDocuments;
 };
 
 }  // namespace

@@ -37,10 +37,11 @@ public:
     // screen, clears a binding after `unbindAfterMisses` consecutive misses, drops claimed tabs
     // whose expiry is not later than `now`, binds unbound tabs to the only matching unbound
     // window by document path, then by normalised title, and lists the other windows in focus
-    // order. A window's empty title counts as unknown: it neither replaces a tab's title nor
-    // matches one. `live` is in the window layer's order, `focusOrder` most recent first,
-    // `absenceCounts` what the previous pass of this space returned, `aliveOffScreen` the bound
-    // windows that are not listed but still exist.
+    // order. A bound tab takes its window's title and document, but a pinned tab keeps its
+    // document while its window shows another pinned tab's. A window's empty title counts as
+    // unknown: it neither replaces a tab's title nor matches one. `live` is in the window layer's
+    // order, `focusOrder` most recent first, `absenceCounts` what the previous pass of this space
+    // returned, `aliveOffScreen` the bound windows that are not listed but still exist.
     static SidebarLayout reduce(std::vector<SpaceTab> tabs,
                                 const std::vector<WindowInfo>& live,
                                 const std::vector<WindowID>& focusOrder,

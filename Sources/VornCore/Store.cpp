@@ -5,6 +5,8 @@
 #include "InstanceLock.h"
 #include "Log.h"
 
+#include <sys/stat.h>
+
 namespace vorn {
 namespace {
 
@@ -217,6 +219,15 @@ void JSONFileStore::logSaveFailure(const fileio::WriteResult& result) {
     if (isNewFault(result)) {
         vornStoreLog().error("save failed: ", result.error);
     }
+}
+
+std::optional<Date> JSONFileStore::savedAt() {
+    struct stat status {};
+    if (::stat(m_url.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    return Date::fromUnix(static_cast<double>(status.st_mtim.tv_sec)
+                          + static_cast<double>(status.st_mtim.tv_nsec) / 1e9);
 }
 
 }  // namespace vorn

@@ -23,6 +23,8 @@ public:
     virtual AppState load() = 0;
     // Returns whether the state reached durable storage. Failures are logged by the store.
     [[nodiscard]] virtual bool save(const AppState& state) = 0;
+    // When the state was last saved; no value when the store cannot tell.
+    virtual std::optional<Date> savedAt() { return std::nullopt; }
 };
 
 class InMemoryStore final : public Store {
@@ -62,6 +64,8 @@ public:
     // true, with a warning, when only the directory sync after it failed. Refuses every save of
     // the run when an unusable file cannot be moved.
     bool save(const AppState& state) override;
+    // The time the state file was last written.
+    std::optional<Date> savedAt() override;
 
     // Test seam: fail chosen steps of the reads and writes.
     void setFaultInjector(fileio::FaultInjector fault) { m_fault = std::move(fault); }

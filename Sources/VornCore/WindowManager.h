@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Date.h"
 #include "Geometry.h"
 #include "Models.h"
 
@@ -36,6 +37,17 @@ struct WindowChange {
 
 using WindowChangeHandler = std::function<void(WindowChange)>;
 
+// What came of opening a document.
+struct DocumentOpening {
+    // The window that shows it: a new one, or one the application had and shows it in now.
+    std::optional<WindowID> window;
+    // The application was handed the document (the file exists and the application is known),
+    // whether a window shows it or not.
+    bool handedOver = false;
+
+    friend bool operator==(const DocumentOpening&, const DocumentOpening&) = default;
+};
+
 // The core's only way to reach windows, applications and the display. Called on the main
 // thread only; implementations report no errors and may block for the times stated.
 class WindowManager {
@@ -63,6 +75,9 @@ public:
     // The visible frame of the sidebar's display (else the display under the pointer, else the
     // main one; zero with no display).
     virtual ScreenArea currentScreenArea() = 0;
+    // The window that has the keyboard now; no value when none has it or it cannot be told. By
+    // default none.
+    virtual std::optional<WindowID> focusedWindow();
     // Brings the window's application forward and focuses the window, un-minimising it.
     virtual void activate(WindowID window) = 0;
     // Moves and resizes the window as closely as its application allows.
@@ -70,12 +85,19 @@ public:
     // Makes a new window of the application appear and returns it; no value when none came in
     // time. May run the main loop while it waits.
     virtual std::optional<WindowID> launchOrNewWindow(const AppRef& app) = 0;
-    // Opens the document (a "file:" URL or a path) with the application and returns the new
-    // window; no value when the file is missing or no window came in time. May run the main loop.
-    virtual std::optional<WindowID> openDocument(const std::string& path, const AppRef& app) = 0;
+    // Opens the document (a "file:" URL or a path) with the application: the window that shows
+    // it, a new one or one of the application's that already did or does now (a tabbed editor
+    // shows it in a window it has); no window when the file is missing, the application is
+    // unknown or no window showed it in time. May run the main loop.
+    virtual DocumentOpening openDocument(const std::string& path, const AppRef& app) = 0;
     // Stays the same while window numbers keep their meaning (one run of the window server)
     // and differs whenever they may have been handed out again.
     virtual std::string currentSessionToken() = 0;
+    // Whether the window is plausibly the one a tab of the application was bound to when the
+    // state was saved at `savedAt`, in this session: it exists, belongs to that application,
+    // and its process started before then. False when that cannot be told. By default true: the
+    // session token alone decides.
+    virtual bool mayBeSavedWindow(WindowID window, const AppRef& app, std::optional<Date> savedAt);
     // Registers the one change handler and starts watching. The handler may be called on any
     // thread.
     virtual void observe(WindowChangeHandler handler) = 0;
@@ -85,6 +107,16 @@ public:
 
 inline std::vector<WindowInfo> WindowManager::windows(const AppRef& /*ofApp*/) {
     return {};
+}
+
+inline bool WindowManager::mayBeSavedWindow(WindowID /*window*/,
+                                            const AppRef& /*app*/,
+                                            std::optional<Date> /*savedAt*/) {
+    return true;
+}
+
+inline std::optional<WindowID> WindowManager::focusedWindow() {
+    return std::nullopt;
 }
 
 }  // namespace vorn

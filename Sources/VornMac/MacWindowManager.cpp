@@ -10,6 +10,7 @@
 #include "PlatformReads.h"
 #include "ScreenGeometry.h"
 #include "SessionTrust.h"
+#include "Text.h"
 #include "Uuid.h"
 
 namespace vorn {
@@ -367,6 +368,32 @@ ScreenArea MacWindowManager::currentScreenArea() {
         return ScreenArea{Rect()};
     }
     return ScreenArea{screen->visibleFrame};
+}
+
+bool MacWindowManager::mayBeSavedWindow(WindowID window,
+                                        const AppRef& app,
+                                        std::optional<Date> savedAt) {
+    const auto owner = WindowEnumerator::ownerPID(m_context.platform.windowServer, window.raw);
+    const char* doubt = nullptr;
+    if (!savedAt) {
+        doubt = "the time of the save is unknown";
+    } else if (!owner || *owner == m_ourPID) {
+        doubt = "no such window";
+    } else if (!text::canonicallyEqual(bundleOf(*owner), app.bundleId)) {
+        doubt = "another application's window";
+    } else {
+        const auto launched = m_context.platform.workspace.launchDate(*owner);
+        if (!launched) {
+            doubt = "its process's start is unknown";
+        } else if (!(launched->adding(launchClockSlack) < *savedAt)) {
+            // The number was handed out again to a process that did not run at the save.
+            doubt = "its process started after the save";
+        }
+    }
+    if (doubt != nullptr) {
+        vornWMLog().debug("saved window not taken win=", window.raw, ": ", doubt);
+    }
+    return doubt == nullptr;
 }
 
 std::string MacWindowManager::currentSessionToken() {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -42,6 +43,13 @@ public:
     static constexpr auto menuWindowTimeout = std::chrono::milliseconds(1000);
     // How long it may take after launching the application or opening a document.
     static constexpr auto launchWindowTimeout = std::chrono::milliseconds(1500);
+    // How long a window may take to show a document the application was handed: an application
+    // that starts with a file to load may be slower than that, and no other window is opened
+    // in its place.
+    static constexpr auto documentWindowTimeout = std::chrono::milliseconds(5000);
+    // A process's start is known to a clock tick and a file's time to the kernel's coarse
+    // clock: only a process started this many seconds before a save ran at the save.
+    static constexpr double launchClockSlack = 0.05;
 
     // The manager for the sidebar on the display with that number; without one, windows of
     // every display are listed. Sets the process-wide messaging timeout. The context's parts
@@ -65,11 +73,15 @@ public:
     std::vector<WindowInfo> windows(const AppRef& ofApp) override;
     bool isResizable(WindowID window) override;
     ScreenArea currentScreenArea() override;
+    // The focused window of the frontmost application, unless that is this process.
+    std::optional<WindowID> focusedWindow() override;
     void activate(WindowID window) override;
     void setFrame(WindowID window, const Rect& frame) override;
     std::optional<WindowID> launchOrNewWindow(const AppRef& app) override;
-    std::optional<WindowID> openDocument(const std::string& path, const AppRef& app) override;
+    DocumentOpening openDocument(const std::string& path, const AppRef& app) override;
     std::string currentSessionToken() override;
+    // By the window's owner as the window server names it and that process's launch date.
+    bool mayBeSavedWindow(WindowID window, const AppRef& app, std::optional<Date> savedAt) override;
     // Starts the observer with the handler; meant to be called once.
     void observe(WindowChangeHandler handler) override;
     void stopObserving() override;
@@ -120,9 +132,12 @@ private:
     std::set<std::uint32_t> windowNumbersOfBundle(const std::string& bundleID);
     std::optional<WindowID> firstNewWindow(const std::string& bundleID,
                                            const std::set<std::uint32_t>& before);
-    std::optional<WindowID> waitForNewWindow(const std::string& bundleID,
-                                             const std::set<std::uint32_t>& before,
-                                             platform::Duration timeout);
+    // A new window of the application, or what alsoTaken finds meanwhile.
+    std::optional<WindowID> waitForNewWindow(
+        const std::string& bundleID,
+        const std::set<std::uint32_t>& before,
+        platform::Duration timeout,
+        const std::function<std::optional<WindowID>()>& alsoTaken = {});
 
     const WindowLayerContext m_context;
     const std::int32_t m_ourPID;

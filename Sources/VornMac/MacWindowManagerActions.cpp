@@ -133,6 +133,14 @@ void MacWindowManager::setFrame(WindowID window, const Rect& frame) {
     resolved->window->setFrame(flipped(frame));
 }
 
+std::optional<WindowID> MacWindowManager::focusedWindow() {
+    const auto frontmost = m_context.platform.workspace.frontmostApplication();
+    if (!frontmost || frontmost->pid == m_ourPID) {
+        return std::nullopt;
+    }
+    return focusedWindowID(frontmost->pid);
+}
+
 std::optional<WindowID> MacWindowManager::focusedWindowID(std::int32_t pid) {
     auto& accessibility = m_context.platform.accessibility;
     const auto focused = readAttribute(accessibility, accessibility.applicationElement(pid),

@@ -30,6 +30,18 @@ DocumentLocation locateDocument(const std::string& path) {
     return {absolute.string(), FileURL::fromPath(absolute.string())};
 }
 
+// Whether the window's document is this one, named by path or by URL.
+bool shows(const WindowInfo& window, const DocumentLocation& document) {
+    if (!window.docPath) {
+        return false;
+    }
+    const std::string& shown = *window.docPath;
+    if (shown == document.path || shown == document.url) {
+        return true;
+    }
+    return shown.starts_with("file:") && FileURL::path(shown) == document.path;
+}
+
 }  // namespace
 
 std::vector<EnumeratedWindow> MacWindowManager::windowsOfBundle(const std::string& bundleID) {
@@ -71,9 +83,11 @@ std::optional<WindowID> MacWindowManager::firstNewWindow(const std::string& bund
     return std::nullopt;
 }
 
-std::optional<WindowID> MacWindowManager::waitForNewWindow(const std::string& bundleID,
-                                                           const std::set<std::uint32_t>& before,
-                                                           platform::Duration timeout) {
+std::optional<WindowID> MacWindowManager::waitForNewWindow(
+    const std::string& bundleID,
+    const std::set<std::uint32_t>& before,
+    platform::Duration timeout,
+    const std::function<std::optional<WindowID>()>& alsoTaken) {
     auto& runLoop = m_context.platform.runLoop;
     const platform::MonotonicTime deadline = runLoop.now() + timeout;
     for (;;) {
@@ -85,6 +99,11 @@ std::optional<WindowID> MacWindowManager::waitForNewWindow(const std::string& bu
         (void)runLoop.runUntil(std::min(now + platform::Duration(waitSlice), deadline));
         if (auto found = firstNewWindow(bundleID, before)) {
             return found;
+        }
+        if (alsoTaken) {
+            if (auto found = alsoTaken()) {
+                return found;
+            }
         }
     }
 }
@@ -106,22 +125,45 @@ std::optional<WindowID> MacWindowManager::launchOrNewWindow(const AppRef& app) {
     return waitForNewWindow(bundleID, before, launchWindowTimeout);
 }
 
-std::optional<WindowID> MacWindowManager::openDocument(const std::string& path, const AppRef& app) {
+DocumentOpening MacWindowManager::openDocument(const std::string& path, const AppRef& app) {
     const auto self = weak_from_this().lock();
     const DocumentLocation document = locateDocument(path);
     if (!fileio::exists(document.path)) {
         vornWMLog().notice("openDocument: file missing path=", document.path);
-        return std::nullopt;
+        return {};
     }
     auto& workspace = m_context.platform.workspace;
     const auto applicationURL = workspace.urlForApplication(app.bundleId);
     if (!applicationURL) {
-        return std::nullopt;
+        return {};
+    }
+    // A window that shows the document already is where the application would show it.
+    std::set<WindowID> showedOther;
+    for (const WindowInfo& window : windows(app)) {
+        if (shows(window, document)) {
+            return {window.windowID, false};
+        }
+        showedOther.insert(window.windowID);
     }
     const std::set<std::uint32_t> before = windowNumbersOfBundle(app.bundleId);
     workspace.openURLs({document.url}, *applicationURL,
                        platform::OpenConfiguration{.activates = true});
-    return waitForNewWindow(app.bundleId, before, launchWindowTimeout);
+    // An application with tabs opens the document in a window it has instead of a new one.
+    const auto shownInOldWindow = [&]() -> std::optional<WindowID> {
+        for (const WindowInfo& window : windows(app)) {
+            if (showedOther.contains(window.windowID) && shows(window, document)) {
+                return window.windowID;
+            }
+        }
+        return std::nullopt;
+    };
+    const auto shown =
+        waitForNewWindow(app.bundleId, before, documentWindowTimeout, shownInOldWindow);
+    if (!shown) {
+        vornWMLog().notice("openDocument: no window shows the document in time app=", app.bundleId,
+                           " path=", document.path);
+    }
+    return {shown, true};
 }
 
 }  // namespace vorn

@@ -371,7 +371,7 @@ private Q_SLOTS:
                 return;
             }
             // The document's window arrives while the sidebar moves to the other display.
-            manager.openResults = {WindowID(55)};
+            manager.openResults = {DocumentOpening{WindowID(55), true}};
             manager.duringWait = [&app, first = &manager] {
                 first->addWindow(test::makeWindow(55, "org.example.Editor", "notes.txt",
                                                   "/home/user/notes.txt"));

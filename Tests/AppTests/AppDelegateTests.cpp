@@ -70,6 +70,7 @@ struct Launch {
     test::CapturingLogSink logs;
     Calls calls;
     std::string bundlePath = "/usr/bin/vorn";
+    std::function<void(test::ScriptedWindowManager&)> prepareManager;
     std::unique_ptr<AppDelegate> app;
 
     void recordConsent() {
@@ -80,7 +81,11 @@ struct Launch {
     AppDelegate& launch() {
         backend.makeManager = [this](std::uint32_t display) {
             calls.push_back("window manager display=" + std::to_string(display));
-            return std::make_shared<test::ScriptedWindowManager>();
+            auto manager = std::make_shared<test::ScriptedWindowManager>();
+            if (prepareManager) {
+                prepareManager(*manager);
+            }
+            return manager;
         };
         AppDependencies deps;
         deps.backend = &backend;
@@ -238,6 +243,34 @@ private Q_SLOTS:
         launch.events.announce();  // the host is gone: left alone
         QCoreApplication::sendPostedEvents(&launch.events, QEvent::MetaCall);
         QCOMPARE(launch.count("panel.reposition"), 1U);
+    }
+
+    // A click whose window never came is told to the user once the click's handling is over.
+    void aFailedOpenIsShownToTheUser() {
+        Launch launch;
+        launch.recordConsent();
+        SpaceTab tab{Uuid::random(),
+                     {"org.example.Editor", "Editor"},
+                     "Notes",
+                     0,
+                     "/home/user/notes.txt",
+                     std::nullopt,
+                     std::nullopt};
+        AppState state;
+        state.spaces.push_back(Space{Uuid::random(), "Home", 0, {tab}, false});
+        QVERIFY(JSONFileStore(launch.dir / "state.json").save(state));
+        launch.prepareManager = [](test::ScriptedWindowManager& manager) {
+            manager.openResults = {{std::nullopt, true}};
+        };
+        AppDelegate& app = launch.launch();
+        std::vector<AlertContent> shown;
+        ModalAlert::setNextAnswer(0, [&](const AlertContent& alert) { shown.push_back(alert); });
+
+        app.model()->activate(app.model()->pinnedTabs().front());
+        QVERIFY(shown.empty());
+        QTRY_COMPARE(shown.size(), std::size_t{1});
+        QCOMPARE(shown[0].message, QStringLiteral("Editor did not show \u201Cnotes.txt\u201D."));
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
     }
 };
 

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -93,6 +94,25 @@ private Q_SLOTS:
         QVERIFY(!window);
         controller.show();
         QVERIFY(controller.window());
+    }
+
+    void startsOnTheSetPlacementAndClosesByKey() {
+        Settings s;
+        s.model->setPlacementMode(PlacementMode::center);
+        SettingsWindowController controller(s.model, nullptr);
+        controller.show();
+        QWidget* window = controller.window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QCOMPARE(QApplication::focusWidget()->objectName(),
+                 QStringLiteral("vorn.settings.placement.center"));
+
+        for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence("Ctrl+W")}) {
+            QTest::keySequence(window, key);
+            QVERIFY(!window->isVisible());
+            controller.show();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+        }
+        QCOMPARE(controller.window(), window);
     }
 
     void placementChoiceReachesTheModelAndTheFile() {

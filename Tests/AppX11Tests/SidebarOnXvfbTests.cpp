@@ -106,6 +106,17 @@ std::vector<xcb_window_t> shownWindows(pid_t pid) {
     return windows;
 }
 
+// The sidebar panel of a Vorn in a process of its own: it spans the screen's height, where the
+// tray icon and menus are small.
+std::optional<xcb_window_t> shownPanel(pid_t pid) {
+    for (xcb_window_t window : shownWindows(pid)) {
+        if (clientFrame(window).height() >= 500) {
+            return window;
+        }
+    }
+    return std::nullopt;
+}
+
 bool click(QPoint at) {
     return theSession
         ->run(
@@ -163,6 +174,8 @@ private Q_SLOTS:
             QVERIFY(started && started->windows.size() == 1);
             m_xterms.push_back(started->windows.front());
         }
+        // The window manager focuses each new window.
+        QVERIFY(theSession->waitFor([&] { return theSession->activeWindow() == m_xterms.back(); }));
         recordConsent(m_data);
         m_runLoop = std::make_shared<QtRunLoop>();
         m_backend = std::make_unique<X11PlatformBackend>(*m_runLoop);
@@ -183,6 +196,39 @@ private Q_SLOTS:
         for (xcb_window_t xterm : m_xterms) {
             QTRY_VERIFY(findWidget(QStringLiteral("vorn.tab.ambient.%1").arg(xterm)) != nullptr);
         }
+    }
+
+    void theFocusedWindowsRowIsActiveFromTheStart() {
+        // The focus has not moved since the start, so no report told the model of it.
+        const xcb_window_t focused = m_xterms.back();
+        QCOMPARE(theSession->activeWindow(), focused);
+        QCOMPARE(m_app->model()->activeWindowID(), std::optional<WindowID>(WindowID(focused)));
+        auto* row =
+            qobject_cast<TabRow*>(findWidget(QStringLiteral("vorn.tab.ambient.%1").arg(focused)));
+        QVERIFY(row != nullptr);
+        QTRY_VERIFY(row->isActive());
+    }
+
+    // A program whose icon no desktop entry or icon theme has (featherpad's is only in
+    // Papirus) shows the icon its window carries, in the size nearest the row's.
+    void aWindowWithOnlyItsOwnIconShowsIt() {
+        // It refuses the focus, so that the active window stays what the next cases expect.
+        const auto started = theSession->openTestWindow(
+            {"--title", "Own Icon", "--class", "ownicon,VornOwnIcon", "--icon",
+             "16=d02020,64=2020d0", "--geometry", "300x200+900+600", "--no-focus"});
+        QVERIFY(started.has_value());
+        TabRow* row = nullptr;
+        QTRY_VERIFY((row = qobject_cast<TabRow*>(findWidget(
+                         QStringLiteral("vorn.tab.ambient.%1").arg(started->windows.front())))));
+        // Dimmed as another window, the red still shows.
+        const QColor centre =
+            row->grab().toImage().pixelColor(6 + TabRow::iconSize / 2, row->height() / 2);
+        QVERIFY2(centre.red() > centre.green() + 60 && centre.red() > centre.blue() + 60,
+                 qPrintable(centre.name()));
+        theSession->stop(started->pid);
+        QTRY_VERIFY(findWidget(QStringLiteral("vorn.tab.ambient.%1").arg(started->windows.front()))
+                    == nullptr);
+        QVERIFY(theSession->syncWindowManager());
     }
 
     void showingOrClickingThePanelKeepsTheActiveWindow() {
@@ -239,6 +285,37 @@ private Q_SLOTS:
             return false;
         };
         QTRY_VERIFY(claimed());
+    }
+
+    void clickingATabWhoseWindowIsOnAnotherDesktopShowsThatDesktop() {
+        const xcb_window_t target = m_xterms[1];
+        const auto onDesktop = [](xcb_window_t window, std::uint32_t desktop) {
+            const std::string id = std::to_string(window);
+            return theSession->run(
+                       {"xdotool", "set_desktop_for_window", id, std::to_string(desktop)})
+                   && theSession->waitFor([&] {
+                          return theSession->cardinalProperty(window, "_NET_WM_DESKTOP")
+                                 == std::vector<std::uint32_t>{desktop};
+                      });
+        };
+        QVERIFY(onDesktop(target, 1));
+        QTRY_VERIFY(theSession->activeWindow() != target);
+        const std::vector<SpaceTab> tabs = savedState().spaces.front().tabs;
+        QCOMPARE(tabs.size(), std::size_t{1});
+        QCOMPARE(tabs.front().lastTitle, std::string("Shell Two"));
+        const QString name =
+            QStringLiteral("vorn.tab.claimed.") + QString::fromStdString(tabs.front().id.string());
+        QWidget* row = nullptr;
+        QTRY_VERIFY((row = findWidget(name)) != nullptr && row->isVisible());
+        QVERIFY(click(row->mapToGlobal(row->rect().center())));
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(1));
+        QTRY_COMPARE(theSession->activeWindow(), target);
+
+        // Back on the first desktop, with the same window active.
+        QVERIFY(onDesktop(target, 0));
+        QVERIFY(theSession->run({"xdotool", "windowactivate", std::to_string(target)}));
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(0));
+        QTRY_COMPARE(theSession->activeWindow(), target);
     }
 
     void renamingThroughTheHeaderMenuGivesTheFocusBack() {
@@ -349,6 +426,28 @@ private Q_SLOTS:
         QTRY_COMPARE(theSession->activeWindow(), active);
     }
 
+    void fromAnotherDesktopTheKeyboardGoesToTheSidebarsDesktopAndBack() {
+        QVERIFY(theSession->run({"wmctrl", "-s", "1"}));
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(1));
+        const auto elsewhere = theSession->openXterm("Elsewhere");
+        QVERIFY(elsewhere && elsewhere->windows.size() == 1);
+        const xcb_window_t there = elsewhere->windows.front();
+        QTRY_COMPARE(theSession->activeWindow(), there);
+
+        auto* panel = findWidget(QStringLiteral("vorn.sidebar.window"));
+        m_app->showSidebar();
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(0));
+        QTRY_COMPARE(theSession->activeWindow(), static_cast<xcb_window_t>(panel->winId()));
+        QVERIFY(theSession->run({"xdotool", "key", "Escape"}));
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(1));
+        QTRY_COMPARE(theSession->activeWindow(), there);
+
+        theSession->stop(elsewhere->pid);
+        QVERIFY(theSession->run({"xdotool", "windowactivate", std::to_string(m_xterms[2])}));
+        QTRY_COMPARE(theSession->currentDesktop(), std::optional<std::uint32_t>(0));
+        QTRY_COMPARE(theSession->activeWindow(), m_xterms[2]);
+    }
+
     void withoutATrayTheHeaderMenuHoldsTheStatusItems() {
         auto* button = findWidget(QStringLiteral("vorn.space.header.menu"));
         QVERIFY(m_app->menuBar()->isTrayAvailable());
@@ -360,7 +459,7 @@ private Q_SLOTS:
         QVERIFY(click(button->mapToGlobal(button->rect().center())));
         QMenu* menu = nullptr;
         QTRY_VERIFY((menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())));
-        QVERIFY(menu->actions().contains(m_app->menuBar()->items().back()));  // "Quit Vorn"
+        QCOMPARE(menu->actions().back()->objectName(), QStringLiteral("vorn.menu.quit"));
         menu->close();
         QVERIFY(theSession->run({"xdotool", "mousemove", "1000", "900"}));
 
@@ -425,15 +524,7 @@ private Q_SLOTS:
         const std::string firstLog = (data / "first.log").string();
         const auto first = start(firstLog);
         QVERIFY(first.has_value());
-        // The panel spans the screen's height; the tray icon is the smallest window.
-        const auto panel = [&]() -> std::optional<xcb_window_t> {
-            for (xcb_window_t window : shownWindows(*first)) {
-                if (clientFrame(window).height() >= 500) {
-                    return window;
-                }
-            }
-            return std::nullopt;
-        };
+        const auto panel = [&] { return shownPanel(*first); };
         QVERIFY2(theSession->waitFor([&] { return panel().has_value(); }, std::chrono::seconds(20)),
                  test::readText(firstLog).c_str());
         QVERIFY(theSession->waitFor([&] { return fileio::exists(data / "state.json"); }));
@@ -466,6 +557,39 @@ private Q_SLOTS:
         QVERIFY(theSession->run({"xdotool", "key", "Escape"}));
         QVERIFY(theSession->waitFor([&] { return theSession->activeWindow() == active; }));
         theSession->stop(*first);
+    }
+
+    void aSidebarStartedBesideAStrutOverMostOfTheDisplayStandsAtItsEdge() {
+        // Vorn ignores a strut that leaves less than half of the display; openbox keeps new
+        // windows out of as much of it as leaves it half.
+        const auto dock = theSession->openTestWindow(
+            {"--type", "dock", "--geometry", "1800x1080+0+0", "--strut", "1800,0,0,0"});
+        QVERIFY(dock);
+        QVERIFY(theSession->waitFor([] {
+            const auto area = theSession->cardinalProperty(theSession->root(), "_NET_WORKAREA");
+            return area.size() >= 4 && area[0] > 0;
+        }));
+        test::TempDir data;
+        recordConsent(data);
+        const std::string log = (data / "vorn.log").string();
+        const auto pid =
+            theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
+                              {{"VORN_DATA_DIR", data.path().string()}});
+        QVERIFY(pid.has_value());
+        QVERIFY2(theSession->waitFor([&] { return shownPanel(*pid).has_value(); },
+                                     std::chrono::seconds(20)),
+                 test::readText(log).c_str());
+        const xcb_window_t panel = *shownPanel(*pid);
+        QVERIFY2(theSession->waitFor([&] { return clientFrame(panel).left() == 0; }),
+                 test::readText(log).c_str());
+        // The band it reserved to get there is given back, and it stays.
+        QVERIFY(theSession->waitFor(
+            [&] { return theSession->cardinalProperty(panel, "_NET_WM_STRUT_PARTIAL").empty(); },
+            std::chrono::seconds(10)));
+        QVERIFY(theSession->cardinalProperty(panel, "_NET_WM_STRUT").empty());
+        QCOMPARE(clientFrame(panel).left(), 0);
+        theSession->stop(*pid);
+        theSession->stop(dock->pid);
     }
 
 private:

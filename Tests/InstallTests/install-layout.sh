@@ -4,6 +4,7 @@
 set -euo pipefail
 build="$1"
 id="$2"
+changelog="$3"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 
@@ -11,6 +12,9 @@ cmake --install "$build" --prefix "$scratch/usr" >/dev/null
 
 expected="$(printf '%s\n' \
     "usr/bin/vorn" \
+    "usr/share/doc/vorn/$changelog" \
+    "usr/share/doc/vorn/copyright" \
+    "usr/share/man/man1/vorn.1.gz" \
     "usr/share/applications/$id.desktop" \
     "usr/share/icons/hicolor/64x64/apps/$id.png" \
     "usr/share/icons/hicolor/scalable/apps/$id.svg" \

@@ -130,6 +130,67 @@ TEST(X11PropertyTest, ExtentsStrutsAndOpacityRejectShortOrAbsurdValues) {
     EXPECT_EQ(opacity(view(XCB_ATOM_CARDINAL, 32, {})), std::nullopt);
 }
 
+// Icons of 1x1, 2x2 and 4x4 pixels, each filled with its own colour.
+std::vector<std::uint32_t> threeIcons() {
+    std::vector<std::uint32_t> values;
+    for (const auto& [side, colour] :
+         {std::pair{1u, 0xFF0000FFu}, std::pair{2u, 0xFF00FF00u}, std::pair{4u, 0x80FF0000u}}) {
+        values.push_back(side);
+        values.push_back(side);
+        values.insert(values.end(), side * side, colour);
+    }
+    return values;
+}
+
+std::vector<std::uint8_t> bytesOf(const std::vector<std::uint32_t>& values) {
+    std::vector<std::uint8_t> bytes(values.size() * 4);
+    std::memcpy(bytes.data(), values.data(), bytes.size());
+    return bytes;
+}
+
+TEST(X11PropertyTest, WindowIconIsTheWholeIconNearestTheSizeAskedFor) {
+    const auto icons = bytesOf(threeIcons());
+    const PropertyView property = view(XCB_ATOM_CARDINAL, 32, icons);
+    for (const auto& [side, expected] : {std::pair{1u, 1u}, std::pair{2u, 2u}, std::pair{3u, 4u},
+                                         std::pair{18u, 4u}, std::pair{0u, 1u}}) {
+        const IconProperty icon = netWmIcon(property, side);
+        ASSERT_TRUE(icon.nearest) << side;
+        EXPECT_EQ(icon.nearest->width, expected) << side;
+        EXPECT_EQ(icon.nearest->pixels.size(), std::size_t{expected} * expected);
+        EXPECT_FALSE(icon.damaged);
+    }
+    EXPECT_EQ(netWmIcon(property, 4).nearest->pixels.front(), 0x80FF0000u);
+    EXPECT_EQ(netWmIcon(viewOf(nullptr), 16).nearest, std::nullopt);
+    EXPECT_FALSE(netWmIcon(viewOf(nullptr), 16).damaged);
+}
+
+TEST(X11PropertyTest, WindowIconSurvivesHostileSizesAndTruncation) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint32_t> values;
+        std::uint8_t format = 32;
+        std::optional<std::uint32_t> nearestWidth;  // of what is still used
+    };
+    std::vector<std::uint32_t> truncated = threeIcons();
+    truncated.resize(truncated.size() - 1);
+    std::vector<std::uint32_t> thenHuge = threeIcons();
+    thenHuge.insert(thenHuge.end(), {0x10000, 0x10000, 1, 2, 3});
+    const std::vector<Case> cases = {
+        {"last icon cut short", truncated, 32, 2},
+        {"absurd size after good icons", thenHuge, 32, 4},
+        {"width alone", {16}, 32, std::nullopt},
+        {"zero width", {0, 4, 1, 2, 3, 4}, 32, std::nullopt},
+        {"not 32-bit items", threeIcons(), 8, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto bytes = bytesOf(c.values);
+        const IconProperty icon = netWmIcon(view(XCB_ATOM_CARDINAL, c.format, bytes), 18);
+        EXPECT_TRUE(icon.damaged) << c.name;
+        EXPECT_EQ(icon.nearest ? std::optional(icon.nearest->width) : std::nullopt, c.nearestWidth)
+            << c.name;
+    }
+}
+
 TEST(X11PropertyTest, ProcessIdsMustBePositiveAndInRange) {
     EXPECT_EQ(pidFromProperty(view(XCB_ATOM_CARDINAL, 32, words({4711}))), 4711);
     EXPECT_EQ(pidFromProperty(view(XCB_ATOM_CARDINAL, 32, words({0}))), std::nullopt);
@@ -175,6 +236,15 @@ TEST(X11MonitorTest, PrimaryComesFirstAndSetsTheOrigin) {
     Monitor c{3, false, Rect(1920, 0, 800, 600), {}};
     EXPECT_EQ(primaryFirst({a, b, c}), (std::vector<Monitor>{b, a, c}));
     EXPECT_EQ(primaryFirst({a, c}), (std::vector<Monitor>{a, c}));
+    // The monitor that shows the primary output wins over the one the server marks.
+    c.outputs = {7};
+    const auto byOutput = primaryFirst({a, b, c}, 7);
+    ASSERT_EQ(byOutput.size(), 3u);
+    EXPECT_EQ(byOutput[0].name, 3u);
+    EXPECT_TRUE(byOutput[0].primary);
+    EXPECT_FALSE(byOutput[2].primary);
+    EXPECT_EQ(primaryFirst({a, b, c}, 8).front().name, 2u);
+    c.outputs.clear();
     Monitors monitors{primaryFirst({a, b, c}), {2720, 1080}};
     EXPECT_EQ(monitors.globalOrigin(), (Point{960, 0}));
     EXPECT_EQ(monitors.find(3), &monitors.list[2]);

@@ -17,6 +17,7 @@
 //     --strut L,R,T,B       _NET_WM_STRUT and a _NET_WM_STRUT_PARTIAL over the window's extent
 //     --opacity FRACTION    _NET_WM_WINDOW_OPACITY
 //     --gtk-app-id ID       _GTK_APPLICATION_ID
+//     --icon SIZE=RRGGBB,...  _NET_WM_ICON: square opaque icons of these sizes and colours
 //     --maximized           start maximised
 //     --count N             N windows, titled "TEXT 1" to "TEXT N"
 //     --listen              also read commands from standard input, one a line, and stay until
@@ -26,6 +27,7 @@
 //     --flood-lists N       put N ids that name no window in front of the root's client lists,
 //                           as a careless or hostile client may, then leave
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +64,7 @@ struct Options {
     std::vector<std::uint32_t> strut;
     double opacity = -1;
     std::string gtkAppID;
+    std::vector<std::uint32_t> icon;
     bool maximized = false;
     int count = 1;
     bool listen = false;
@@ -156,6 +159,23 @@ Options parse(int argc, char** argv) {
             o.opacity = std::atof(value());
         } else if (arg == "--gtk-app-id") {
             o.gtkAppID = value();
+        } else if (arg == "--icon") {
+            std::string list = value();
+            for (std::size_t at = 0; at < list.size();) {
+                const std::size_t end = std::min(list.find(',', at), list.size());
+                const std::string item = list.substr(at, end - at);
+                const std::size_t equals = item.find('=');
+                const auto side = static_cast<std::uint32_t>(std::atoi(item.c_str()));
+                if (equals == std::string::npos || side == 0 || side > 256) {
+                    usage("--icon needs SIZE=RRGGBB items");
+                }
+                const auto colour = static_cast<std::uint32_t>(
+                    std::strtoul(item.substr(equals + 1).c_str(), nullptr, 16));
+                o.icon.push_back(side);
+                o.icon.push_back(side);
+                o.icon.insert(o.icon.end(), std::size_t{side} * side, 0xFF000000u | colour);
+                at = end + 1;
+            }
         } else if (arg == "--maximized") {
             o.maximized = true;
         } else if (arg == "--listen") {
@@ -268,6 +288,7 @@ public:
         , strutPartial(intern(c, "_NET_WM_STRUT_PARTIAL"))
         , opacity(intern(c, "_NET_WM_WINDOW_OPACITY"))
         , gtkAppID(intern(c, "_GTK_APPLICATION_ID"))
+        , netWmIcon(intern(c, "_NET_WM_ICON"))
         , netWmState(intern(c, "_NET_WM_STATE"))
         , maxVert(intern(c, "_NET_WM_STATE_MAXIMIZED_VERT"))
         , maxHorz(intern(c, "_NET_WM_STATE_MAXIMIZED_HORZ")) {
@@ -342,6 +363,9 @@ public:
         if (!o.gtkAppID.empty()) {
             setText(c, w, gtkAppID, utf8, o.gtkAppID);
         }
+        if (!o.icon.empty()) {
+            setCardinals(c, w, netWmIcon, XCB_ATOM_CARDINAL, o.icon);
+        }
         if (o.maximized) {
             setCardinals(c, w, netWmState, XCB_ATOM_ATOM, {maxVert, maxHorz});
         }
@@ -391,7 +415,7 @@ private:
     const Options& o;
     xcb_screen_t* screen;
     xcb_atom_t utf8, netWmName, netWmPid, protocols, deleteWindow, windowType, type, strut,
-        strutPartial, opacity, gtkAppID, netWmState, maxVert, maxHorz;
+        strutPartial, opacity, gtkAppID, netWmIcon, netWmState, maxVert, maxHorz;
     char host[256] = {};
 };
 

@@ -23,6 +23,29 @@ protected:
     AXWindow window(std::int32_t pid, xcb_window_t number) {
         return AXWindow(*context, platform::x11::makeWindowElement(pid, number), pid);
     }
+    // Requests to the window manager go to every client that watches the root's children.
+    void watchRequests() {
+        const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(session.connection(), session.root(), XCB_CW_EVENT_MASK,
+                                     &mask);
+        session.sync();
+    }
+    // The requests of the type sent since the last look; those of other types are dropped.
+    std::vector<xcb_client_message_event_t> requests(const char* type) {
+        xcb_connection_t* c = session.connection();
+        std::vector<xcb_client_message_event_t> found;
+        syncBackend();
+        session.sync();
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+            if ((event->response_type & 0x7F) == XCB_CLIENT_MESSAGE
+                && message->type == session.atom(type)) {
+                found.push_back(*message);
+            }
+            std::free(event);
+        }
+        return found;
+    }
 };
 
 TEST_F(X11ActivationTest, MakesTheTargetTheActiveWindowIncludingAMinimisedOne) {
@@ -82,25 +105,7 @@ TEST_F(X11ActivationTest, AsksAsAPagerWithTheUsersTimeOrAFreshServerTime) {
     auto a = session.openTestWindow({"--title", "a"});
     auto b = session.openTestWindow({"--title", "b"});
     ASSERT_TRUE(a && b);
-    // Requests to the window manager go to every client that watches the root's children.
-    xcb_connection_t* c = session.connection();
-    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-    xcb_change_window_attributes(c, session.root(), XCB_CW_EVENT_MASK, &mask);
-    session.sync();
-    auto requests = [&](const char* type) {
-        std::vector<xcb_client_message_event_t> found;
-        syncBackend();
-        session.sync();
-        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
-            if ((event->response_type & 0x7F) == XCB_CLIENT_MESSAGE
-                && message->type == session.atom(type)) {
-                found.push_back(*message);
-            }
-            std::free(event);
-        }
-        return found;
-    };
+    watchRequests();
 
     backend->setUserTime(12345);
     ASSERT_TRUE(privateCalls->skyLightFocusWindow(a->pid, a->windows[0]));
@@ -139,6 +144,53 @@ TEST_F(X11ActivationTest, AsksAsAPagerWithTheUsersTimeOrAFreshServerTime) {
     EXPECT_EQ(move[0].data.data32[0], 1u | (1u << 8) | (1u << 9) | (2u << 12));
     EXPECT_EQ(move[0].data.data32[1], 10u);
     EXPECT_EQ(move[0].data.data32[2], 20u);
+}
+
+TEST_F(X11ActivationTest, ShowsTheDesktopOfAWindowOnAHiddenOneFirst) {
+    auto here = session.openTestWindow({"--title", "here"});
+    auto away = session.openTestWindow({"--title", "away"});
+    auto sticky = session.openTestWindow({"--title", "sticky"});
+    ASSERT_TRUE(here && away && sticky);
+    const auto onDesktop = [&](xcb_window_t window, std::uint32_t desktop) {
+        return session.waitFor([&] {
+            return session.cardinalProperty(window, "_NET_WM_DESKTOP")
+                   == std::vector<std::uint32_t>{desktop};
+        });
+    };
+    ASSERT_TRUE(session.run({"wmctrl", "-i", "-r", hexID(away->windows[0]), "-t", "1"}));
+    ASSERT_TRUE(session.run(
+        {"xdotool", "set_desktop_for_window", std::to_string(sticky->windows[0]), "-1"}));
+    ASSERT_TRUE(onDesktop(away->windows[0], 1));
+    ASSERT_TRUE(onDesktop(sticky->windows[0], 0xFFFFFFFF));
+    ASSERT_EQ(session.currentDesktop(), 0u);
+    watchRequests();
+    syncBackend();
+
+    // The desktop first, with the user's time, then the window on it.
+    backend->setUserTime(4242);
+    ASSERT_TRUE(privateCalls->skyLightFocusWindow(away->pid, away->windows[0]));
+    const auto shown = requests("_NET_CURRENT_DESKTOP");
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].data.data32[0], 1u);
+    EXPECT_EQ(shown[0].data.data32[1], 4242u);
+    EXPECT_TRUE(becomesActive(away->windows[0]));
+    EXPECT_EQ(session.currentDesktop(), 1u);
+
+    // A window on every desktop, and one on the desktop shown, are activated where they are.
+    for (const auto* program : {&*sticky, &*away}) {
+        SCOPED_TRACE(hexID(program->windows[0]));
+        syncBackend();
+        ASSERT_TRUE(privateCalls->skyLightFocusWindow(program->pid, program->windows[0]));
+        EXPECT_TRUE(becomesActive(program->windows[0]));
+        EXPECT_TRUE(requests("_NET_CURRENT_DESKTOP").empty());
+        EXPECT_EQ(session.currentDesktop(), 1u);
+    }
+
+    // Activating an application goes the same way.
+    syncBackend();
+    ASSERT_TRUE(services->workspace.activateApplication(here->pid));
+    EXPECT_TRUE(becomesActive(here->windows[0]));
+    EXPECT_EQ(session.currentDesktop(), 0u);
 }
 
 }  // namespace

@@ -68,17 +68,24 @@ TEST_F(X11DisplayTest, TwoMonitorsGiveTwoDisplaysWithTheirVisibleFrames) {
     auto listed = WindowEnumerator::currentScreenWindows(server, ::getpid());
     ASSERT_TRUE(listed);
     EXPECT_EQ(listed->front().cgBounds, Rect(-900, 100, 400, 300));
-    // The main screen is the one with the active window.
+    // The main screen is the primary one, wherever the active window is.
     ASSERT_TRUE(session.waitFor([&] { return session.activeWindow() == window->windows[0]; }));
     syncBackend();
-    EXPECT_EQ(DisplayUtil::displayNumber(*services->screens.mainScreen()), left);
+    EXPECT_EQ(DisplayUtil::displayNumber(*services->screens.mainScreen()), right);
     // Told by what the backend keeps: asked again, nothing goes to the server.
     const std::uint32_t before = backend->probeSequence();
-    EXPECT_EQ(DisplayUtil::displayNumber(*services->screens.mainScreen()), left);
+    EXPECT_EQ(DisplayUtil::displayNumber(*services->screens.mainScreen()), right);
     EXPECT_EQ(backend->probeSequence() - before - 1, 0u) << "requests while nothing changed";
 
     ASSERT_TRUE(session.run({"xdotool", "mousemove", "1000", "200"}));
     EXPECT_EQ(services->screens.mouseLocation(), (Point{40, 880}));
+
+    // The monitor that shows the primary output is the primary one, though the server marks R:
+    // it comes first and its corner is the origin, as other programs see it.
+    ASSERT_TRUE(session.run({"xrandr", "--output", "screen", "--primary"}));
+    EXPECT_TRUE(runUntil([&] { return DisplayUtil::activeDisplayIDs(server).front() == left; }));
+    EXPECT_EQ(DisplayUtil::displayNumber(*services->screens.mainScreen()), left);
+    EXPECT_EQ(server.displayBounds(right), Rect(960, 0, 960, 1080));
 }
 
 TEST_F(X11DisplayTest, OneMonitorTakesTheWorkAreaAndStrutsIntoAccount) {

@@ -112,7 +112,7 @@ protected:
 
     void setPathsInTitles(bool paths) {
         writeText(session.directory() / "config" / "glib-2.0" / "settings" / "keyfile",
-                  std::string("[org/xfce/mousepad/preferences/window]\nopening-mode='window'\n")
+                  "[org/xfce/mousepad/preferences/window]\nopening-mode='" + openingMode + "'\n"
                       + "path-in-title=" + (paths ? "true" : "false") + "\n"
                       + "[org/xfce/mousepad/preferences/file]\nsession-restore='never'\n");
     }
@@ -161,6 +161,66 @@ protected:
         return "(unlisted)";
     }
 
+    // Two pinned tabs of an editor with tabs, which opens a file in the window it has, and the
+    // editor closed: the first click reopens notes.txt in a new window, the second hands
+    // shopping.txt to the running editor, which shows it in that window. The editor's entry is
+    // in the applications directory already.
+    void reopenTwoFilesOfATabbedEditor(const AppRef& editor) {
+        const std::string notes = document("notes.txt");
+        const std::string shopping = document("shopping.txt");
+        Space space{Uuid::random(), "Home", 0, {}, false};
+        for (const std::string& file : {notes, shopping}) {
+            space.tabs.push_back(
+                {Uuid::random(), editor, std::filesystem::path(file).filename().string(),
+                 static_cast<std::int64_t>(space.tabs.size()), file, std::nullopt, std::nullopt});
+        }
+        AppState state;
+        state.spaces.push_back(space);
+        ASSERT_TRUE(JSONFileStore(stateFile).save(state));
+
+        Program program(*context, stateFile);
+        std::vector<OpenFailure> told;
+        program.model->setOpenFailureReporter(
+            [&](const OpenFailure& failure) { told.push_back(failure); });
+        test::CapturingLogSink log;
+        program.model->activate(*program.pinnedTab(notes));
+        const auto window = program.pinnedTab(notes)->boundWindowID;
+        ASSERT_TRUE(window) << "the editor did not show " << notes;
+
+        program.model->activate(*program.pinnedTab(shopping));
+        EXPECT_TRUE(told.empty());
+        EXPECT_EQ(log.count("model", "activate tab FAILED"), 0u);
+        EXPECT_EQ(session.activeWindow(), window->raw);
+        EXPECT_TRUE(runUntil([&] { return documentOf(*program.manager, window->raw) == shopping; },
+                             std::chrono::seconds(10)));
+        for (int i = 0; i < 3; ++i) {
+            program.model->refresh();
+        }
+        std::vector<std::string> shown;
+        for (const WindowInfo& info :
+             program.manager->listWindows().value_or(std::vector<WindowInfo>{})) {
+            if (info.app.bundleId == editor.bundleId) {
+                shown.push_back(std::to_string(info.windowID.raw) + " "
+                                + info.docPath.value_or("-"));
+            }
+        }
+        EXPECT_EQ(shown, std::vector<std::string>{std::to_string(window->raw) + " " + shopping});
+        // The notes tab keeps its own document while its window shows the other.
+        const auto notesTab = program.pinnedTab(notes);
+        ASSERT_TRUE(notesTab) << "notes.txt is gone from the pinned tabs";
+        EXPECT_EQ(notesTab->boundWindowID, window);
+        ASSERT_TRUE(program.pinnedTab(shopping));
+        EXPECT_EQ(program.model->pinnedTabs().size(), 2u);
+
+        // Asked again, the window that shows the document is the answer at once.
+        const auto start = runLoop.now();
+        program.model->activate(*program.pinnedTab(shopping));
+        EXPECT_LT(runLoop.now() - start, MacWindowManager::launchWindowTimeout);
+        EXPECT_TRUE(told.empty());
+        EXPECT_EQ(session.activeWindow(), window->raw);
+    }
+
+    std::string openingMode = "window";
     std::filesystem::path home;
     std::filesystem::path stateFile;
     std::map<std::string, std::optional<std::string>> saved;
@@ -246,9 +306,11 @@ TEST_F(X11EditorDocumentTest, PinnedTabsReopenTheirFilesAndBindByDocumentAfterAR
         ASSERT_NE(*newSecond, old);
     }
 
+    const auto savedTitles = JSONFileStore(stateFile).load().spaces.front().tabs;
+    ASSERT_EQ(savedTitles.size(), 2u);
+    EXPECT_EQ(savedTitles.front().lastTitle, first + " - Mousepad");
     Program program(*context, stateFile);
     ASSERT_TRUE(program.pinnedTab(first) && program.pinnedTab(second));
-    EXPECT_EQ(program.pinnedTab(first)->lastTitle, first + " - Mousepad");
     EXPECT_TRUE(runUntil(
         [&] {
             const auto a = program.pinnedTab(first);
@@ -259,6 +321,18 @@ TEST_F(X11EditorDocumentTest, PinnedTabsReopenTheirFilesAndBindByDocumentAfterAR
         std::chrono::seconds(10)));
     EXPECT_EQ(program.pinnedTab(first)->lastTitle, "first.txt - Mousepad");
     EXPECT_EQ(program.model->pinnedTabs().size(), 2u);
+}
+
+TEST_F(X11EditorDocumentTest, ATabbedEditorShowsAReopenedFileInTheWindowItHas) {
+    openingMode = "tab";
+    setPathsInTitles(false);
+    reopenTwoFilesOfATabbedEditor({"org.xfce.mousepad", "Mousepad"});
+}
+
+TEST_F(X11EditorDocumentTest, GeanyShowsAReopenedFileInTheWindowItHas) {
+    std::filesystem::copy_file("/usr/share/applications/geany.desktop",
+                               applications / "geany.desktop");
+    reopenTwoFilesOfATabbedEditor({"geany", "Geany"});
 }
 
 }  // namespace

@@ -105,6 +105,78 @@ TEST_F(X11HostileClientTest, AWindowManagerRestartKeepsSavedTitlesAndBindings) {
     }
 }
 
+// Four windows of one title can only be told apart by their bindings: one lost is lost for good.
+// A window manager lists the windows already there one by one after it starts, and lets them go
+// one by one as it quits; a stand-in plays those steps exactly, then openbox itself restarts.
+TEST_F(X11HostileClientTest, AWindowManagerTakingOverOrLettingGoOfWindowsUnbindsNothing) {
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(session.openTestWindow({"--title", "Same"}));
+    }
+    startModel();
+    const std::vector<WindowInfo> ambient = model->ambient();
+    ASSERT_EQ(ambient.size(), 4u);
+    for (const WindowInfo& window : ambient) {
+        model->pin(window);
+    }
+    settle();
+    const std::vector<std::string> before = pinned();
+    std::vector<std::uint32_t> windows;
+    for (const WindowInfo& window : ambient) {
+        windows.push_back(window.windowID.raw);
+    }
+    const auto unchanged = [&](const char* step) {
+        SCOPED_TRACE(step);
+        settle();
+        for (int i = 0; i < 3; ++i) {
+            model->refresh();
+        }
+        EXPECT_EQ(pinned(), before);
+    };
+    xcb_connection_t* c = session.connection();
+    const xcb_atom_t check = session.atom("_NET_SUPPORTING_WM_CHECK");
+
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        session.stopWindowManager(signal);
+        unchanged("stopped");
+
+        const xcb_window_t stand = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, stand, session.root(), -1, -1, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        for (const xcb_window_t on : {stand, session.root()}) {
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, on, check, XCB_ATOM_WINDOW, 32, 1,
+                                &stand);
+        }
+        writeLists({});
+        unchanged("started, nothing listed");
+        EXPECT_FALSE(manager->listWindows());
+        writeLists({windows[0], windows[1]});
+        unchanged("two taken over");
+        EXPECT_FALSE(manager->listWindows());
+        writeLists(windows);
+        unchanged("all taken over");
+        EXPECT_EQ(manager->listWindows().value_or(std::vector<WindowInfo>{}).size(), 4u);
+        writeLists({windows[2], windows[3]});
+        unchanged("two let go");
+        EXPECT_FALSE(manager->listWindows());
+        xcb_destroy_window(c, stand);
+        session.sync();
+
+        ASSERT_TRUE(session.restartWindowManager()) << session.error();
+        ASSERT_TRUE(session.syncWindowManager());
+        ASSERT_TRUE(runUntil([&] {
+            settle();
+            return manager->listWindows().value_or(std::vector<WindowInfo>{}).size() == 4;
+        }));
+        unchanged("restarted");
+    }
+    for (const AppState& saved : store->saves) {
+        for (const SpaceTab& tab : saved.spaces.front().tabs) {
+            EXPECT_TRUE(tab.boundWindowID) << "a save unbound " << tab.lastTitle;
+        }
+    }
+}
+
 TEST_F(X11HostileClientTest, SixtyThousandFakeIdsCostABoundedListingAndUnbindNothing) {
     auto program = session.openTestWindow({"--title", "Real", "--count", "3"}, 3);
     ASSERT_TRUE(program);

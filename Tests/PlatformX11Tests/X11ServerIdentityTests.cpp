@@ -1,4 +1,6 @@
 #include <fstream>
+#include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -185,6 +187,82 @@ TEST(ServerIdentityTest, BindingsSavedUnderAnotherServerAreDroppedNotGivenToItsW
     EXPECT_EQ(run.binding(), std::nullopt);
     EXPECT_EQ(JSONFileStore(data / "state.json").load().spaces.front().tabs.front().boundWindowID,
               std::nullopt);
+}
+
+// Until the wall clock has passed the moment by a fifth of a second: the checks compare process
+// starts, known to a clock tick, with a file's time.
+void letTimePass(Date since) {
+    while (Date::now().secondsSince(since) < 0.2) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+// Within one run of the server, window numbers come back: a client that ends frees its slot and
+// the next client to connect makes the same numbers. A client that started after the state was
+// saved never held the saved window; two windows of one title, whose processes ran then, keep
+// the bindings that nothing else could give back.
+TEST(ServerIdentityTest, AWindowNumberHandedToALaterClientIsNotTakenForTheSavedWindow) {
+    test::TempDir data;
+    std::filesystem::create_directories(data / "applications");
+    test::XvfbSession session;
+    ASSERT_TRUE(session.start()) << session.error();
+    const auto open = [&](const std::string& title) {
+        return session.openTestWindow({"--title", title, "--class", "probe,VornProbe"});
+    };
+    const auto pinned = open("Pinned");
+    const auto first = open("Same");
+    const auto second = open("Same");
+    ASSERT_TRUE(pinned && first && second);
+    letTimePass(Date::now());
+    {
+        ModelRun run(session, data);
+        const std::vector<WindowInfo> ambient = run.model->ambient();
+        ASSERT_EQ(ambient.size(), 3u);
+        for (const WindowInfo& window : ambient) {
+            run.model->pin(window);
+        }
+    }
+    const auto saved = JSONFileStore(data / "state.json").savedAt();
+    ASSERT_TRUE(saved);
+    letTimePass(*saved);
+
+    const xcb_window_t reused = pinned->windows.front();
+    session.stop(pinned->pid);
+    ASSERT_TRUE(session.waitFor([&] {
+        const auto clients = session.clients();
+        return std::find(clients.begin(), clients.end(), reused) == clients.end();
+    }));
+    bool arose = false;
+    for (int i = 0; i < 10 && !arose; ++i) {
+        const auto stranger = open("Stranger");
+        ASSERT_TRUE(stranger);
+        arose = stranger->windows.front() == reused;
+    }
+    ASSERT_TRUE(arose) << "no later client got the freed window number";
+
+    ModelRun run(session, data);
+    std::optional<WindowID> pinnedBinding = WindowID(reused);
+    std::set<std::optional<WindowID>> same;
+    for (const SpaceTab& tab : run.model->pinnedTabs()) {
+        if (tab.lastTitle == "Pinned") {
+            pinnedBinding = tab.boundWindowID;
+        } else {
+            EXPECT_EQ(tab.lastTitle, "Same");
+            same.insert(tab.boundWindowID);
+        }
+    }
+    EXPECT_EQ(run.model->pinnedTabs().size(), 3u);
+    EXPECT_EQ(pinnedBinding, std::nullopt);
+    EXPECT_EQ(same, (std::set<std::optional<WindowID>>{WindowID(first->windows.front()),
+                                                       WindowID(second->windows.front())}));
+    const auto ambient = run.model->ambient();
+    EXPECT_TRUE(std::any_of(ambient.begin(), ambient.end(), [&](const WindowInfo& window) {
+        return window.windowID == WindowID(reused) && window.title == "Stranger";
+    }));
+    for (const SpaceTab& tab : JSONFileStore(data / "state.json").load().spaces.front().tabs) {
+        EXPECT_NE(tab.lastTitle, "Stranger");
+        EXPECT_NE(tab.boundWindowID, WindowID(reused));
+    }
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST_F(X11WindowManagerTest, OpensNewWindowsAndDocumentsThroughADesktopEntry) {
     test::TempDir documents;
     const auto document = documents / "plan.txt";
     test::writeText(document, "x");
-    const auto opened = manager->openDocument(document.string(), notes);
+    const auto opened = manager->openDocument(document.string(), notes).window;
     ASSERT_TRUE(opened);
     const auto windows = manager->listWindows();
     ASSERT_TRUE(windows);
@@ -115,8 +115,10 @@ TEST_F(X11WindowManagerTest, OpensNewWindowsAndDocumentsThroughADesktopEntry) {
     EXPECT_EQ(shown->app.bundleId, "org.vorn.Notes");
 
     const auto start = runLoop.now();
-    EXPECT_FALSE(manager->openDocument((documents / "missing.txt").string(), notes));
-    EXPECT_FALSE(manager->openDocument(document.string(), AppRef{"org.vorn.Unknown", "?"}));
+    EXPECT_EQ(manager->openDocument((documents / "missing.txt").string(), notes),
+              DocumentOpening{});
+    EXPECT_EQ(manager->openDocument(document.string(), AppRef{"org.vorn.Unknown", "?"}),
+              DocumentOpening{});
     EXPECT_LT(runLoop.now() - start, std::chrono::milliseconds(500));
 }
 

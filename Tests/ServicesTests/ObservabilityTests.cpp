@@ -318,6 +318,12 @@ TEST_F(ObservabilityTests, WithdrawnConsentStopsBothServicesAndDeletesWhatTheyKe
     observability.setConsented(true);
     EXPECT_TRUE(CrashHandler::isRecording());
     tally::system::waitForGlobalUtilityQueue();
+    // The send timer is set on the client's own timer queue: it must stand before the clock
+    // moves, or it would be set after the time it waits for has passed.
+    const auto renewed = std::dynamic_pointer_cast<tally::SignalManager>(
+        tally::TallyManager::shared()->signalManager());
+    ASSERT_TRUE(renewed);
+    renewed->sendCompletions();
     time->advance(1);
     settle();
     observability.sink()->send(TelemetryEvent::feedbackSent());

@@ -5,11 +5,15 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
+#include <QStyle>
 #include <QtTest>
 
 #include "AmbientDivider.h"
+#include "Contrast.h"
 #include "SidebarModelHarness.h"
 #include "SidebarView.h"
+#include "SpaceHeader.h"
 #include "TabRow.h"
 
 using namespace vorn;
@@ -22,7 +26,7 @@ struct Desktop {
     test::SidebarModelHarness h;
     std::unique_ptr<SidebarView> view;
 
-    Desktop() {
+    explicit Desktop(WindowIconReader windowIcons = {}) {
         h.wm->onScreen = {test::makeWindow(1, "org.a", "Alpha"), test::makeWindow(2, "org.b", ""),
                           test::makeWindow(3, "org.c", "Gamma")};
         h.start();
@@ -30,7 +34,7 @@ struct Desktop {
         h.model->activate(h.wm->onScreen->at(1));
         h.forgetHistory();
         view = std::make_unique<SidebarView>(
-            h.model, [] {}, std::nullopt);
+            h.model, [] {}, std::nullopt, std::move(windowIcons));
         view->resize(160, 600);
         view->show();
     }
@@ -55,6 +59,44 @@ struct Desktop {
 
 int top(QWidget* widget) {
     return widget->mapTo(widget->window(), QPoint(0, 0)).y();
+}
+
+// The colour in the middle of the row's icon, as drawn.
+QColor iconColour(TabRow* row) {
+    return row->grab().toImage().pixelColor(6 + TabRow::iconSize / 2, row->height() / 2);
+}
+
+// Fails for each text of the view that stands out from its background by less than readable
+// text needs: labels, the rows' titles (right of their icons), the collapse control and buttons.
+void checkTextContrast(SidebarView& view, const QString& palette) {
+    // The collapse control shows while the pointer is over the sidebar.
+    QEnterEvent enter(QPointF(20, 20), QPointF(20, 20), view.mapToGlobal(QPointF(20, 20)));
+    QApplication::sendEvent(&view, &enter);
+    const QImage shot = view.grab().toImage();
+    int texts = 0;
+    for (QWidget* widget : view.findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<QLabel*>(widget);
+        const bool isText =
+            (label != nullptr && !label->text().isEmpty())
+            || qobject_cast<TabRow*>(widget) != nullptr
+            || qobject_cast<QPushButton*>(widget) != nullptr
+            || widget->objectName() == QStringLiteral("vorn.ambient.collapseToggle");
+        if (!isText || !widget->isVisibleTo(&view)) {
+            continue;
+        }
+        QRect area(widget->mapTo(&view, QPoint(0, 0)), widget->size());
+        if (qobject_cast<TabRow*>(widget) != nullptr) {
+            area.setLeft(area.left() + 6 + TabRow::iconSize + 4);
+        } else if (qobject_cast<QPushButton*>(widget) != nullptr) {
+            area.adjust(5, 5, -5, -5);  // the text, not the button's border
+        }
+        const double measured = test::textContrast(shot, area);
+        QVERIFY2(measured >= 4.5, qPrintable(QStringLiteral("%1 on the %2 palette: %3:1")
+                                                 .arg(widget->objectName(), palette)
+                                                 .arg(measured, 0, 'f', 2)));
+        ++texts;
+    }
+    QVERIFY(texts >= 4);
 }
 
 // Counts the paint events of every widget it watches.
@@ -290,6 +332,100 @@ private Q_SLOTS:
                 QVERIFY2(counter.paints[row.data()] == 0, qPrintable(name));
             }
         }
+    }
+
+    // An application the icon theme has no icon for shows its windows' own icons, each asked for
+    // once at the row's size however often the rows are refreshed; a window without one shows
+    // the generic icon, and a window number that comes back as another window is asked again.
+    void aWindowsOwnIconStandsInForAMissingApplicationIcon() {
+        std::map<std::uint32_t, int> asked;
+        const QRgb red = qRgb(220, 0, 0);
+        Desktop d([&](std::uint32_t window, std::uint32_t side) {
+            ++asked[window];
+            std::optional<platform::WindowIcon> icon;
+            if (window == 1 && side == std::uint32_t(TabRow::iconSize)) {
+                icon =
+                    platform::WindowIcon{side, side, std::vector<std::uint32_t>(side * side, red)};
+            }
+            return icon;
+        });
+        TabRow* pinned = d.tabRow(d.h.model->pinnedTabs().at(0));
+        QCOMPARE(iconColour(pinned), QColor(red));
+        const QColor generic = iconColour(d.tabRow(d.h.model->claimedTabs().at(0)));
+        QVERIFY(generic != QColor(red));
+
+        for (const char* title : {"Alpha 2", "Alpha 3"}) {
+            d.h.wm->onScreen->at(0).title = title;
+            d.h.wm->emit(WindowChange::changed());
+            d.h.executor->drain();
+            QTRY_COMPARE(pinned->title(), QString::fromLatin1(title));
+        }
+        QCOMPARE(iconColour(pinned), QColor(red));
+        QCOMPARE(asked, (std::map<std::uint32_t, int>{{1, 1}, {2, 1}, {3, 1}}));
+
+        d.h.wm->removeWindow(WindowID(3));
+        d.h.wm->emit(WindowChange::changed());
+        d.h.executor->drain();
+        QTRY_VERIFY(!d.row("vorn.tab.ambient.3"));
+        d.h.wm->addWindow(test::makeWindow(3, "org.c", "Gamma again"));
+        d.h.wm->emit(WindowChange::changed());
+        d.h.executor->drain();
+        QTRY_VERIFY(d.row("vorn.tab.ambient.3"));
+        QCOMPARE(asked[3], 2);
+    }
+
+    void everyTextIsReadableOnLightAndDarkPalettes() {
+        const QPalette light = QApplication::style()->standardPalette();
+        QPalette dark = light;
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            dark.setColor(group, QPalette::Window, QColor(53, 53, 53));
+            dark.setColor(group, QPalette::WindowText, Qt::white);
+            dark.setColor(group, QPalette::Base, QColor(42, 42, 42));
+            dark.setColor(group, QPalette::Text, Qt::white);
+            dark.setColor(group, QPalette::Button, QColor(53, 53, 53));
+            dark.setColor(group, QPalette::ButtonText, Qt::white);
+            dark.setColor(group, QPalette::Highlight, QColor(42, 130, 218));
+            dark.setColor(group, QPalette::HighlightedText, Qt::black);
+        }
+        for (const auto& [name, palette] :
+             {std::pair{QStringLiteral("light"), light}, std::pair{QStringLiteral("dark"), dark}}) {
+            QApplication::setPalette(palette);
+            // A pinned tab, an active Recent tab and a dimmed other window; then an active one.
+            Desktop d;
+            checkTextContrast(*d.view, name);
+            d.h.wm->addWindow(test::makeWindow(4, "org.d", "Delta"));
+            d.h.wm->emit(WindowChange::changed());
+            d.h.wm->emit(WindowChange::focused(WindowID(4)));
+            d.h.executor->drain();
+            QTRY_VERIFY(d.row("vorn.tab.ambient.4") && d.row("vorn.tab.ambient.4")->isActive());
+            checkTextContrast(*d.view, name);
+
+            // No windows: both hints; no permission: its banner.
+            test::SidebarModelHarness empty;
+            empty.wm->permission = false;
+            empty.start();
+            SidebarView view(
+                empty.model, [] {}, std::nullopt);
+            view.resize(160, 600);
+            view.show();
+            QTRY_VERIFY(view.findChild<QWidget*>("vorn.recent.empty")->isVisible());
+            checkTextContrast(view, name);
+
+            // The space's name field, emptied: its placeholder. Without the focus, so that no
+            // caret is drawn, and disarmed, so that losing it does not end the edit.
+            view.beginSpaceRename();
+            auto* field = view.findChild<SpaceNameField*>("vorn.space.header.nameField");
+            QTRY_VERIFY(field->isVisible() && field->isArmed());
+            field->clear();
+            field->setArmed(false);
+            field->clearFocus();
+            QVERIFY(field->isVisible());
+            const QImage shot = view.grab().toImage();
+            const double placeholder =
+                test::textContrast(shot, QRect(field->mapTo(&view, QPoint(0, 0)), field->size()));
+            QVERIFY2(placeholder >= 4.5, qPrintable(QString::number(placeholder)));
+        }
+        QApplication::setPalette(light);
     }
 
     void hoverAndRowsSurviveARefresh() {

@@ -1,4 +1,5 @@
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMenu>
@@ -134,14 +135,14 @@ private Q_SLOTS:
         QVERIFY(menu);
         QCOMPARE(objectNames(menu->actions()), items);
         if (displays >= 2) {
-            // The host is listed with a check mark and cannot be chosen; "&" in a name is shown.
+            // The host is listed checked and cannot be chosen; "&" in a name is shown.
             QMenu* targets = menu->findChild<QAction*>(items[1])->menu();
             QCOMPARE(targets->actions().size(), displays);
             QAction* current = targets->findChild<QAction*>("vorn.space.header.menu.move.1");
-            QVERIFY(!current->isEnabled() && !current->icon().isNull());
+            QVERIFY(!current->isEnabled() && current->isChecked());
             QCOMPARE(current->text(), QStringLiteral("Display && 1"));
             QAction* other = targets->findChild<QAction*>("vorn.space.header.menu.move.2");
-            QVERIFY(other->isEnabled() && other->icon().isNull());
+            QVERIFY(other->isEnabled() && other->isCheckable() && !other->isChecked());
             other->trigger();
             QCOMPARE(s.moves, std::vector<std::uint32_t>{2});
         }
@@ -284,7 +285,8 @@ private Q_SLOTS:
         QStringList checked;
         for (const QAction* item : menu->actions()) {
             names << item->text();
-            if (!item->icon().isNull()) {
+            QVERIFY(item->isCheckable());
+            if (item->isChecked()) {
                 checked << item->text();
             }
         }
@@ -313,6 +315,9 @@ private Q_SLOTS:
         QCOMPARE(s.activeName(), std::string("New Space"));
         QCOMPARE(s.field().text(), QStringLiteral("New Space"));
         QCOMPARE(s.field().selectedText(), QStringLiteral("New Space"));
+        // Named, not only described by its placeholder.
+        QCOMPARE(QAccessible::queryAccessibleInterface(&s.field())->text(QAccessible::Name),
+                 QStringLiteral("Space name"));
         QCOMPARE(s.keyFocusRequests, 1);
         QTRY_VERIFY(s.view->findChild<QWidget*>("vorn.pinned.empty")->isVisible());
 
@@ -360,7 +365,7 @@ private Q_SLOTS:
         QCOMPARE(recorder.opened, QList<QUrl>{QUrl("vorn-test:privacy")});
     }
 
-    void statusItemsJoinTheHeaderMenuWithoutATray() {
+    void statusItemsAreAlwaysInTheHeaderMenu() {
         Sidebar s;
         QMenu tray;
         QStringList titles = {
@@ -376,24 +381,32 @@ private Q_SLOTS:
         }
         int shown = 0;
         items.willShow = [&] { ++shown; };
-        s.view->setStatusItems(items);
-        QVERIFY(s.header().menuButton().isVisible());  // without hovering
+        QSignalSpy quit(items.actions.back().data(), &QAction::triggered);
+        // With a tray the button shows on hover only; without one, at all times.
+        for (const bool onlyRoute : {false, true}) {
+            items.onlyRoute = onlyRoute;
+            s.view->setStatusItems(items);
+            QCOMPARE(s.header().menuButton().isVisible(), onlyRoute);
 
-        QMenu* menu = s.open("vorn.space.header.menu");
-        QCOMPARE(shown, 1);
-        QStringList inMenu;
-        for (const QAction* action : menu->actions()) {
-            inMenu << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            QMenu* menu = s.open("vorn.space.header.menu");
+            QStringList inMenu;
+            // Every opening shows the items to assistive tools too, named.
+            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(menu);
+            for (int index = 0; index < menu->actions().size(); ++index) {
+                const QAction* action = menu->actions().at(index);
+                inMenu << (action->isSeparator() ? QStringLiteral("-") : action->text());
+                QVERIFY(read->child(index)->isValid());
+                QCOMPARE(read->child(index)->text(QAccessible::Name), action->text());
+            }
+            QCOMPARE(inMenu, (QStringList{"Rename", "-"} + titles));
+            menu->actions().back()->trigger();
+            menu->close();
+            // Gone before the next opening, as it is once the user opens the menu again.
+            QPointer<QMenu> closed(menu);
+            QTRY_VERIFY(!closed);
         }
-        QCOMPARE(inMenu, (QStringList{"Rename", "-"} + titles));
-        menu->close();
-
-        // The tray is back: the items leave the header menu.
-        s.view->setStatusItems({});
-        QVERIFY(!s.header().menuButton().isVisible());
-        menu = s.open("vorn.space.header.menu");
-        QCOMPARE(menu->actions().size(), 1);
-        menu->close();
+        QCOMPARE(shown, 2);
+        QCOMPARE(quit.count(), 2);
     }
 };
 

@@ -92,6 +92,11 @@ ScreenArea ScriptedWindowManager::currentScreenArea() {
     return screenArea;
 }
 
+std::optional<WindowID> ScriptedWindowManager::focusedWindow() {
+    calls.emplace_back("focusedWindow");
+    return focused;
+}
+
 void ScriptedWindowManager::activate(WindowID window) {
     calls.push_back("activate " + window.description());
     activations.push_back(window);
@@ -123,14 +128,13 @@ std::optional<WindowID> ScriptedWindowManager::launchOrNewWindow(const AppRef& a
     return result;
 }
 
-std::optional<WindowID> ScriptedWindowManager::openDocument(const std::string& path,
-                                                            const AppRef& app) {
+DocumentOpening ScriptedWindowManager::openDocument(const std::string& path, const AppRef& app) {
     calls.push_back("openDocument " + path + " " + app.bundleId);
     if (duringWait) {
         duringWait();
     }
     if (openResults.empty()) {
-        return std::nullopt;
+        return {};
     }
     const auto result = openResults.front();
     openResults.pop_front();

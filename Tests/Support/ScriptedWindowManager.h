@@ -26,13 +26,15 @@ public:
     std::set<WindowID> notResizable;
     ScreenArea screenArea{Rect(0, 0, 1440, 900)};
     std::string sessionToken = "asid:100";
-    // Answers of launchOrNewWindow and openDocument, taken in order; empty gives no value.
+    // Answers of launchOrNewWindow and openDocument, taken in order; empty gives no window.
     std::deque<std::optional<WindowID>> launchResults;
-    std::deque<std::optional<WindowID>> openResults;
+    std::deque<DocumentOpening> openResults;
     // Runs inside launchOrNewWindow/openDocument, as the real manager's nested wait would.
     std::function<void()> duringWait;
     // Frame overrides for windows that are not listed.
     std::map<WindowID, Rect> frames;
+    // The window that has the keyboard.
+    std::optional<WindowID> focused;
 
     // --- What the test reads ---
     std::vector<std::string> calls;
@@ -54,10 +56,11 @@ public:
     std::vector<WindowInfo> windows(const AppRef& ofApp) override;
     bool isResizable(WindowID window) override;
     ScreenArea currentScreenArea() override;
+    std::optional<WindowID> focusedWindow() override;
     void activate(WindowID window) override;
     void setFrame(WindowID window, const Rect& frame) override;
     std::optional<WindowID> launchOrNewWindow(const AppRef& app) override;
-    std::optional<WindowID> openDocument(const std::string& path, const AppRef& app) override;
+    DocumentOpening openDocument(const std::string& path, const AppRef& app) override;
     std::string currentSessionToken() override;
     void observe(WindowChangeHandler handler) override;
     void stopObserving() override;

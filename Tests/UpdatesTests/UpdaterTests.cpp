@@ -254,6 +254,15 @@ private Q_SLOTS:
                      "update cycle ended: no update"}));
         QCOMPARE(h.errors(), std::size_t{0});
         QCOMPARE(h.server.requests().size(), std::size_t{1});
+        // What the README promises a user who said no to usage data: a bare GET of the feed,
+        // nothing about the user or the program in it.
+        const test::LoopbackHttpServer::Request request = h.server.requests().front();
+        QCOMPARE(request.method, std::string("GET"));
+        QCOMPARE(request.path, std::string("/appcast.xml"));
+        QVERIFY(request.body.empty());
+        for (const auto& [name, value] : request.headers) {
+            QVERIFY2(name == "host" || name == "accept", (name + ": " + value).c_str());
+        }
     }
 
     void aFailedCycleIsAbortedAndLeavesNothing_data() {

@@ -199,7 +199,7 @@ TEST(SidebarModelActivationTests, AGoneWindowIsReopenedFromTheDocumentOrANewWind
         SCOPED_TRACE(c.name);
         SidebarModelHarness h;
         h.storeSpaces({makeSpace("S", 0, {makeTab("a", "Doc", 0, 5, c.doc, later)})});
-        h.wm->openResults = {c.opened};
+        h.wm->openResults = {{c.opened, c.opened.has_value()}};
         h.wm->launchResults = {c.launched};
         auto& model = h.start(true);
         h.wm->addWindow(makeWindow(9, "a", "Doc"));
@@ -219,6 +219,34 @@ TEST(SidebarModelActivationTests, AGoneWindowIsReopenedFromTheDocumentOrANewWind
         EXPECT_EQ(tab.claimExpiresAt, reopened ? h.now.adding(86400) : later);
         EXPECT_EQ(h.listCalls(), reopened ? 1u : 0u);
     }
+}
+
+// An application that took the document but shows it nowhere gets no empty window and no offer
+// of its other windows; a failure the click met, that one or a new window that never came, is
+// told to the user.
+TEST(SidebarModelActivationTests, AFailedOpenIsToldAndAHandedOverDocumentGetsNoEmptyWindow) {
+    SidebarModelHarness h;
+    h.storeSpaces(
+        {makeSpace("S", 0, {makeTab("a", "Doc", 0, {}, "/d.txt"), makeTab("a", "Plain", 1)})});
+    h.wm->openResults = {{std::nullopt, true}};
+    h.wm->appWindows["a"] = {makeWindow(3, "a", "Other")};
+    auto& model = h.start(true);
+    std::vector<OpenFailure> told;
+    model.setOpenFailureReporter([&](const OpenFailure& failure) { told.push_back(failure); });
+
+    model.activate(h.tabTitled("Doc"));
+    EXPECT_EQ(h.wm->calls, std::vector<std::string>{"openDocument /d.txt a"});
+    EXPECT_TRUE(h.presented.empty());
+    EXPECT_EQ(h.modelLog("activate tab"),
+              std::vector<std::string>{
+                  "activate tab FAILED: no window shows the document app=a doc=/d.txt"});
+    EXPECT_EQ(told, (std::vector<OpenFailure>{{h.tabTitled("Doc").app, "/d.txt"}}));
+
+    h.wm->appWindows.clear();
+    model.activate(h.tabTitled("Plain"));
+    EXPECT_EQ(told.size(), 2u);
+    EXPECT_EQ(told.back(), (OpenFailure{h.tabTitled("Plain").app, std::nullopt}));
+    EXPECT_EQ(h.tabTitled("Doc").boundWindowID, std::nullopt);
 }
 
 // A space whose "Lost" tab has lost window 5; the application has windows 1 (held by the
@@ -387,7 +415,7 @@ TEST(SidebarModelActivationTests, AnAnswerAfterTheModelIsGoneDoesNothing) {
 TEST(SidebarModelActivationTests, AReopenedWindowHeldByASiblingIsNotBoundTwice) {
     SidebarModelHarness h;
     h.wm->onScreen = {makeWindow(1, "a", "Doc", "/d")};
-    h.wm->openResults = {WindowID(1)};  // the document was open already
+    h.wm->openResults = {{WindowID(1), false}};  // the document was open already
     h.storeSpaces(
         {makeSpace("S", 0, {makeTab("a", "Doc", 0, 1, "/d"), makeTab("a", "Copy", 1, {}, "/d")})});
     auto& model = h.start(true);
@@ -410,7 +438,7 @@ TEST(SidebarModelActivationTests, NestedWaitsSurviveRefreshesDeletionAndRelease)
     for (const During during : {During::refresh, During::deleteSpace, During::release}) {
         SCOPED_TRACE(static_cast<int>(during));
         SidebarModelHarness h;
-        h.wm->openResults = {std::nullopt};
+        h.wm->openResults = {{}};
         h.wm->launchResults = {WindowID(9)};
         h.storeSpaces({makeSpace("S", 0, {makeTab("a", "Doc", 0, {}, "/d")}), makeSpace("T", 1)});
         auto& model = h.start(true);

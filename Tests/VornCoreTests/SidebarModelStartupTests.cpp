@@ -187,6 +187,18 @@ TEST(SidebarModelStartupTests, ChangesRunAsQueuedTasksAndFocusLeads) {
     EXPECT_EQ(model.ambient()[1].windowID, WindowID(1));
 }
 
+TEST(SidebarModelStartupTests, TheWindowThatHasTheKeyboardLeadsFromTheStart) {
+    SidebarModelHarness h;
+    h.wm->onScreen = {makeWindow(1, "a", "One"), makeWindow(2, "b", "Two"),
+                      makeWindow(3, "c", "Three")};
+    h.wm->focused = WindowID(2);
+    auto& model = h.start();
+    EXPECT_EQ(model.activeWindowID(), WindowID(2));
+    ASSERT_EQ(model.ambient().size(), 3u);
+    EXPECT_EQ(model.ambient()[0].windowID, WindowID(2));
+    EXPECT_EQ(model.ambient()[1].windowID, WindowID(1));
+}
+
 TEST(SidebarModelStartupTests, ReleasingTheModelLeavesQueuedChangesHarmless) {
     SidebarModelHarness h;
     std::weak_ptr<SidebarModel> weak = h.start().weak_from_this();

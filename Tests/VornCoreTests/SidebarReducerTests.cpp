@@ -123,6 +123,31 @@ TEST(SidebarReducerTests, Reduce) {
     }
 }
 
+// An editor with tabs shows one document of a window at a time: a pinned tab keeps its document
+// while its window shows another pinned tab's, and follows it to any other document. A Recent
+// tab always follows its window. Titles always follow.
+TEST(SidebarReducerTests, APinnedTabKeepsItsDocumentWhileItsWindowShowsAnotherPinnedOne) {
+    const std::vector<SpaceTab> tabs = {tab(0, "a", "notes.txt", 1, "/notes.txt"),
+                                        tab(1, "a", "shopping.txt", {}, "/shopping.txt"),
+                                        tab(2, "a", "recent.txt", 2, "/recent.txt", now.adding(9))};
+    const auto reduce = [&](const std::string& shownIn1, const std::string& shownIn2) {
+        const std::vector<WindowInfo> live = {makeWindow(1, "a", shownIn1, "/" + shownIn1),
+                                              makeWindow(2, "a", shownIn2, "/" + shownIn2)};
+        std::vector<std::string> out;
+        for (const SpaceTab& t : SidebarReducer::reduce(tabs, live, {}, now, {}, 2, {}).tabs) {
+            out.push_back(t.lastTitle + " " + t.docPath.value_or("-") + "@"
+                          + (t.boundWindowID ? std::to_string(t.boundWindowID->raw) : "-"));
+        }
+        return out;
+    };
+    EXPECT_EQ(reduce("shopping.txt", "shopping.txt"),
+              (std::vector<std::string>{"shopping.txt /notes.txt@1", "shopping.txt /shopping.txt@-",
+                                        "shopping.txt /shopping.txt@2"}));
+    EXPECT_EQ(reduce("todo.txt", "notes.txt"),
+              (std::vector<std::string>{"todo.txt /todo.txt@1", "shopping.txt /shopping.txt@-",
+                                        "notes.txt /notes.txt@2"}));
+}
+
 TEST(SidebarReducerTests, ActiveWindowAndCollapsedAmbient) {
     const std::vector<WindowInfo> ambient = {makeWindow(1, "a", "x"), makeWindow(3, "a", "y")};
     const std::vector<SpaceTab> tabs = {tab(0, "a", "t", 9)};

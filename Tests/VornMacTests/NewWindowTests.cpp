@@ -138,13 +138,53 @@ TEST_F(NewWindowTest, ADocumentIsOpenedWithTheApplicationAndItsWindowAwaited) {
             world.desktop.closeWindow(70);
         }
         world.desktop.clearCalls();
-        const auto [found, took] = timed([&] { return manager().openDocument(given, editorApp); });
+        const auto [found, took] =
+            timed([&] { return manager().openDocument(given, editorApp).window; });
         EXPECT_EQ(found, WindowID(70));
         EXPECT_EQ(took, 300ms);
         EXPECT_EQ(world.desktop.callsStartingWith("ws.openURLs"),
                   std::vector<std::string>{"ws.openURLs " + FileURL::fromPath(path)
                                            + " with /Applications/Editor.app activates"});
     }
+}
+
+// An application with tabs shows the document in the window it has: that window is the answer
+// as soon as it shows the document, and at once when it does already. One that never shows it
+// was still handed the document.
+TEST_F(NewWindowTest, ADocumentShownInAWindowTheApplicationHasIsThatWindow) {
+    test::TempDir dir;
+    const std::string path = (dir / "shopping.txt").string();
+    test::writeText(path, "eggs");
+    bool showIt = true;
+    world.desktop.onOpenURLs = [&](const std::vector<std::string>&, const std::string&) {
+        if (showIt) {
+            world.desktop.clock().scheduleAfter(
+                200ms, [&] { world.desktop.window(1)->document = FileURL::fromPath(path); });
+        }
+    };
+    DocumentOpening opening;
+    auto [found, took] = timed([&] {
+        opening = manager().openDocument(path, editorApp);
+        return opening.window;
+    });
+    EXPECT_EQ(opening, (DocumentOpening{WindowID(1), true}));
+    EXPECT_EQ(took, 2 * MacWindowManager::waitSlice);
+
+    world.desktop.clearCalls();
+    std::tie(found, took) = timed([&] { return manager().openDocument(path, editorApp).window; });
+    EXPECT_EQ(found, WindowID(1));
+    EXPECT_EQ(took, Duration::zero());
+    EXPECT_EQ(world.desktop.countCalls("ws.openURLs"), 0u);
+
+    showIt = false;
+    world.desktop.window(1)->document.reset();
+    std::tie(found, took) = timed([&] {
+        opening = manager().openDocument(path, editorApp);
+        return opening.window;
+    });
+    EXPECT_EQ(opening, (DocumentOpening{std::nullopt, true}));
+    EXPECT_EQ(took, MacWindowManager::documentWindowTimeout);
+    EXPECT_EQ(world.desktop.window(1)->document, std::nullopt);
 }
 
 TEST_F(NewWindowTest, ADocumentThatCannotBeOpenedGivesNoAnswerAtOnce) {
@@ -168,10 +208,12 @@ TEST_F(NewWindowTest, ADocumentThatCannotBeOpenedGivesNoAnswerAtOnce) {
         SCOPED_TRACE(c.name);
         logs.clear();
         world.desktop.clearCalls();
+        DocumentOpening opening{WindowID(1), true};
         const auto [found, took] = timed([&] {
-            return manager().openDocument(c.path, {c.bundleId, "App"});
+            opening = manager().openDocument(c.path, {c.bundleId, "App"});
+            return opening.window;
         });
-        EXPECT_EQ(found, std::nullopt);
+        EXPECT_EQ(opening, DocumentOpening{});
         EXPECT_EQ(took, Duration::zero());
         EXPECT_EQ(world.desktop.countCalls("ws.openURLs"), 0u);
         if (c.logged) {

@@ -173,6 +173,9 @@ void RebindPicker::present(RebindRequest request, RebindCompletion completion) {
     scroll->setWidgetResizable(true);
     scroll->setMaximumHeight(260);
     scroll->setFrameShape(QFrame::NoFrame);
+    // The rows are the stops; the area itself would be one more, without a name. It still
+    // scrolls to the row that takes the focus.
+    scroll->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(scroll);
 
     auto* buttons = new QHBoxLayout;

@@ -2,11 +2,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include <QColor>
+#include <QIcon>
 #include <QObject>
 
 class QAction;
-class QIcon;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -34,8 +36,8 @@ public:
     QMenu* menu() const { return m_menu.get(); }
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
 
-    // Whether a system tray shows the status item. Without one the application shows the
-    // menu's items in the sidebar instead, so that it can always be configured and quit.
+    // Whether a system tray shows the status item. The sidebar's header menu carries the items
+    // either way; without a tray its button shows at all times.
     bool isTrayAvailable() const { return m_trayAvailable; }
     // Told with the new availability when a tray appears or goes away.
     std::function<void(bool)> onTrayAvailabilityChanged;
@@ -74,7 +76,9 @@ private:
     bool m_trayAvailable = true;
 };
 
-// The status item's symbol: a window with its left pane marked, drawn in the text colour.
-QIcon sidebarSymbol();
+// The status item's symbol: a window with its left pane marked. In the tray's colour where it
+// names one, else in the text colour with an outline that sets it off from a light or a dark
+// tray.
+QIcon sidebarSymbol(const std::optional<QColor>& trayInk = std::nullopt);
 
 }  // namespace vorn::app

@@ -5,6 +5,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "AccessibleActions.h"
 #include "SettingsText.h"
 
 namespace vorn::app {
@@ -33,6 +34,9 @@ PlacementSection::PlacementSection(std::shared_ptr<SidebarModel> model, QWidget*
     layout->addWidget(makeSectionHeading(QStringLiteral("Window placement"), this));
 
     auto* group = new QWidget(this);
+    // The role first: naming it already makes its interface. A screen reader reads the name of a
+    // group as the focus enters it, never that of a plain widget.
+    setAccessibleRole(*group, QAccessible::Grouping);
     group->setObjectName(QStringLiteral("vorn.settings.placement"));
     group->setAccessibleName(QStringLiteral("Window placement"));
     auto* buttons = new QVBoxLayout(group);
@@ -84,6 +88,10 @@ QString PlacementSection::helpText(PlacementMode mode) {
                 "Calculator) are centered instead.");
     }
     return {};
+}
+
+QAbstractButton* PlacementSection::selectedChoice() const {
+    return m_choices->checkedButton();
 }
 
 void PlacementSection::showMode() {

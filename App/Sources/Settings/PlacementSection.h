@@ -7,6 +7,7 @@
 #include "Observation.h"
 #include "SidebarModel.h"
 
+class QAbstractButton;
 class QButtonGroup;
 class QLabel;
 
@@ -23,6 +24,8 @@ public:
 
     // The help text for a mode.
     static QString helpText(PlacementMode mode);
+    // The choice of the mode that is set; null without a model.
+    QAbstractButton* selectedChoice() const;
 
 private:
     void showMode();

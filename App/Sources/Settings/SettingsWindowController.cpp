@@ -1,11 +1,14 @@
 #include "SettingsWindowController.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "AccessibleActions.h"
 #include "Log.h"
 #include "PlacementSection.h"
 #include "UpdatesSection.h"
@@ -78,8 +81,16 @@ QWidget* SettingsWindowController::build() {
     // A window of its own; closing it through the window manager only hides it.
     auto* window = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                                             | Qt::CustomizeWindowHint);
+    // The role first: a title already makes the window's interface. A plain widget would be a
+    // filler to assistive tools, which then neither name the window nor read its groups.
+    setAccessibleRole(*window, QAccessible::Dialog);
     window->setWindowTitle(QStringLiteral("Vorn Settings"));
     window->setObjectName(QStringLiteral("vorn.settings.window"));
+    // Escape and Ctrl+W close it, as they close any dialog; closing only hides it.
+    auto* closing = new QAction(window);
+    closing->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    QObject::connect(closing, &QAction::triggered, window, &QWidget::close);
+    window->addAction(closing);
 
     // One section after the other; a new setting is one more section here.
     auto* sections = new QVBoxLayout(window);
@@ -87,7 +98,8 @@ QWidget* SettingsWindowController::build() {
     sections->setSpacing(14);
     sections->setSizeConstraint(QLayout::SetFixedSize);
     std::vector<QWidget*> parts;
-    parts.push_back(new PlacementSection(m_model, window));
+    auto* placement = new PlacementSection(m_model, window);
+    parts.push_back(placement);
     if (m_updatePreferences != nullptr) {
         parts.push_back(new UpdatesSection(*m_updatePreferences, window));
     }
@@ -100,6 +112,10 @@ QWidget* SettingsWindowController::build() {
         }
         parts[index]->setFixedWidth(contentWidth);
         sections->addWidget(parts[index]);
+    }
+    // The keyboard starts on the placement that is set, not on the first choice.
+    if (QAbstractButton* selected = placement->selectedChoice()) {
+        selected->setFocus(Qt::OtherFocusReason);
     }
     return window;
 }

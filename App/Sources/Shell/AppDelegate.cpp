@@ -4,6 +4,8 @@
 
 #include "AccessibilityAuthorization.h"
 #include "Log.h"
+#include "ModalAlert.h"
+#include "OpenFailureAlert.h"
 #include "PlatformBackend.h"
 #include "ScreenEvents.h"
 #include "TranslocationGuard.h"
@@ -145,6 +147,15 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
     m_model =
         SidebarModel::make(std::move(manager), std::move(store), presenter,
                            m_observability ? m_observability->sink() : nullptr, m_deps.executor);
+    QPointer<AppDelegate> alerting(this);
+    m_model->setOpenFailureReporter([alerting](const OpenFailure& failure) {
+        // The click's activation is still running: the alert waits for the next turn.
+        if (alerting) {
+            QMetaObject::invokeMethod(
+                alerting.data(), [failure] { ModalAlert::run(openFailureAlert(failure)); },
+                Qt::QueuedConnection);
+        }
+    });
 
     send(TelemetryEvent::displayConfig(
         countBucket(static_cast<long long>(m_catalog.options().size())),
@@ -180,7 +191,12 @@ void AppDelegate::start(std::uint32_t displayID, std::shared_ptr<Store> store, b
             Qt::QueuedConnection);
     };
 
-    m_controller = m_deps.makePanel(PanelRequest{m_model, displayID, hostMenu, &m_panelScreens});
+    platform::WindowServer& windowServer = m_deps.backend->services().windowServer;
+    const WindowIconReader windowIcons = [&windowServer](std::uint32_t window, std::uint32_t side) {
+        return windowServer.windowIcon(window, side);
+    };
+    m_controller =
+        m_deps.makePanel(PanelRequest{m_model, displayID, hostMenu, &m_panelScreens, windowIcons});
     placeStatusItems();
     if (show) {
         m_controller->orderFront();
@@ -205,17 +221,16 @@ void AppDelegate::placeStatusItems() {
         return;
     }
     StatusItems items;
-    if (!m_menuBar->isTrayAvailable()) {
-        for (QAction* item : m_menuBar->items()) {
-            items.actions.push_back(item);
-        }
-        QPointer<MenuBarController> menu(m_menuBar.get());
-        items.willShow = [menu] {
-            if (menu) {
-                menu->menuWillOpen();
-            }
-        };
+    for (QAction* item : m_menuBar->items()) {
+        items.actions.push_back(item);
     }
+    QPointer<MenuBarController> menu(m_menuBar.get());
+    items.willShow = [menu] {
+        if (menu) {
+            menu->menuWillOpen();
+        }
+    };
+    items.onlyRoute = !m_menuBar->isTrayAvailable();
     m_controller->showStatusItems(std::move(items));
 }
 

@@ -78,7 +78,7 @@ private:
 
     void start(std::uint32_t displayID, std::shared_ptr<Store> store, bool show);
     void send(const TelemetryEvent& event);
-    // Hands the panel the status-bar menu's items while no tray shows them, none otherwise.
+    // Hands the panel the status-bar menu's items, saying whether a tray shows them too.
     void placeStatusItems();
 
     // Following the displays (AppDelegateDisplays.cpp).

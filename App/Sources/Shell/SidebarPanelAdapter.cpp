@@ -8,7 +8,11 @@ namespace {
 class SidebarPanelAdapter final : public SidebarPanelHost {
 public:
     explicit SidebarPanelAdapter(const PanelRequest& request)
-        : m_controller(request.model, request.displayID, request.hostMenu, *request.screens) {}
+        : m_controller(request.model,
+                       request.displayID,
+                       request.hostMenu,
+                       *request.screens,
+                       request.windowIcons) {}
 
     bool isVisible() const override { return m_controller.isVisible(); }
     void orderFront() override { m_controller.show(); }

@@ -8,6 +8,7 @@
 #include "PanelScreens.h"
 #include "SidebarModel.h"
 #include "StatusItems.h"
+#include "WindowIcons.h"
 
 namespace vorn::app {
 
@@ -27,8 +28,8 @@ public:
     virtual void takeKeyFocus() {}
     // Closes the panel before it is released; safe inside one of its own signals.
     virtual void close() = 0;
-    // Shows the status-bar menu's items in the panel's own menu, while no tray shows them; no
-    // actions: none. A panel without such a menu ignores them.
+    // Shows the status-bar menu's items in the panel's own menu too; no actions: none. A panel
+    // without such a menu ignores them.
     virtual void showStatusItems(StatusItems items) { (void)items; }
 };
 
@@ -37,6 +38,7 @@ struct PanelRequest {
     std::uint32_t displayID = 0;
     DisplayHostMenu hostMenu;
     const PanelScreens* screens = nullptr;  // outlives the panel
+    WindowIconReader windowIcons;
 };
 
 // Builds the panel hidden.

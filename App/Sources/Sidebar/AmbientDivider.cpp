@@ -43,7 +43,10 @@ void AmbientCollapseToggle::setCollapsed(bool collapsed) {
         m_collapsed = collapsed;
         refreshLook();
         updateGeometry();
+        // Checked follows expanded: the AT-SPI bridge drops a change of the expanded state but
+        // carries one of the checked state, so that is what a screen reader hears.
         QAccessible::State changed;
+        changed.checked = true;
         changed.expanded = true;
         QAccessibleStateChangeEvent event(this, changed);
         QAccessible::updateAccessibility(&event);
@@ -58,8 +61,12 @@ void AmbientCollapseToggle::setRevealed(bool revealed) {
 }
 
 void AmbientCollapseToggle::refreshLook() {
-    setAccessibleName(m_collapsed ? QStringLiteral("Expand Ambient")
-                                  : QStringLiteral("Collapse Ambient"));
+    // Setting the name tells assistive tools of a change even when it is the same.
+    const QString name =
+        m_collapsed ? QStringLiteral("Expand Ambient") : QStringLiteral("Collapse Ambient");
+    if (name != accessibleName()) {
+        setAccessibleName(name);
+    }
     // An invisible toggle lets clicks through to the divider beneath.
     setAttribute(Qt::WA_TransparentForMouseEvents, !isShown());
     update();
@@ -88,6 +95,8 @@ QString AmbientCollapseToggle::accessibleValue() const {
 void AmbientCollapseToggle::addAccessibleStates(QAccessible::State& state) const {
     state.expandable = true;
     state.expanded = !m_collapsed;
+    state.checkable = true;
+    state.checked = !m_collapsed;
 }
 
 void AmbientCollapseToggle::paintEvent(QPaintEvent*) {
@@ -96,7 +105,8 @@ void AmbientCollapseToggle::paintEvent(QPaintEvent*) {
     }
     QPainter painter(this);
     const QColor color =
-        style::foreground(palette(), m_hovered ? style::Level::primary : style::Level::secondary);
+        style::readableText(palette(), m_hovered ? style::Level::primary : style::Level::secondary,
+                            palette().color(QPalette::Window));
     const QRectF chevron(0, (height() - chevronSize) / 2.0, chevronSize, chevronSize);
     drawSymbol(painter, m_collapsed ? Symbol::chevronRight : Symbol::chevronDown, chevron, color,
                1.4);

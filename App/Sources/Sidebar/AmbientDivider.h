@@ -12,7 +12,8 @@ namespace vorn::app {
 
 // The "Expand"/"Collapse" control of the ambient list. Visible and clickable only while revealed
 // (the pointer is over the sidebar), hovered or focused; otherwise the pointer passes through
-// it. The keyboard reaches it by Tab; Return or Space press it.
+// it. The keyboard reaches it by Tab; Return or Space press it. Assistive tools see a button that
+// is expanded, and checked, while the list is.
 class AmbientCollapseToggle final : public QWidget, public AccessibleActions {
     Q_OBJECT
 

@@ -26,6 +26,11 @@ ElidedLabel::ElidedLabel(QWidget* parent)
 }
 
 void ElidedLabel::setFullText(const QString& text) {
+    // Setting a name tells assistive tools of a change even when it is the same; views set
+    // their texts on every refresh.
+    if (text == m_fullText) {
+        return;
+    }
     m_fullText = text;
     m_line = singleLine(text);
     setAccessibleName(text);

@@ -61,16 +61,26 @@ PermissionBanner::PermissionBanner(std::optional<QUrl> settingsAddress, QWidget*
     auto* explanation = text(QStringLiteral("Vorn needs it to detect, switch, and center windows."),
                              11, QFont::Normal, this);
     QPalette secondary = explanation->palette();
-    secondary.setColor(QPalette::WindowText, style::foreground(secondary, style::Level::secondary));
+    secondary.setColor(QPalette::WindowText,
+                       style::readableText(secondary, style::Level::secondary, shownBackground()));
     explanation->setPalette(secondary);
     stack->addWidget(explanation);
 
     auto* request =
         button(QStringLiteral("Request access"), QStringLiteral("vorn.permission.request"), this);
-    // The prominent one: drawn in the accent colour.
+    // The prominent one: drawn in the accent colour, its text in the palette's colour for text
+    // on the accent where that is readable (Fusion's white on its blue is not), else in black or
+    // white, whichever reads better.
     QPalette accent = request->palette();
-    accent.setColor(QPalette::Button, accent.color(QPalette::Highlight));
-    accent.setColor(QPalette::ButtonText, accent.color(QPalette::HighlightedText));
+    const QColor fill = accent.color(QPalette::Highlight);
+    QColor ink = accent.color(QPalette::HighlightedText);
+    if (style::contrastRatio(ink, fill) < style::minimumTextContrast) {
+        ink = style::contrastRatio(Qt::black, fill) >= style::contrastRatio(Qt::white, fill)
+                  ? QColor(Qt::black)
+                  : QColor(Qt::white);
+    }
+    accent.setColor(QPalette::Button, fill);
+    accent.setColor(QPalette::ButtonText, ink);
     request->setPalette(accent);
     connect(request, &QPushButton::clicked, this, &PermissionBanner::requestAccess);
     stack->addWidget(request);
@@ -88,6 +98,11 @@ void PermissionBanner::openSettings() const {
     if (m_settingsAddress && m_settingsAddress->isValid()) {
         (void)QDesktopServices::openUrl(*m_settingsAddress);
     }
+}
+
+QColor PermissionBanner::shownBackground() const {
+    return style::composite(style::foreground(palette(), style::Level::quaternary),
+                            palette().color(QPalette::Window));
 }
 
 void PermissionBanner::paintEvent(QPaintEvent*) {

@@ -27,6 +27,8 @@ protected:
 
 private:
     void openSettings() const;
+    // What its text stands on: its tint over the panel.
+    QColor shownBackground() const;
 
     std::optional<QUrl> m_settingsAddress;
 };

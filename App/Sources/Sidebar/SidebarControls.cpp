@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include <QActionGroup>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -13,7 +14,6 @@
 #include "SidebarView.h"
 #include "SpaceBar.h"
 #include "SpaceHeader.h"
-#include "Symbols.h"
 
 namespace vorn::app {
 namespace {
@@ -32,8 +32,18 @@ QString menuText(const QString& name, const QFontMetrics& metrics) {
         .replace('&', QStringLiteral("&&"));
 }
 
-QIcon checkmark(const QWidget& menu) {
-    return symbolIcon(Symbol::checkmark, menu.palette().color(QPalette::WindowText), 1.4);
+// Makes the items one choice of which the current one is checked: a check mark drawn as an icon
+// says nothing to a screen reader, a checked item does.
+QActionGroup* makeChoices(QMenu& menu) {
+    auto* group = new QActionGroup(&menu);
+    group->setExclusive(true);
+    return group;
+}
+
+void addChoice(QActionGroup& group, QAction& item, bool current) {
+    item.setCheckable(true);
+    item.setChecked(current);
+    group.addAction(&item);
 }
 
 }  // namespace
@@ -66,7 +76,7 @@ bool SidebarView::isEditingSpaceName() const {
 
 void SidebarView::setStatusItems(StatusItems items) {
     m_statusItems = std::move(items);
-    m_header->setMenuAlwaysShown(!m_statusItems.actions.isEmpty());
+    m_header->setMenuAlwaysShown(m_statusItems.onlyRoute && !m_statusItems.actions.isEmpty());
 }
 
 void SidebarView::beginSpaceRename() {
@@ -135,12 +145,13 @@ void SidebarView::fillHeaderMenu(QMenu& menu) {
             QMenu* move = menu.addMenu(QStringLiteral("Move to Display"));
             move->menuAction()->setObjectName(
                 QStringLiteral("vorn.space.header.menu.moveToDisplay"));
+            QActionGroup* displays = makeChoices(*move);
             for (const MoveTarget& target : targets) {
                 QAction* item = move->addAction(menuText(text(target.name), move->fontMetrics()));
                 item->setObjectName(
                     QStringLiteral("vorn.space.header.menu.move.%1").arg(target.id));
+                addChoice(*displays, *item, target.isCurrent);
                 if (target.isCurrent) {
-                    item->setIcon(checkmark(*move));
                     item->setEnabled(false);
                     continue;
                 }
@@ -163,16 +174,33 @@ void SidebarView::fillHeaderMenu(QMenu& menu) {
         });
     }
 
-    if (!m_statusItems.actions.isEmpty()) {
-        if (m_statusItems.willShow) {
-            m_statusItems.willShow();
+    addStatusItems(menu);
+}
+
+void SidebarView::addStatusItems(QMenu& menu) {
+    if (m_statusItems.actions.isEmpty()) {
+        return;
+    }
+    if (m_statusItems.willShow) {
+        m_statusItems.willShow();
+    }
+    menu.addSeparator();
+    for (const QPointer<QAction>& item : m_statusItems.actions) {
+        if (!item) {
+            continue;
         }
-        menu.addSeparator();
-        for (const QPointer<QAction>& item : m_statusItems.actions) {
-            if (item) {
-                menu.addAction(item.data());
-            }
+        if (item->isSeparator()) {
+            menu.addSeparator();
+            continue;
         }
+        // Copies, not the items themselves: an item keeps the accessibility interface made for
+        // the first menu that showed it, and that dies with the menu, so a screen reader would
+        // not hear the items the next time.
+        QAction* copy = menu.addAction(item->text());
+        copy->setObjectName(item->objectName());
+        copy->setShortcut(item->shortcut());
+        copy->setEnabled(item->isEnabled());
+        connect(copy, &QAction::triggered, item.data(), &QAction::trigger);
     }
 }
 
@@ -226,12 +254,11 @@ void SidebarView::openSwitcher() {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->setObjectName(QStringLiteral("vorn.space.switcher.menu"));
     const Uuid active = m_model->activeSpaceId();
+    QActionGroup* choices = makeChoices(*menu);
     for (const Space* space : spaces) {
         QAction* item = menu->addAction(menuText(text(space->name), menu->fontMetrics()));
         item->setObjectName(QStringLiteral("vorn.space.switcher.item.") + text(space->id.string()));
-        if (space->id == active) {
-            item->setIcon(checkmark(*menu));
-        }
+        addChoice(*choices, *item, space->id == active);
         connect(item, &QAction::triggered, this, [this, id = space->id] {
             perform([id](SidebarModel& model) { model.switchSpace(id); });
         });

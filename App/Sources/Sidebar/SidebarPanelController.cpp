@@ -13,7 +13,8 @@ namespace vorn::app {
 SidebarPanelController::SidebarPanelController(std::shared_ptr<SidebarModel> model,
                                                std::uint32_t displayID,
                                                std::optional<DisplayHostMenu> hostMenu,
-                                               const PanelScreens& screens)
+                                               const PanelScreens& screens,
+                                               WindowIconReader windowIcons)
     : m_displayID(displayID)
     , m_screens(screens)
     , m_panel(new SidebarPanel(compositorActive())) {
@@ -26,7 +27,8 @@ SidebarPanelController::SidebarPanelController(std::shared_ptr<SidebarModel> mod
     if (model) {
         m_side = model->settings().side;
     }
-    m_view = new SidebarView(std::move(model), requestKeyFocus, std::move(hostMenu), m_panel);
+    m_view = new SidebarView(std::move(model), requestKeyFocus, std::move(hostMenu),
+                             std::move(windowIcons), m_panel);
     QObject::connect(m_view, &SidebarView::keyFocusReleased, m_panel, [panel] {
         if (panel) {
             panel->releaseKeyFocus();
@@ -124,10 +126,7 @@ void SidebarPanelController::place(const std::optional<QRect>& area) {
     if (!area || area->isEmpty()) {
         return;
     }
-    const QRect target = frame(*area, m_side);
-    if (m_panel->geometry() != target) {
-        m_panel->setGeometry(target);
-    }
+    m_panel->standAt(frame(*area, m_side), m_side);
 }
 
 }  // namespace vorn::app

@@ -11,6 +11,7 @@
 #include "Models.h"
 #include "PanelScreens.h"
 #include "SidebarModel.h"
+#include "WindowIcons.h"
 
 namespace vorn::app {
 
@@ -18,8 +19,9 @@ class SidebarPanel;
 class SidebarView;
 
 // The sidebar panel of one host display: 160 wide, full height, flush on the side of the
-// display's visible area that the model's settings name (the side placement leaves free). It
-// reserves no space: it is not a dock and sets no strut. Main thread only.
+// display's visible area that the model's settings name (the side placement leaves free). It is
+// not a dock and reserves no space, but for a moment while it asks a window manager to let it
+// onto that edge (see SidebarPanel). Main thread only.
 class SidebarPanelController {
 public:
     static constexpr int panelWidth = 160;
@@ -29,7 +31,8 @@ public:
     SidebarPanelController(std::shared_ptr<SidebarModel> model,
                            std::uint32_t displayID,
                            std::optional<DisplayHostMenu> hostMenu,
-                           const PanelScreens& screens);
+                           const PanelScreens& screens,
+                           WindowIconReader windowIcons = {});
     // Tears the panel down: hides it and lets go of the model at once; inside the event loop the
     // widgets go in its next turn, since this may run inside one of their handlers.
     ~SidebarPanelController();

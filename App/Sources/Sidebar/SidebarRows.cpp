@@ -1,6 +1,8 @@
 #include <string>
+#include <unordered_set>
 
 #include <QVBoxLayout>
+#include <QtMath>
 
 #include "AppIcons.h"
 #include "SidebarView.h"
@@ -54,7 +56,9 @@ bool SidebarView::unchanged(const TabRow* row, const WindowInfo& window, bool ac
     return last != nullptr && sameWindow(*last, window);
 }
 
-TabRow* SidebarView::reuse(TabRow* existing, const std::string& bundleId) {
+TabRow* SidebarView::reuse(TabRow* existing,
+                           const std::string& bundleId,
+                           std::optional<WindowID> window) {
     TabRow* row = existing;
     if (row == nullptr) {
         // Placed into its section's list, and shown, once the rebuild knows the order.
@@ -62,15 +66,48 @@ TabRow* SidebarView::reuse(TabRow* existing, const std::string& bundleId) {
         // The arrows move between rows.
         row->installEventFilter(this);
     }
-    if (existing == nullptr || row->iconKey() != text(bundleId)) {
-        auto icon = m_icons.find(bundleId);
-        if (icon == m_icons.end()) {
-            icon = m_icons.emplace(bundleId, AppIcons::icon(bundleId)).first;
+    auto app = m_icons.find(bundleId);
+    if (app == m_icons.end()) {
+        app = m_icons.emplace(bundleId, AppIcons::find(bundleId)).first;
+    }
+    QString key = text(bundleId);
+    QIcon icon;
+    if (app->second) {
+        icon = *app->second;
+    } else if (window) {
+        // Programs whose icon lives only in another theme still draw their windows' own.
+        const int side = qCeil(TabRow::iconSize * devicePixelRatioF());
+        icon = m_windowIcons.icon(*window, side);
+        if (!icon.isNull()) {
+            key += QStringLiteral("\n") + QString::number(window->raw);
         }
-        row->setIcon(text(bundleId), icon->second);
+    }
+    if (existing == nullptr || row->iconKey() != key) {
+        if (icon.isNull()) {
+            if (m_genericIcon.isNull()) {
+                m_genericIcon = AppIcons::generic();
+            }
+            icon = m_genericIcon;
+        }
+        row->setIcon(key, icon);
     }
     row->setValue(text(bundleId));
     return row;
+}
+
+void SidebarView::forgetGoneWindowIcons() {
+    std::unordered_set<WindowID> live;
+    for (const WindowInfo& window : m_model->ambient()) {
+        live.insert(window.windowID);
+    }
+    for (const Space& space : m_model->spaces()) {
+        for (const SpaceTab& tab : space.tabs) {
+            if (tab.boundWindowID) {
+                live.insert(*tab.boundWindowID);
+            }
+        }
+    }
+    m_windowIcons.keepOnly(live);
 }
 
 TabRow* SidebarView::tabRow(TabRow* existing,
@@ -81,7 +118,7 @@ TabRow* SidebarView::tabRow(TabRow* existing,
     if (existing != nullptr && unchanged(existing, tab, active)) {
         return existing;
     }
-    TabRow* row = reuse(existing, tab.app.bundleId);
+    TabRow* row = reuse(existing, tab.app.bundleId, tab.boundWindowID);
     m_rowInputs[row] = RowInput{tab, active};
     const QString prefix =
         tab.isClaimed() ? QStringLiteral("vorn.tab.claimed.") : QStringLiteral("vorn.tab.pinned.");
@@ -90,7 +127,7 @@ TabRow* SidebarView::tabRow(TabRow* existing,
     row->setActive(active);
     row->setReopenable(!tab.boundWindowID);
     row->setDimmed(false);
-    row->setAccessibleDescription(describe(
+    row->setDescription(describe(
         tab.app.name, tab.isClaimed() ? QStringLiteral("recent") : QStringLiteral("pinned"),
         !tab.boundWindowID));
     // Each action hands the model the tab as it was when the row was built; the model looks it
@@ -117,14 +154,14 @@ TabRow* SidebarView::ambientRow(TabRow* existing,
     if (existing != nullptr && unchanged(existing, window, active)) {
         return existing;
     }
-    TabRow* row = reuse(existing, window.app.bundleId);
+    TabRow* row = reuse(existing, window.app.bundleId, window.windowID);
     m_rowInputs[row] = RowInput{window, active};
     row->setObjectName(QStringLiteral("vorn.tab.ambient.") + QString::number(window.windowID.raw));
     row->setTitle(text(window.displayTitle()));
     row->setActive(active);
     row->setReopenable(false);
     row->setDimmed(true);
-    row->setAccessibleDescription(describe(window.app.name, QStringLiteral("other window"), false));
+    row->setDescription(describe(window.app.name, QStringLiteral("other window"), false));
     row->setPrimaryAction(
         [this, window] { perform([window](SidebarModel& model) { model.activate(window); }); });
     row->setActions({{QStringLiteral("Pin"), QStringLiteral("vorn.menu.pin"), [this, window] {

@@ -1,5 +1,8 @@
 #include "SidebarStyle.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -7,22 +10,68 @@
 
 namespace vorn::app::style {
 
-QColor foreground(const QPalette& palette, Level level) {
-    QColor color = palette.color(QPalette::WindowText);
+namespace {
+
+qreal strengthOf(Level level) {
     switch (level) {
         case Level::primary:
-            break;
+            return 1.0;
         case Level::secondary:
-            color.setAlphaF(0.6f);
-            break;
+            return 0.6;
         case Level::tertiary:
-            color.setAlphaF(0.38f);
-            break;
+            return 0.38;
         case Level::quaternary:
-            color.setAlphaF(0.12f);
-            break;
+            return 0.12;
     }
+    return 1.0;
+}
+
+qreal luminance(const QColor& color) {
+    const auto linear = [](float channel) {
+        return channel <= 0.04045f ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = color.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF())
+           + 0.0722 * linear(rgb.blueF());
+}
+
+}  // namespace
+
+QColor foreground(const QPalette& palette, Level level) {
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(static_cast<float>(strengthOf(level)));
     return color;
+}
+
+qreal contrastRatio(const QColor& a, const QColor& b) {
+    const qreal first = luminance(a);
+    const qreal second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+QColor composite(const QColor& over, const QColor& under) {
+    const QColor top = over.toRgb();
+    const QColor bottom = under.toRgb();
+    const float alpha = top.alphaF();
+    const auto mix = [alpha](float a, float b) { return alpha * a + (1 - alpha) * b; };
+    return QColor::fromRgbF(mix(top.redF(), bottom.redF()), mix(top.greenF(), bottom.greenF()),
+                            mix(top.blueF(), bottom.blueF()));
+}
+
+QColor readableText(const QPalette& palette, qreal strength, const QColor& background) {
+    QColor ink = palette.color(QPalette::WindowText);
+    // In small steps up to full strength, which is the best the palette's text can do.
+    for (qreal alpha = std::clamp(strength, 0.0, 1.0);; alpha = std::min(1.0, alpha + 0.02)) {
+        ink.setAlphaF(static_cast<float>(alpha));
+        const QColor shown = composite(ink, background);
+        if (alpha >= 1.0 || contrastRatio(shown, background) >= minimumTextContrast) {
+            return shown;
+        }
+    }
+}
+
+QColor readableText(const QPalette& palette, Level level, const QColor& background) {
+    return readableText(palette, strengthOf(level), background);
 }
 
 QColor separator(const QPalette& palette) {
@@ -83,7 +132,8 @@ QLabel* makeCaption(const QString& text, const QString& identifier, QWidget* par
     label->setContentsMargins(6, 0, 6, 0);
     label->setWordWrap(true);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, foreground(palette, Level::tertiary));
+    palette.setColor(QPalette::WindowText,
+                     readableText(palette, Level::tertiary, palette.color(QPalette::Window)));
     label->setPalette(palette);
     return label;
 }

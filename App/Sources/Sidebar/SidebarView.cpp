@@ -47,11 +47,13 @@ QLabel* makeLeftOutCaption(const QString& identifier, QWidget* parent) {
 SidebarView::SidebarView(std::shared_ptr<SidebarModel> model,
                          std::function<void()> requestKeyFocus,
                          std::optional<DisplayHostMenu> hostMenu,
+                         WindowIconReader windowIcons,
                          QWidget* parent)
     : QWidget(parent)
     , m_model(std::move(model))
     , m_requestKeyFocus(std::move(requestKeyFocus))
-    , m_hostMenu(std::move(hostMenu)) {
+    , m_hostMenu(std::move(hostMenu))
+    , m_windowIcons(std::move(windowIcons)) {
     buildLayout();
     if (m_model) {
         m_subscription = m_model->observe([this](SidebarModel::Field field) {
@@ -223,6 +225,7 @@ void SidebarView::rebuild() {
     m_rows = std::move(pinnedRows);
     m_rows.insert(m_rows.end(), recentRows.begin(), recentRows.end());
     m_rows.insert(m_rows.end(), ambientRows.begin(), ambientRows.end());
+    forgetGoneWindowIcons();
     if (focused) {
         restoreFocus(focused, focusedWindow, focusedAt);
     }
@@ -239,8 +242,12 @@ void SidebarView::arrangeSection(QWidget& list, const std::vector<TabRow*>& rows
         }
         if (row->parentWidget() != &list) {
             // New, or from another section (a Recent tab just pinned): the same row moves.
-            // Taking it out of its old list drops its keyboard focus, which the rebuild gives
-            // back.
+            // Taking it out of its old list hides it, and a hidden focus widget passes the focus
+            // on to the next control, which a screen reader would announce. Its focus is dropped
+            // instead, and the rebuild gives it back.
+            if (row->hasFocus()) {
+                row->clearFocus();
+            }
             row->setParent(&list);
             layout->insertWidget(index, row);
             row->show();

@@ -17,6 +17,7 @@
 #include "Observation.h"
 #include "SidebarModel.h"
 #include "StatusItems.h"
+#include "WindowIcons.h"
 
 class QLabel;
 class QMenu;
@@ -54,10 +55,12 @@ public:
     // gigabyte.
     static constexpr std::size_t maxRowsPerSection = 2000;
 
-    // `requestKeyFocus` makes the panel the key window before a field of the view takes typing.
+    // `requestKeyFocus` makes the panel the key window before a field of the view takes typing;
+    // `windowIcons` reads the icons of windows whose application the icon theme has none for.
     SidebarView(std::shared_ptr<SidebarModel> model,
                 std::function<void()> requestKeyFocus,
                 std::optional<DisplayHostMenu> hostMenu,
+                WindowIconReader windowIcons = {},
                 QWidget* parent = nullptr);
     ~SidebarView() override;
 
@@ -80,7 +83,7 @@ public:
     void commitSpaceRename();
     bool isEditingSpaceName() const;
     // Shows the items at the end of the header menu, and the menu's button at all times while
-    // there are any.
+    // they have no other route.
     void setStatusItems(StatusItems items);
 
 Q_SIGNALS:
@@ -122,6 +125,8 @@ private:
     void updateControls();
     void openHeaderMenu();
     void fillHeaderMenu(QMenu& menu);
+    // The status-bar menu's items at the end of the header menu.
+    void addStatusItems(QMenu& menu);
     void openSwitcher();
     void addSpace();
     void confirmDeleteSpace();
@@ -131,7 +136,9 @@ private:
     TabRow* ambientRow(TabRow* existing,
                        const WindowInfo& window,
                        std::optional<WindowID> activeWindow);
-    TabRow* reuse(TabRow* existing, const std::string& bundleId);
+    TabRow* reuse(TabRow* existing, const std::string& bundleId, std::optional<WindowID> window);
+    // Forgets the icons of windows that no space and no list holds any more.
+    void forgetGoneWindowIcons();
     // Whether the row was last built from exactly this tab or window, in this state.
     bool unchanged(const TabRow* row, const SpaceTab& tab, bool active) const;
     bool unchanged(const TabRow* row, const WindowInfo& window, bool active) const;
@@ -174,8 +181,12 @@ private:
         bool active = false;
     };
     std::unordered_map<const TabRow*, RowInput> m_rowInputs;
-    // Application icons, looked up once per application and shared by its rows.
-    std::unordered_map<std::string, QIcon> m_icons;
+    // Application icons, looked up once per application and shared by its rows; none where the
+    // icon theme has no icon for it. Such an application's rows show their window's own icon,
+    // else the generic one.
+    std::unordered_map<std::string, std::optional<QIcon>> m_icons;
+    WindowIcons m_windowIcons;
+    QIcon m_genericIcon;
 };
 
 }  // namespace vorn::app

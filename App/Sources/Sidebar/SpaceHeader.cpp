@@ -40,12 +40,17 @@ SpaceHeader::SpaceHeader(QWidget* parent)
 
     m_field = new SpaceNameField(this);
     m_field->setObjectName(QStringLiteral("vorn.space.header.nameField"));
+    // The placeholder is only a description to assistive tools; the field needs a name.
+    m_field->setAccessibleName(QStringLiteral("Space name"));
     m_field->setPlaceholderText(QStringLiteral("Space name"));
     m_field->setFont(style::font(13, QFont::Medium));
     m_field->setFrame(false);
     // No background of its own: the name is edited where it stood.
     QPalette plain = m_field->palette();
     plain.setColor(QPalette::Base, Qt::transparent);
+    // The toolkit's placeholder grey falls below readable contrast on the panel.
+    plain.setColor(QPalette::PlaceholderText, style::readableText(plain, style::Level::tertiary,
+                                                                  plain.color(QPalette::Window)));
     m_field->setPalette(plain);
     m_field->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     m_field->hide();
@@ -55,7 +60,9 @@ SpaceHeader::SpaceHeader(QWidget* parent)
 
     m_menuButton = new QToolButton(this);
     m_menuButton->setObjectName(QStringLiteral("vorn.space.header.menu"));
-    m_menuButton->setAccessibleName(QStringLiteral("Space"));
+    // Named for what it opens: the space's items and the program's own ("Space" alone would be
+    // heard as the key).
+    m_menuButton->setAccessibleName(QStringLiteral("Vorn Menu"));
     m_menuButton->setAutoRaise(true);
     // Never by a click, so that the window the user works in keeps the keyboard.
     m_menuButton->setFocusPolicy(Qt::TabFocus);

@@ -8,13 +8,16 @@
 
 namespace vorn::app {
 
-// The status-bar menu's items, carried by the sidebar's header menu while no system tray shows
-// them, so that the program can always be configured and quit.
+// The status-bar menu's items, carried by the sidebar's header menu as well: a tray icon is out of
+// the keyboard's reach and off the accessibility bus, so the header menu is how a keyboard or
+// screen-reader user configures and quits the program.
 struct StatusItems {
-    // In the status-bar menu's order, its separators included; empty while a tray shows them.
+    // In the status-bar menu's order, its separators included.
     QList<QPointer<QAction>> actions;
     // Brings the items' titles up to date just before they are shown.
     std::function<void()> willShow;
+    // No system tray shows them: the header menu's button shows at all times, for the pointer too.
+    bool onlyRoute = false;
 };
 
 }  // namespace vorn::app

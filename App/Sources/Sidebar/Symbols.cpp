@@ -48,11 +48,6 @@ QPainterPath unitPath(Symbol symbol) {
             path.quadTo(0.8, 0.2, 0.8, 0.3);
             path.lineTo(0.8, 0.7);
             break;
-        case Symbol::checkmark:
-            path.moveTo(0.18, 0.52);
-            path.lineTo(0.42, 0.76);
-            path.lineTo(0.84, 0.24);
-            break;
         case Symbol::ellipsisCircle:
             path.addEllipse(QRectF(0.06, 0.06, 0.88, 0.88));
             for (const qreal x : {0.3, 0.5, 0.7}) {

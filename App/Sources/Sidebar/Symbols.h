@@ -15,7 +15,6 @@ enum class Symbol {
     chevronDown,
     plus,
     squareStack,
-    checkmark,
     ellipsisCircle,       // the header menu's face
     exclamationTriangle,  // a warning; filled
     window,               // a generic window, where an application has no icon

@@ -15,7 +15,6 @@
 namespace vorn::app {
 namespace {
 
-constexpr int iconSize = 18;
 constexpr int glyphSize = 11;
 constexpr int spacing = 8;
 constexpr int padX = 6;
@@ -47,6 +46,12 @@ void TabRow::setTitle(const QString& title) {
         m_title = title;
         setAccessibleName(title);
         update();
+    }
+}
+
+void TabRow::setDescription(const QString& description) {
+    if (description != accessibleDescription()) {
+        setAccessibleDescription(description);
     }
 }
 
@@ -170,8 +175,13 @@ void TabRow::paintEvent(QPaintEvent*) {
 
     const QRect titleRect(iconRect.right() + 1 + spacing, content.top(),
                           std::max(0, titleRight - iconRect.right() - spacing), content.height());
+    // The title dims as far as it stays readable on the row's background.
+    const QColor window = palette().color(QPalette::Window);
+    const QColor background =
+        m_active ? style::composite(style::selectionBackground(palette()), window) : window;
+    painter.setOpacity(1.0);
     painter.setFont(titleFont());
-    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setPen(style::readableText(palette(), m_dimmed ? dimmedOpacity : 1.0, background));
     // Titles come from other programs: drawn as plain text on one line, line breaks included.
     const QString shown = painter.fontMetrics().elidedText(m_title, Qt::ElideRight,
                                                            titleRect.width(), Qt::TextSingleLine);

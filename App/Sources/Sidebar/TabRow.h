@@ -30,6 +30,9 @@ public:
         std::function<void()> run;
     };
 
+    // The application icon's side, in device-independent pixels.
+    static constexpr int iconSize = 18;
+
     explicit TabRow(QWidget* parent = nullptr);
 
     // The icon and the key it was looked up by, so that a refresh looks it up only when the key
@@ -38,6 +41,8 @@ public:
     const QString& iconKey() const { return m_iconKey; }
     void setTitle(const QString& title);
     const QString& title() const { return m_title; }
+    // What the row's look says in words, for assistive tools; they hear only real changes.
+    void setDescription(const QString& description);
     void setReopenable(bool reopenable);
     bool isReopenable() const { return m_reopenable; }
     void setActive(bool active);

@@ -29,6 +29,9 @@ SimApplication& SimulatedDesktop::addApplication(SimApplication app) {
     if (std::find(m_appOrder.begin(), m_appOrder.end(), pid) == m_appOrder.end()) {
         m_appOrder.push_back(pid);
     }
+    if (!app.launchDate) {
+        app.launchDate = Date::now();
+    }
     auto& stored = m_apps[pid];
     stored = std::move(app);
     return stored;

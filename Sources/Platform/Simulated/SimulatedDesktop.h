@@ -53,6 +53,8 @@ struct SimApplication {
     std::vector<SimMenu> menus{};
     std::optional<std::uint32_t> focusedWindow{};
     AttributeMap attributeOverrides{};
+    // When the process started, by the wall clock; by default when it was added.
+    std::optional<Date> launchDate{};
 };
 
 // How a window answers writes of its position and size.
@@ -90,6 +92,8 @@ struct SimWindow {
     AttributeMap attributeOverrides{};
     // Attributes whose reads fail.
     AttributeSet failingAttributes{};
+    // The pictures the window carries of itself, in any sizes.
+    std::vector<WindowIcon> icons{};
 };
 
 struct SimDisplay {

@@ -47,6 +47,7 @@ public:
     std::optional<DisplayNames> displayNames(std::uint32_t display) override;
     std::optional<Value> copySessionDictionary() override;
     std::optional<std::string> sessionIdentity() override;
+    std::optional<WindowIcon> windowIcon(std::uint32_t window, std::uint32_t side) override;
 
 private:
     SimulatedDesktop& m_desktop;
@@ -87,6 +88,8 @@ public:
 
     std::vector<RunningApplication> runningApplications(std::string_view bundleId) override;
     std::optional<RunningApplication> runningApplication(std::int32_t pid) override;
+    std::optional<Date> launchDate(std::int32_t pid) override;
+    std::optional<RunningApplication> frontmostApplication() override;
     bool activateApplication(std::int32_t pid) override;
     std::optional<std::string> urlForApplication(std::string_view bundleId) override;
     void openApplication(const std::string& applicationURL, OpenConfiguration config) override;

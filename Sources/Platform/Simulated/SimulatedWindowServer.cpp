@@ -84,4 +84,21 @@ std::optional<std::string> SimulatedWindowServer::sessionIdentity() {
     return m_desktop.sessionIdentity;
 }
 
+std::optional<WindowIcon> SimulatedWindowServer::windowIcon(std::uint32_t window,
+                                                            std::uint32_t side) {
+    m_desktop.record("windowIcon " + std::to_string(window));
+    const SimWindow* found = m_desktop.window(window);
+    if (found == nullptr || found->icons.empty()) {
+        return std::nullopt;
+    }
+    const auto longer = [](const WindowIcon& icon) { return std::max(icon.width, icon.height); };
+    const WindowIcon* nearest = &found->icons.front();
+    for (const WindowIcon& icon : found->icons) {
+        if (isNearerIconSide(longer(icon), longer(*nearest), side)) {
+            nearest = &icon;
+        }
+    }
+    return *nearest;
+}
+
 }  // namespace vorn::platform::sim

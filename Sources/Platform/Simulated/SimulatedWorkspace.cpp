@@ -21,6 +21,20 @@ std::optional<RunningApplication> SimulatedWorkspace::runningApplication(std::in
     return m_desktop.runningApplication(pid);
 }
 
+std::optional<Date> SimulatedWorkspace::launchDate(std::int32_t pid) {
+    m_desktop.record("ws.launchDate " + std::to_string(pid));
+    const SimApplication* app = m_desktop.application(pid);
+    return app != nullptr ? app->launchDate : std::nullopt;
+}
+
+std::optional<RunningApplication> SimulatedWorkspace::frontmostApplication() {
+    m_desktop.record("ws.frontmostApplication");
+    if (const auto pid = m_desktop.frontmostApplication()) {
+        return m_desktop.runningApplication(*pid);
+    }
+    return std::nullopt;
+}
+
 bool SimulatedWorkspace::activateApplication(std::int32_t pid) {
     m_desktop.record("ws.activate " + std::to_string(pid));
     if (m_desktop.application(pid) == nullptr) {

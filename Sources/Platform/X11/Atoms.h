@@ -20,6 +20,7 @@ struct Atoms {
     xcb_atom_t netWmDesktop = XCB_ATOM_NONE;
     xcb_atom_t netFrameExtents = XCB_ATOM_NONE;
     xcb_atom_t netWmWindowOpacity = XCB_ATOM_NONE;
+    xcb_atom_t netWmIcon = XCB_ATOM_NONE;
     xcb_atom_t netWmStrut = XCB_ATOM_NONE;
     xcb_atom_t netWmStrutPartial = XCB_ATOM_NONE;
     xcb_atom_t netWmAllowedActions = XCB_ATOM_NONE;

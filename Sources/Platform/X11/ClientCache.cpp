@@ -246,6 +246,13 @@ bool ClientCache::refresh(const Connection& connection) {
     if (m_snapshotDirty) {
         rebuildSnapshot();
     }
+    if (!m_unlisted.empty()
+        && std::chrono::steady_clock::now() - m_unlistedSince >= maxAdoptionWait) {
+        vornWMLog().notice(
+            "x11: windows the window manager does not list, listed without them count=",
+            m_unlisted.size());
+        m_unlisted.clear();
+    }
     noteAvailability();
     return m_available.value_or(false);
 }
@@ -376,6 +383,7 @@ void ClientCache::readPass(const Connection& c, unsigned rootParts) {
         auto reply = c.reply(*rootQuery.checkSelf);
         m_wmVerified = m_wmCheck != XCB_NONE
                        && firstCardinal(viewOf(reply.get())).value_or(XCB_NONE) == m_wmCheck;
+        m_lookForOrphans = m_wmVerified;
         listsChanged = true;
     }
     if (rootQuery.stacking) {
@@ -424,7 +432,11 @@ void ClientCache::takeLists(const Connection& connection) {
     m_snapshotDirty = true;
     m_complete = true;
     if (!m_wmVerified) {
-        // Without a window manager the lists are what the last one left behind.
+        // Without a window manager the lists are what the last one left behind. The next one
+        // takes its windows over.
+        for (const auto& [id, entry] : m_entries) {
+            m_lastListed.insert(id);
+        }
         m_stacking.clear();
         m_mappingOrder.clear();
         admit({});
@@ -433,6 +445,29 @@ void ClientCache::takeLists(const Connection& connection) {
     // Only windows that both lists name: a window manager may stack a new window before it
     // manages it, and anyone may write either list.
     const std::unordered_set<xcb_window_t> managed(m_clientList.begin(), m_clientList.end());
+    std::unordered_set<xcb_window_t> named;
+    for (xcb_window_t id : m_stackingList) {
+        if (managed.contains(id)) {
+            named.insert(id);
+        }
+    }
+    // A new window manager lists nothing at first and then takes over the windows already there
+    // one by one; one that quits lets them go one by one. Either way the windows stay mapped.
+    std::vector<xcb_window_t> released;
+    if (std::exchange(m_lookForOrphans, false)) {
+        released = rootWindowsOfClients(connection, named);
+        // It may have framed them already, before it lists them.
+        released.insert(released.end(), m_lastListed.begin(), m_lastListed.end());
+        m_lastListed.clear();
+    }
+    for (const auto& [id, entry] : m_entries) {
+        if (!entry.gone && !named.contains(id)) {
+            released.push_back(id);
+        }
+    }
+    if (!released.empty() || !m_unlisted.empty()) {
+        awaitUnlisted(connection, std::move(released), named);
+    }
     std::unordered_set<xcb_window_t> seen;
     std::vector<xcb_window_t> candidates;
     for (xcb_window_t id : m_stackingList) {
@@ -542,6 +577,91 @@ std::unordered_set<xcb_window_t> ClientCache::existing(const Connection& connect
     return real;
 }
 
+std::vector<xcb_window_t> ClientCache::rootWindowsOfClients(
+    const Connection& connection, const std::unordered_set<xcb_window_t>& named) {
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(
+        connection.raw(), xcb_query_tree(connection.raw(), connection.root()), nullptr));
+    if (!tree) {
+        return {};
+    }
+    // The window manager's frames and its own windows come from the connection that made its
+    // check window.
+    const std::uint32_t clientBits = ~connection.resourceIdMask();
+    const std::uint32_t manager = m_wmCheck & clientBits;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    std::vector<xcb_window_t> found;
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        if ((children[i] & clientBits) != manager && !named.contains(children[i])) {
+            found.push_back(children[i]);
+        }
+    }
+    return found;
+}
+
+void ClientCache::awaitUnlisted(const Connection& connection,
+                                std::vector<xcb_window_t> ids,
+                                const std::unordered_set<xcb_window_t>& named) {
+    std::erase_if(m_unlisted, [&](xcb_window_t id) { return named.contains(id); });
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    std::erase_if(ids,
+                  [&](xcb_window_t id) { return named.contains(id) || m_unlisted.contains(id); });
+    if (ids.size() > maxCheckedIds) {
+        ids.resize(maxCheckedIds);
+    }
+    const std::vector<xcb_window_t> waiting(m_unlisted.begin(), m_unlisted.end());
+    if (ids.empty() && waiting.empty()) {
+        return;
+    }
+    struct Question {
+        xcb_get_window_attributes_cookie_t attributes;
+        xcb_get_property_cookie_t type;
+    };
+    xcb_connection_t* c = connection.raw();
+    std::vector<Question> questions;
+    questions.reserve(ids.size());
+    for (xcb_window_t id : ids) {
+        questions.push_back({xcb_get_window_attributes(c, id),
+                             connection.getProperty(id, connection.atoms().netWmWindowType, 32)});
+    }
+    std::vector<xcb_get_window_attributes_cookie_t> stillThere;
+    stillThere.reserve(waiting.size());
+    for (xcb_window_t id : waiting) {
+        stillThere.push_back(xcb_get_window_attributes(c, id));
+    }
+    const bool wasEmpty = m_unlisted.empty();
+    bool grew = false;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(c, questions[i].attributes, nullptr));
+        auto type = connection.reply(questions[i].type);
+        // What a window manager lists: ordinary application windows that are shown (framed or
+        // not), not panels or popups.
+        if (attributes && attributes->override_redirect == 0
+            && attributes->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT
+            && attributes->map_state != XCB_MAP_STATE_UNMAPPED
+            && layerOf(windowTypeOf(cardinals(viewOf(type.get())), false, connection.atoms()))
+                   == 0) {
+            grew = m_unlisted.insert(ids[i]).second || grew;
+        }
+    }
+    for (std::size_t i = 0; i < waiting.size(); ++i) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(c, stillThere[i], nullptr));
+        // Gone, or withdrawn by its client: no window manager lists it. Being framed keeps a
+        // window mapped.
+        if (!attributes || attributes->map_state == XCB_MAP_STATE_UNMAPPED) {
+            m_unlisted.erase(waiting[i]);
+        }
+    }
+    if (grew) {
+        m_unlistedSince = std::chrono::steady_clock::now();
+    }
+    if (wasEmpty != m_unlisted.empty()) {
+        m_snapshotDirty = true;
+    }
+}
+
 void ClientCache::admit(const std::vector<xcb_window_t>& ids) {
     const std::unordered_set<xcb_window_t> listed(ids.begin(), ids.end());
     std::vector<xcb_window_t> left;
@@ -558,7 +678,8 @@ void ClientCache::admit(const std::vector<xcb_window_t>& ids) {
 void ClientCache::noteAvailability() {
     // Windows that stay stacked while the client list is empty are what a window manager left.
     const bool leftOver = m_clientList.empty() && !m_stackingList.empty();
-    const bool available = m_wmVerified && m_hasStacking && !leftOver && m_complete;
+    const bool available =
+        m_wmVerified && m_hasStacking && !leftOver && m_complete && m_unlisted.empty();
     if (m_available == available) {
         return;
     }
@@ -579,6 +700,11 @@ void ClientCache::noteAvailability() {
             "x11: the window manager lists no clients while windows are stacked, "
             "windows not listed stacked=",
             m_stackingList.size());
+    } else if (!m_unlisted.empty()) {
+        vornWMLog().notice(
+            "x11: the window manager does not list every mapped window yet, windows not listed "
+            "until it does unlisted=",
+            m_unlisted.size());
     }
     m_available = available;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,7 +28,10 @@ namespace vorn::platform::x11 {
 // and only when both lists name it; at most maxListedWindows are taken, the frontmost; and an id
 // new to the lists is asked about only after the server confirmed, for all new ids in one round
 // trip, that it names a window. Lists that name more ids than can be checked leave the listing
-// unavailable until they change. Main thread only.
+// unavailable until they change. A window manager that has just started, or is letting windows
+// go as it quits, lists some windows or none although they are still mapped: while such
+// top-level windows wait to be listed (at most maxAdoptionWait), there is no listing either.
+// Main thread only.
 class ClientCache {
 public:
     // More windows than this in the lists are not listed (the backmost are left out).
@@ -35,6 +39,9 @@ public:
     // New ids asked about at most for one change of the lists; when the lists name more, the
     // listing is unavailable until they change.
     static constexpr std::size_t maxCheckedIds = 4 * maxListedWindows;
+    // How long windows that a window manager should list but does not keep the listing
+    // unavailable; after that it lists what the window manager does.
+    static constexpr std::chrono::seconds maxAdoptionWait{10};
 
     // Marks what the event changed; true when it concerned anything kept here.
     bool handle(const xcb_generic_event_t& event, const Connection& connection);
@@ -84,6 +91,14 @@ private:
                                               const std::vector<xcb_window_t>& ids);
     // Drops the entries of windows not among the ids.
     void admit(const std::vector<xcb_window_t>& ids);
+    // Adds to the windows waiting to be listed those of the ids that name mapped ordinary
+    // application windows, and drops those the lists name or that are gone.
+    void awaitUnlisted(const Connection& connection,
+                       std::vector<xcb_window_t> ids,
+                       const std::unordered_set<xcb_window_t>& named);
+    // The children of the root that neither the window manager made nor its lists name.
+    std::vector<xcb_window_t> rootWindowsOfClients(const Connection& connection,
+                                                   const std::unordered_set<xcb_window_t>& named);
     void noteAvailability();
     void drop(xcb_window_t id);
     void rebuildSnapshot();
@@ -97,6 +112,14 @@ private:
     xcb_window_t m_wmCheck = XCB_NONE;
     bool m_wmVerified = false;
     bool m_verifyCheck = false;
+    // A window manager was just found: the windows it should take over are looked for.
+    bool m_lookForOrphans = false;
+    // What was listed when the last window manager went away.
+    std::unordered_set<xcb_window_t> m_lastListed;
+    // Mapped top-level windows that the window manager should list and does not yet; the time
+    // the first of them was found.
+    std::unordered_set<xcb_window_t> m_unlisted;
+    std::chrono::steady_clock::time_point m_unlistedSince;
     // Whether the root's lists are there as window lists, and what they say.
     bool m_hasStacking = false;
     std::vector<xcb_window_t> m_stackingList;  // front to back, as the root says

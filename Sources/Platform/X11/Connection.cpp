@@ -33,6 +33,7 @@ constexpr std::array atomNames = {
     AtomName{"_NET_WM_DESKTOP", &Atoms::netWmDesktop},
     AtomName{"_NET_FRAME_EXTENTS", &Atoms::netFrameExtents},
     AtomName{"_NET_WM_WINDOW_OPACITY", &Atoms::netWmWindowOpacity},
+    AtomName{"_NET_WM_ICON", &Atoms::netWmIcon},
     AtomName{"_NET_WM_STRUT", &Atoms::netWmStrut},
     AtomName{"_NET_WM_STRUT_PARTIAL", &Atoms::netWmStrutPartial},
     AtomName{"_NET_WM_ALLOWED_ACTIONS", &Atoms::netWmAllowedActions},

@@ -25,6 +25,7 @@ MonitorRequest requestMonitors(const Connection& connection) {
     if (connection.hasMonitors()) {
         request.withMonitors = true;
         request.monitors = xcb_randr_get_monitors(connection.raw(), connection.root(), 1);
+        request.primaryOutput = xcb_randr_get_output_primary(connection.raw(), connection.root());
     }
     return request;
 }
@@ -34,8 +35,14 @@ std::optional<Monitors> collectMonitors(const Connection& connection,
     Reply<xcb_get_geometry_reply_t> root(
         xcb_get_geometry_reply(connection.raw(), request.rootGeometry, nullptr));
     Reply<xcb_randr_get_monitors_reply_t> reply;
+    xcb_randr_output_t primaryOutput = XCB_NONE;
     if (request.withMonitors) {
         reply.reset(xcb_randr_get_monitors_reply(connection.raw(), request.monitors, nullptr));
+        Reply<xcb_randr_get_output_primary_reply_t> primary(
+            xcb_randr_get_output_primary_reply(connection.raw(), request.primaryOutput, nullptr));
+        if (primary) {
+            primaryOutput = primary->output;
+        }
     }
     if (!root) {
         return std::nullopt;
@@ -65,11 +72,22 @@ std::optional<Monitors> collectMonitors(const Connection& connection,
                                    Rect(0, 0, result.rootSize.width, result.rootSize.height),
                                    {}});
     }
-    result.list = primaryFirst(std::move(monitors));
+    result.list = primaryFirst(std::move(monitors), primaryOutput);
     return result;
 }
 
-std::vector<Monitor> primaryFirst(std::vector<Monitor> monitors) {
+std::vector<Monitor> primaryFirst(std::vector<Monitor> monitors, xcb_randr_output_t primaryOutput) {
+    // A monitor a client declared (xrandr --setmonitor) is marked primary only when declared so,
+    // even when it shows the primary output.
+    const auto showsPrimary = [primaryOutput](const Monitor& m) {
+        return primaryOutput != XCB_NONE
+               && std::find(m.outputs.begin(), m.outputs.end(), primaryOutput) != m.outputs.end();
+    };
+    if (std::any_of(monitors.begin(), monitors.end(), showsPrimary)) {
+        for (Monitor& monitor : monitors) {
+            monitor.primary = showsPrimary(monitor);
+        }
+    }
     auto primary =
         std::find_if(monitors.begin(), monitors.end(), [](const Monitor& m) { return m.primary; });
     if (primary != monitors.end()) {

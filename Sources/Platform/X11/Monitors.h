@@ -28,7 +28,7 @@ struct Monitor {
 };
 
 struct Monitors {
-    // The primary monitor first, then the others in the server's order.
+    // The primary monitor first (see primaryFirst), then the others in the server's order.
     std::vector<Monitor> list;
     Size rootSize;
 
@@ -42,6 +42,7 @@ struct Monitors {
 struct MonitorRequest {
     bool withMonitors = false;
     xcb_randr_get_monitors_cookie_t monitors{};
+    xcb_randr_get_output_primary_cookie_t primaryOutput{};
     xcb_get_geometry_cookie_t rootGeometry{};
 };
 MonitorRequest requestMonitors(const Connection& connection);
@@ -50,9 +51,11 @@ MonitorRequest requestMonitors(const Connection& connection);
 std::optional<Monitors> collectMonitors(const Connection& connection,
                                         const MonitorRequest& request);
 
-// Puts the primary monitor first and keeps the others' order; the first counts as primary when
-// none is marked.
-std::vector<Monitor> primaryFirst(std::vector<Monitor> monitors);
+// Puts the primary monitor first and keeps the others' order. The primary one is the monitor
+// that shows the primary output, as display settings and toolkits call it; when none shows it,
+// the one the server marks (a monitor a client declared primary), else the first.
+std::vector<Monitor> primaryFirst(std::vector<Monitor> monitors,
+                                  xcb_randr_output_t primaryOutput = XCB_NONE);
 
 // Vendor, model and serial numbers of an EDID block; no value for anything that is not a valid
 // one (header, length, checksum).

@@ -129,4 +129,50 @@ std::optional<double> opacity(const PropertyView& property) {
     return static_cast<double>(*value) / static_cast<double>(0xFFFFFFFFu);
 }
 
+IconProperty netWmIcon(const PropertyView& property, std::uint32_t side) {
+    IconProperty result;
+    if (property.type == XCB_ATOM_NONE) {
+        return result;
+    }
+    if (property.type != XCB_ATOM_CARDINAL || property.format != 32) {
+        result.damaged = true;
+        return result;
+    }
+    const std::vector<std::uint32_t> values = cardinals(property);
+    // Only where the nearest icon starts is kept while walking; its pixels are copied once.
+    std::optional<std::size_t> best;
+    std::size_t at = 0;
+    while (at < values.size()) {
+        if (values.size() - at < 2) {
+            result.damaged = true;
+            break;
+        }
+        const std::uint32_t width = values[at];
+        const std::uint32_t height = values[at + 1];
+        // A size that is absurd says nothing reliable about where the next icon starts.
+        if (width == 0 || height == 0 || width > maxIconSide || height > maxIconSide) {
+            result.damaged = true;
+            break;
+        }
+        const std::size_t count = std::size_t{width} * height;
+        if (values.size() - at - 2 < count) {
+            result.damaged = true;
+            break;
+        }
+        if (!best
+            || isNearerIconSide(std::max(width, height), std::max(values[*best], values[*best + 1]),
+                                side)) {
+            best = at;
+        }
+        at += 2 + count;
+    }
+    if (best) {
+        const auto first = values.begin() + static_cast<std::ptrdiff_t>(*best + 2);
+        const std::size_t count = std::size_t{values[*best]} * values[*best + 1];
+        result.nearest = WindowIcon{
+            values[*best], values[*best + 1], {first, first + static_cast<std::ptrdiff_t>(count)}};
+    }
+    return result;
+}
+
 }  // namespace vorn::platform::x11

@@ -9,6 +9,7 @@
 #include <xcb/xcb.h>
 
 #include "Connection.h"
+#include "WindowServer.h"
 
 namespace vorn::platform::x11 {
 
@@ -79,5 +80,19 @@ std::optional<Strut> plainStrut(const PropertyView& property);
 
 // _NET_WM_WINDOW_OPACITY as a fraction from 0 to 1.
 std::optional<double> opacity(const PropertyView& property);
+
+// _NET_WM_ICON: icons one after the other, each its width, its height and its pixels (ARGB).
+// Icons larger than this on a side are taken as garbage.
+inline constexpr std::uint32_t maxIconSide = 1024;
+// Enough for a 512-pixel icon and all the smaller ones programs put beside it.
+inline constexpr std::uint32_t maxIconPropertyLength = 1u << 20;
+struct IconProperty {
+    // The whole icon nearest the size asked for.
+    std::optional<WindowIcon> nearest;
+    // Not all of it could be read: an absurd size, the property's end inside an icon, or a
+    // wrong type or format. Icons before the damage still count.
+    bool damaged = false;
+};
+IconProperty netWmIcon(const PropertyView& property, std::uint32_t side);
 
 }  // namespace vorn::platform::x11

@@ -11,6 +11,8 @@
 #include "X11Parts.h"
 
 #include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace vorn::platform::x11 {
 namespace {
@@ -122,6 +124,22 @@ std::optional<std::uint64_t> parseProcessStart(std::string_view stat) {
         rest.remove_prefix(end);
     }
     return std::nullopt;
+}
+
+std::optional<double> processStartTime(std::int32_t pid) {
+    const auto ticks = pid > 0 ? processStart(pid) : std::nullopt;
+    const long perSecond = ::sysconf(_SC_CLK_TCK);
+    timespec sinceBoot{};
+    timespec wall{};
+    if (!ticks || perSecond <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &sinceBoot) != 0
+        || ::clock_gettime(CLOCK_REALTIME, &wall) != 0) {
+        return std::nullopt;
+    }
+    // The kernel counts a start in ticks of the clock that runs since boot, suspended time
+    // included; the wall clock stood at now less that clock's reading when it began.
+    const double boot = static_cast<double>(wall.tv_sec - sinceBoot.tv_sec)
+                        + static_cast<double>(wall.tv_nsec - sinceBoot.tv_nsec) / 1e9;
+    return boot + static_cast<double>(*ticks) / static_cast<double>(perSecond);
 }
 
 std::optional<std::string> X11WindowServer::sessionIdentity() {

@@ -30,4 +30,8 @@ ServerFacts readServerFacts(int connectionFD, const std::string& displayName);
 // such a line. The process name in parentheses may itself hold spaces and parentheses.
 std::optional<std::uint64_t> parseProcessStart(std::string_view stat);
 
+// When the process started, in seconds since 1970 by the wall clock, to a clock tick; no value
+// when the kernel's record of it cannot be read.
+std::optional<double> processStartTime(std::int32_t pid);
+
 }  // namespace vorn::platform::x11

@@ -55,6 +55,13 @@ void requestActivation(const Connection& connection,
     requestRaise(connection, window);
 }
 
+void requestCurrentDesktop(const Connection& connection,
+                           std::uint32_t desktop,
+                           xcb_timestamp_t time) {
+    sendToRoot(connection, connection.root(), connection.atoms().netCurrentDesktop, desktop, time);
+    xcb_flush(connection.raw());
+}
+
 void requestRaise(const Connection& connection, xcb_window_t window) {
     sendToRoot(connection, window, connection.atoms().netRestackWindow, sourcePager, XCB_NONE,
                XCB_STACK_MODE_ABOVE);

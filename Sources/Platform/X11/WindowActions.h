@@ -19,6 +19,10 @@ void requestActivation(const Connection& connection,
                        xcb_window_t window,
                        xcb_timestamp_t time,
                        xcb_window_t currentlyActive);
+// Shows the desktop with that number, with the user's time.
+void requestCurrentDesktop(const Connection& connection,
+                           std::uint32_t desktop,
+                           xcb_timestamp_t time);
 // Puts the window above all others of its layer.
 void requestRaise(const Connection& connection, xcb_window_t window);
 // Moves the outer frame's top-left corner to the position and resizes the client to the size,

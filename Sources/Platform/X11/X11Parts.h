@@ -52,6 +52,8 @@ public:
     std::optional<Value> copySessionDictionary() override;
     // Read once: one connection talks to one run of one server.
     std::optional<std::string> sessionIdentity() override;
+    // _NET_WM_ICON, with one round trip; a damaged property gives a log line.
+    std::optional<WindowIcon> windowIcon(std::uint32_t window, std::uint32_t side) override;
 
 private:
     std::optional<Monitors> monitors();
@@ -105,6 +107,10 @@ public:
 
     std::vector<RunningApplication> runningApplications(std::string_view bundleId) override;
     std::optional<RunningApplication> runningApplication(std::int32_t pid) override;
+    // From the kernel's record of the process; none for a process listed under its class.
+    std::optional<Date> launchDate(std::int32_t pid) override;
+    // The owner of the window manager's active window.
+    std::optional<RunningApplication> frontmostApplication() override;
     bool activateApplication(std::int32_t pid) override;
     std::optional<std::string> urlForApplication(std::string_view bundleId) override;
     // Starts a new instance from the desktop entry: on X11 that is how an application opens a
@@ -133,6 +139,7 @@ public:
         : m_desktop(desktop) {}
 
     std::vector<Screen> screens() override;
+    // The primary monitor's: the one display settings and other programs call main.
     std::optional<Screen> mainScreen() override;
     Point mouseLocation() override;
 

@@ -90,30 +90,12 @@ std::vector<Screen> X11Screens::screens() {
 }
 
 std::optional<Screen> X11Screens::mainScreen() {
+    // The screens come primary first.
     auto all = screens();
     if (all.empty()) {
         return std::nullopt;
     }
-    AfterReplies after(m_desktop);
-    const std::optional<Monitors> monitors = m_desktop.monitors();
-    const ClientSnapshot* snapshot = m_desktop.clients();
-    const ClientWindow* active =
-        snapshot != nullptr ? snapshot->find(snapshot->activeWindow) : nullptr;
-    if (active == nullptr || !active->frame || !monitors) {
-        return all.front();
-    }
-    // The screen with the keyboard focus holds the larger part of the active window.
-    const Rect focused = toBottomLeft(*active->frame, *monitors);
-    const Screen* best = &all.front();
-    double bestArea = 0;
-    for (const Screen& screen : all) {
-        const Rect overlap = intersection(screen.frame, focused);
-        if (overlap.width() * overlap.height() > bestArea) {
-            bestArea = overlap.width() * overlap.height();
-            best = &screen;
-        }
-    }
-    return *best;
+    return std::move(all.front());
 }
 
 void X11Screens::noteUsableArea(const std::string& display,

@@ -2,6 +2,7 @@
 #include <map>
 
 #include "Log.h"
+#include "Properties.h"
 #include "X11Parts.h"
 
 namespace vorn::platform::x11 {
@@ -139,6 +140,22 @@ std::optional<DisplayIdentity> X11WindowServer::displayIdentity(std::uint32_t di
 
 std::optional<Value> X11WindowServer::copySessionDictionary() {
     return sessionDictionary(m_desktop.logind().read());
+}
+
+std::optional<WindowIcon> X11WindowServer::windowIcon(std::uint32_t window, std::uint32_t side) {
+    Connection* connection = m_desktop.connection();
+    if (connection == nullptr) {
+        return std::nullopt;
+    }
+    AfterReplies after(m_desktop);
+    const auto reply = connection->reply(
+        connection->getProperty(window, connection->atoms().netWmIcon, maxIconPropertyLength));
+    IconProperty icon = netWmIcon(viewOf(reply.get()), side);
+    if (icon.damaged || (reply && reply->bytes_after > 0)) {
+        vornWMLog().notice("x11: window icon damaged or too large, only its whole icons used win=",
+                           window, " used=", icon.nearest ? "yes" : "no");
+    }
+    return std::move(icon.nearest);
 }
 
 }  // namespace vorn::platform::x11

@@ -4,9 +4,27 @@
 #include "ExecLine.h"
 #include "FileURL.h"
 #include "Log.h"
+#include "ServerIdentity.h"
 #include "X11Parts.h"
 
 namespace vorn::platform::x11 {
+namespace {
+
+// The desktop to show before the window can take the focus: window managers refuse to focus a
+// window on a hidden desktop (or only mark it), as the user could not see it. None when the
+// window is on the current desktop or on all of them, or when either is unknown. Told by what
+// the backend last read, so that a window on the current desktop costs no request.
+std::optional<std::uint32_t> hiddenDesktopOf(X11Desktop& desktop, xcb_window_t window) {
+    const ClientSnapshot* clients = desktop.clients();
+    const ClientWindow* found = clients != nullptr ? clients->find(window) : nullptr;
+    if (found == nullptr || !found->desktop || !clients->currentDesktop
+        || *found->desktop == allDesktops || *found->desktop == *clients->currentDesktop) {
+        return std::nullopt;
+    }
+    return found->desktop;
+}
+
+}  // namespace
 
 bool activateWindow(X11Desktop& desktop, xcb_window_t window) {
     Connection* connection = desktop.connection();
@@ -14,6 +32,7 @@ bool activateWindow(X11Desktop& desktop, xcb_window_t window) {
         return false;
     }
     AfterReplies after(desktop);
+    const std::optional<std::uint32_t> hiddenDesktop = hiddenDesktopOf(desktop, window);
     auto active =
         connection->getProperty(connection->root(), connection->atoms().netActiveWindow, 1);
     auto activeReply = connection->reply(active);
@@ -21,6 +40,11 @@ bool activateWindow(X11Desktop& desktop, xcb_window_t window) {
     if (!time) {
         vornWMLog().notice("x11: no server time to activate with win=", window);
         return false;
+    }
+    // The window manager handles requests in order: the desktop is shown before the window is
+    // activated on it, and both carry the user's time.
+    if (hiddenDesktop) {
+        requestCurrentDesktop(*connection, *hiddenDesktop, *time);
     }
     requestActivation(*connection, window, *time,
                       firstCardinal(viewOf(activeReply.get())).value_or(XCB_NONE));
@@ -40,6 +64,30 @@ std::vector<RunningApplication> X11Workspace::runningApplications(std::string_vi
 
 std::optional<RunningApplication> X11Workspace::runningApplication(std::int32_t pid) {
     AfterReplies after(m_desktop);
+    if (const auto* app = m_desktop.application(pid)) {
+        return app->info;
+    }
+    return std::nullopt;
+}
+
+std::optional<Date> X11Workspace::launchDate(std::int32_t pid) {
+    if (isStandInPID(pid)) {
+        return std::nullopt;
+    }
+    const auto started = processStartTime(pid);
+    return started ? std::optional<Date>(Date::fromUnix(*started)) : std::nullopt;
+}
+
+std::optional<RunningApplication> X11Workspace::frontmostApplication() {
+    AfterReplies after(m_desktop);
+    const ClientSnapshot* clients = m_desktop.clients();
+    const ClientWindow* active =
+        clients != nullptr ? clients->find(clients->activeWindow) : nullptr;
+    if (active == nullptr || !active->pid) {
+        return std::nullopt;
+    }
+    // Taken before the next read, which may replace the snapshot.
+    const std::int32_t pid = *active->pid;
     if (const auto* app = m_desktop.application(pid)) {
         return app->info;
     }
