@@ -12,6 +12,7 @@
 #include "TempDir.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorn::tally::system {
 namespace {
@@ -105,6 +106,36 @@ TEST_F(DefaultsSuiteTests, UnreadableFilesAreKeptAsideEachUnderANameOfItsOwn) {
         EXPECT_NE(message.find("/broken.json.corrupt-"), std::string::npos) << message;
     }
     EXPECT_NE(logged[0].find("mode 0644 -> 0600"), std::string::npos);
+}
+
+TEST_F(DefaultsSuiteTests, AFileThatCannotBeMovedAsideIsLeftAsItIsAndTheLogSaysSo) {
+    const auto config = temp / "config";
+    std::filesystem::create_directories(config);
+    vorn::test::writeText(config / "stuck.json", "{\"user\":");
+    // A directory the suite may not write: root writes any, so the suite runs as nobody.
+    ::chmod(temp.path().c_str(), 0755);
+    ::chmod(config.c_str(), 0555);
+    const bool asRoot = ::geteuid() == 0;
+    ASSERT_TRUE(!asRoot || ::seteuid(65534) == 0);
+    std::vector<std::string> logged;
+    LogHandler::setStandardOutput(
+        [&](LogHandler::LogLevel, const std::string& message) { logged.push_back(message); });
+    const auto suite = DefaultsSuite::named("stuck");
+    suite->set("user", "B");
+    LogHandler::setStandardOutput({});
+    ASSERT_TRUE(!asRoot || ::seteuid(0) == 0);
+    ::chmod(config.c_str(), 0755);
+
+    EXPECT_EQ(suite->string("user"), "B");
+    EXPECT_EQ(vorn::test::readText(config / "stuck.json"), "{\"user\":");
+    EXPECT_TRUE(AsideFiles(config / "stuck.json", systemClock()).list().empty());
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].rfind("Unreadable settings file could not be moved aside; it is left as "
+                              "it is and changes are not saved path="
+                                  + (config / "stuck.json").string() + " error=",
+                              0),
+              0u)
+        << logged[0];
 }
 
 TEST_F(DefaultsSuiteTests, NamesThatCannotNameAFileAreRefused) {
