@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -22,6 +23,11 @@ int readEnd = -1;
 // signal handler, so lock-free.
 std::atomic<int> deadlineWriteEnd{-1};
 static_assert(std::atomic<int>::is_always_lock_free);
+// Held by the deadline thread while it logs and ends the process, and by the exit handler that
+// tells it the process has begun its ordinary end: past that point the loggers may already be
+// destroyed, and the end under way is the one the quit asked for.
+std::mutex deadlineMutex;
+bool exitBegun = false;
 
 void startDeadline() {
     const int fd = deadlineWriteEnd.load();
@@ -77,11 +83,20 @@ void QuitSignals::endWithin(std::chrono::milliseconds limit) {
         const int readFd = fds[0];
         // The thread blocks on the read end until the first quit.
         ::fcntl(readFd, F_SETFL, ::fcntl(readFd, F_GETFL) & ~O_NONBLOCK);
+        // Registered after the loggers were made, so it runs before they are destroyed.
+        std::atexit([] {
+            const std::lock_guard lock(deadlineMutex);
+            exitBegun = true;
+        });
         std::thread([readFd, limit] {
             unsigned char byte = 0;
             while (::read(readFd, &byte, 1) < 0 && errno == EINTR) {
             }
             std::this_thread::sleep_for(limit);
+            const std::lock_guard lock(deadlineMutex);
+            if (exitBegun) {
+                return;
+            }
             // Still here: the main thread did not get to its end in time. What is saved is
             // saved; nothing it could still do is worth keeping the user waiting.
             vornAppLog().notice("quit did not end within ", limit.count(), " ms; ending now");
