@@ -242,6 +242,26 @@ WriteResult renameWithoutReplacing(const std::filesystem::path& from,
     return done;
 }
 
+std::string ModeChange::description() const {
+    char text[32];
+    std::snprintf(text, sizeof text, "mode %04o -> %04o", static_cast<unsigned>(before),
+                  static_cast<unsigned>(after));
+    return text;
+}
+
+std::optional<ModeChange> makePrivate(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode) || info.st_uid != ::geteuid()) {
+        return std::nullopt;
+    }
+    const mode_t mode = info.st_mode & 07777;
+    const mode_t wanted = S_ISDIR(info.st_mode) ? 0700 : 0600;
+    if (mode == wanted || ::chmod(path.c_str(), wanted) != 0) {
+        return std::nullopt;
+    }
+    return ModeChange{mode, wanted};
+}
+
 void removeStaleTemporaries(const std::filesystem::path& target) {
     const std::filesystem::path directory =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");

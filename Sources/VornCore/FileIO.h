@@ -77,6 +77,18 @@ WriteResult renameWithoutReplacing(const std::filesystem::path& from,
                                    const std::filesystem::path& to,
                                    const FaultInjector& fault = {});
 
+struct ModeChange {
+    mode_t before = 0;
+    mode_t after = 0;
+
+    // "mode 0644 -> 0600", for a log line.
+    std::string description() const;
+};
+
+// Gives a file 0600 and a directory 0700 when this user owns it and it has another mode; what
+// changed, when something did. Symbolic links and what others own are left alone.
+std::optional<ModeChange> makePrivate(const std::filesystem::path& path);
+
 // Removes temporary files that an interrupted write of the target left behind.
 void removeStaleTemporaries(const std::filesystem::path& target);
 

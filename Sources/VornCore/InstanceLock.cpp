@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FileIO.h"
+#include "Log.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -45,6 +46,12 @@ InstanceLock::Result InstanceLock::acquire(const std::filesystem::path& director
     if (!created.ok) {
         result.error = created.error;
         return result;
+    }
+    // A directory made by hand or by another program may be open to others; it holds the
+    // user's tabs and titles.
+    if (const auto changed = fileio::makePrivate(directory)) {
+        vornStoreLog().notice("data directory made private ", changed->description(),
+                              " path=", directory.string());
     }
     const std::filesystem::path file = directory / fileName;
     const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);

@@ -29,7 +29,8 @@ public:
 
     static constexpr char fileName[] = "vorn.lock";
 
-    // Creates the directory (0700) when needed and tries the lock without waiting.
+    // Creates the directory (0700) when needed, or makes it 0700 when the user owns it with
+    // another mode (with a log line), and tries the lock without waiting.
     static Result acquire(const std::filesystem::path& directory);
 
     // Whether this process holds the lock of the directory (compared by device and inode).

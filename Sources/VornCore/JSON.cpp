@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <unordered_set>
 #include <vector>
 
 #include "Text.h"
@@ -329,6 +328,78 @@ std::optional<std::string> repairedJSONText(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// Builds the tree from the parser's events and notes a key given twice in one object, the last
+// value taken. The library's own builder with a callback rescans the enclosing container at the
+// end of every object, which makes a list of many objects quadratic to read.
+class TreeBuilder {
+public:
+    bool null() { return put(nullptr); }
+    bool boolean(bool value) { return put(value); }
+    bool number_integer(Value::number_integer_t value) { return put(value); }
+    bool number_unsigned(Value::number_unsigned_t value) { return put(value); }
+    bool number_float(Value::number_float_t value, const Value::string_t& /*text*/) {
+        return put(value);
+    }
+    bool string(Value::string_t& value) { return put(std::move(value)); }
+    bool binary(Value::binary_t& value) { return put(Value::binary(std::move(value))); }
+    bool start_object(std::size_t /*elements*/) { return open(Value::object()); }
+    bool key(Value::string_t& key) {
+        Value& object = *m_open.back();
+        if (object.contains(key)) {
+            m_duplicateKeys = true;
+        }
+        m_member = &object[std::move(key)];
+        return true;
+    }
+    bool end_object() { return close(); }
+    bool start_array(std::size_t /*elements*/) { return open(Value::array()); }
+    bool end_array() { return close(); }
+    template <typename Exception>
+    bool parse_error(std::size_t /*position*/, const std::string& /*token*/, const Exception&) {
+        return false;
+    }
+
+    bool duplicateKeys() const { return m_duplicateKeys; }
+    Value take() { return std::move(m_root); }
+
+private:
+    // Where the next value goes: the root, the end of the open array, or the member just named.
+    Value* place(Value value) {
+        if (m_open.empty()) {
+            m_root = std::move(value);
+            return &m_root;
+        }
+        Value& container = *m_open.back();
+        if (container.is_array()) {
+            container.push_back(std::move(value));
+            return &container.back();
+        }
+        *m_member = std::move(value);
+        return m_member;
+    }
+    bool put(Value value) {
+        place(std::move(value));
+        return true;
+    }
+    bool open(Value container) {
+        m_open.push_back(place(std::move(container)));
+        return true;
+    }
+    bool close() {
+        m_open.pop_back();
+        return true;
+    }
+
+    Value m_root;
+    std::vector<Value*> m_open;
+    Value* m_member = nullptr;
+    bool m_duplicateKeys = false;
+};
+
+}  // namespace
+
 std::optional<Value> parse(std::string_view text, int maxDepth) {
     ParseOptions options;
     options.maxDepth = maxDepth;
@@ -352,29 +423,16 @@ std::optional<Value> parse(std::string_view text,
     if (!nestingWithin(text, options.maxDepth)) {
         return std::nullopt;
     }
-    Value value;
-    if (options.rejectDuplicateKeys || report != nullptr) {
-        // The keys seen so far in each object being read, innermost last.
-        std::vector<std::unordered_set<std::string>> open;
-        const auto watch = [&](int /*depth*/, Value::parse_event_t event, Value& parsed) {
-            if (event == Value::parse_event_t::object_start) {
-                open.emplace_back();
-            } else if (event == Value::parse_event_t::object_end && !open.empty()) {
-                open.pop_back();
-            } else if (event == Value::parse_event_t::key && !open.empty()
-                       && !open.back().insert(parsed.get<std::string>()).second) {
-                found.duplicateKeys = true;
-            }
-            return true;
-        };
-        value = Value::parse(text.begin(), text.end(), watch, false);
-    } else {
-        value = Value::parse(text.begin(), text.end(), nullptr, false);
-    }
-    if (value.is_discarded() || (options.rejectDuplicateKeys && found.duplicateKeys)) {
+    TreeBuilder builder;
+    if (!Value::sax_parse(text.begin(), text.end(), &builder, nlohmann::json::input_format_t::json,
+                          true)) {
         return std::nullopt;
     }
-    return value;
+    found.duplicateKeys = builder.duplicateKeys();
+    if (options.rejectDuplicateKeys && found.duplicateKeys) {
+        return std::nullopt;
+    }
+    return builder.take();
 }
 
 std::optional<std::string> writePretty(const Value& value) {

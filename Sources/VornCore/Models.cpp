@@ -67,12 +67,19 @@ void noteUnread(const json::Value* value, bool read, DecodeReport* report) {
     }
 }
 
+// Every text of the file is bounded: a saved title of megabytes would be compared and
+// normalised on every refresh, and an identifier of megabytes looked up and written back.
+void bound(std::string& text, std::size_t longest, DecodeReport* report) {
+    if (text::cutToLength(text, longest) && report != nullptr) {
+        ++report->cutTexts;
+    }
+}
+
 std::optional<std::string> readText(const json::Value* value, DecodeReport* report) {
     auto text = json::asString(value);
     noteUnread(value, text.has_value(), report);
-    // A saved title of megabytes would be compared and normalised on every refresh.
-    if (text && text::cutToLength(*text) && report != nullptr) {
-        ++report->cutTexts;
+    if (text) {
+        bound(*text, text::longestKeptText, report);
     }
     return text;
 }
@@ -131,6 +138,8 @@ std::optional<SpaceTab> decodeSpaceTab(const json::Value& value, DecodeReport* r
     }
     SpaceTab tab;
     tab.app = std::move(*app);
+    // No window's identifier is longer, so a longer one could never match a window.
+    bound(tab.app.bundleId, text::longestKeptIdentifier, report);
     tab.app.name = readText(json::member(*appValue, "name"), report).value_or("");
     tab.id = uuidOrRandom(readUuid(json::member(value, "id"), report));
     tab.lastTitle = readText(json::member(value, "lastTitle"), report).value_or("");
@@ -255,8 +264,9 @@ std::optional<AppState> decodeStateFile(std::string_view bytes, DecodeReport* re
         vornStoreLog().error("AppState decode: an object holds a key twice, the last value taken");
     }
     if (found.cutTexts > 0) {
-        vornStoreLog().error("AppState decode: cut ", found.cutTexts, " text(s) longer than ",
-                             text::longestKeptText, " bytes");
+        vornStoreLog().error("AppState decode: cut ", found.cutTexts,
+                             " text(s) to the longest kept (", text::longestKeptText,
+                             " bytes, identifiers ", text::longestKeptIdentifier, ")");
     }
     return state;
 }
@@ -350,6 +360,12 @@ bool identical(const Space& a, const Space& b) {
            && a.name == b.name
            && std::equal(a.tabs.begin(), a.tabs.end(), b.tabs.begin(), b.tabs.end(),
                          [](const SpaceTab& x, const SpaceTab& y) { return identical(x, y); });
+}
+
+bool identical(const WindowInfo& a, const WindowInfo& b) {
+    return a.windowID == b.windowID && a.frame == b.frame && a.state == b.state
+           && a.title == b.title && a.app.bundleId == b.app.bundleId && a.app.name == b.app.name
+           && a.docPath == b.docPath;
 }
 
 bool identical(const Settings& a, const Settings& b) {

@@ -143,7 +143,8 @@ struct DecodeReport {
     std::size_t droppedTabs = 0;
     // Keys present with a value of the wrong type, which fell back to their defaults.
     std::size_t wrongTypes = 0;
-    // Titles, document paths and names longer than text::longestKeptText, cut.
+    // Texts longer than text::longestKeptText, and identifiers longer than
+    // text::longestKeptIdentifier, cut.
     std::size_t cutTexts = 0;
     // Invalid UTF-8 or escapes of lone surrogates, read as U+FFFD.
     bool repairedText = false;
@@ -167,7 +168,8 @@ Settings decodeSettings(const json::Value* value, DecodeReport* report = nullptr
 std::optional<AppState> decodeAppState(const json::Value& value, DecodeReport* report = nullptr);
 
 // The state file's bytes, decoded; no value when they are not JSON or not an object. Invalid
-// UTF-8 and lone surrogate escapes are read as U+FFFD; overlong texts are cut (logged once).
+// UTF-8 and lone surrogate escapes are read as U+FFFD; overlong texts and identifiers are cut
+// (logged once).
 std::optional<AppState> decodeStateFile(std::string_view bytes, DecodeReport* report = nullptr);
 
 json::Value encodeAppState(const AppState& state);
@@ -183,6 +185,7 @@ std::optional<std::string> encodeStateCompact(const AppState& state);
 bool identical(const SpaceTab& a, const SpaceTab& b);
 bool identical(const Space& a, const Space& b);
 bool identical(const Settings& a, const Settings& b);
+bool identical(const WindowInfo& a, const WindowInfo& b);
 
 }  // namespace vorn
 

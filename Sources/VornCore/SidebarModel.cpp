@@ -162,25 +162,9 @@ Subscription SidebarModel::observe(std::function<void(Field)> observer) {
 
 void SidebarModel::edited(Field which) {
     // Any change makes the next tick refresh, which then tells whether anything is due.
+    ++m_changes;
     m_settled->nothingDue.store(false);
     m_observers.notify(which);
-}
-
-void SidebarModel::noteSettled(bool focusGraceRunning) {
-    bool due = focusGraceRunning || !matchesSavedState();
-    double until = std::numeric_limits<double>::infinity();
-    for (const auto& [space, counts] : m_absenceCountsBySpace) {
-        due = due || !counts.empty();
-    }
-    for (const auto& space : m_spaces) {
-        for (const auto& tab : space.tabs) {
-            if (tab.claimExpiresAt) {
-                until = std::min(until, tab.claimExpiresAt->secondsSinceReference());
-            }
-        }
-    }
-    m_settled->until.store(until);
-    m_settled->nothingDue.store(!due);
 }
 
 void SidebarModel::markFocused(WindowID id) {
@@ -356,14 +340,14 @@ void SidebarModel::stop() {
     vornModelLog().debug("model stopped");
 }
 
-void SidebarModel::persist() {
+bool SidebarModel::persist() {
     if (m_stopped) {
-        return;
+        return false;
     }
     // Routine refreshes after every focus change and poll tick change nothing: settle those
     // without encoding anything.
     if (matchesSavedState()) {
-        return;
+        return true;
     }
     AppState state;
     state.version = AppState::currentVersion;
@@ -375,14 +359,57 @@ void SidebarModel::persist() {
     std::optional<std::string> encoded = encodeStateCompact(state);
     if (encoded == m_lastSavedData) {
         m_savedState = std::move(state);
-        return;
+        return true;
     }
     // A failed save is not remembered, so the next refresh offers the state again. The store
     // logs its own failures.
-    if (m_store->save(state)) {
-        m_hasSaved = true;
-        m_savedState = std::move(state);
-        assign(m_lastSavedData, std::move(encoded), Field::lastSavedData);
+    if (!m_store->save(state)) {
+        return false;
+    }
+    m_hasSaved = true;
+    m_savedState = std::move(state);
+    assign(m_lastSavedData, std::move(encoded), Field::lastSavedData);
+    return true;
+}
+
+bool SidebarModel::stillSettled(const std::vector<WindowInfo>& windows) {
+    if (!m_settledRefresh || m_settledRefresh->changes != m_changes) {
+        return false;
+    }
+    const SettledRefresh& settled = *m_settledRefresh;
+    if (settled.nextExpiry && *settled.nextExpiry <= m_clock()) {
+        return false;
+    }
+    if (!std::equal(windows.begin(), windows.end(), settled.windows.begin(), settled.windows.end(),
+                    [](const WindowInfo& a, const WindowInfo& b) { return identical(a, b); })) {
+        return false;
+    }
+    return std::all_of(settled.aliveOffScreen.begin(), settled.aliveOffScreen.end(),
+                       [&](WindowID id) { return m_manager->isAlive(id); });
+}
+
+void SidebarModel::settle(const std::vector<WindowInfo>& windows,
+                          const std::unordered_set<WindowID>& aliveOffScreen,
+                          bool repeatable,
+                          bool focusGraceRunning) {
+    std::optional<Date> nextExpiry;
+    for (const auto& space : m_spaces) {
+        for (const auto& tab : space.tabs) {
+            if (tab.claimExpiresAt && (!nextExpiry || *tab.claimExpiresAt < *nextExpiry)) {
+                nextExpiry = tab.claimExpiresAt;
+            }
+        }
+    }
+    bool due = focusGraceRunning || !matchesSavedState();
+    for (const auto& [space, counts] : m_absenceCountsBySpace) {
+        due = due || !counts.empty();
+    }
+    m_settled->until.store(nextExpiry ? nextExpiry->secondsSinceReference()
+                                      : std::numeric_limits<double>::infinity());
+    m_settled->nothingDue.store(!due);
+    if (repeatable) {
+        m_settledRefresh = SettledRefresh{
+            m_changes, windows, {aliveOffScreen.begin(), aliveOffScreen.end()}, nextExpiry};
     }
 }
 
@@ -390,11 +417,11 @@ void SidebarModel::refresh() {
     if (m_stopped) {
         return;
     }
-    m_settled->nothingDue.store(false);
     assign(m_hasPermission, m_manager->hasAccessibilityPermission(), Field::hasPermission);
 
     const std::optional<std::vector<WindowInfo>> windows = m_manager->listWindows();
     if (!windows) {
+        m_settled->nothingDue.store(false);
         vornModelLog().debug(
             "refresh skipped: window enumeration unavailable (locked / no session)");
         // A locked screen is no miss, so bindings stay as they are; but an edit made meanwhile
@@ -405,6 +432,14 @@ void SidebarModel::refresh() {
         }
         return;
     }
+    // The same windows as a refresh that changed nothing, and no edit since: the ticks are as
+    // quiet as that refresh left them.
+    if (stillSettled(*windows)) {
+        return;
+    }
+    m_settledRefresh.reset();
+    m_settled->nothingDue.store(false);
+    const std::uint64_t changesBefore = m_changes;
 
     verifySavedBindings();
     const bool focusGraceRunning = forgetGoneFocus(*windows);
@@ -439,17 +474,20 @@ void SidebarModel::refresh() {
             std::move(m_spaces[i].tabs), *windows, m_focusOrder, now,
             counts == m_absenceCountsBySpace.end() ? noCounts : counts->second, 2, aliveOffScreen);
 
-        for (const auto& tab : layout.tabs) {
+        // The pass sorts the tabs, so the old bindings are looked up by id; a space may hold
+        // any number of tabs, and a search of the old list for each would be quadratic.
+        std::unordered_map<Uuid, WindowID> wasBound;
+        for (const auto& tab : before) {
             if (tab.boundWindowID) {
+                wasBound.try_emplace(tab.id, *tab.boundWindowID);
+            }
+        }
+        for (const auto& tab : layout.tabs) {
+            const auto was = tab.boundWindowID ? wasBound.end() : wasBound.find(tab.id);
+            if (was == wasBound.end()) {
                 continue;
             }
-            // A space holds few tabs, so a linear search for the old binding is cheap.
-            const auto was = std::find_if(before.begin(), before.end(),
-                                          [&](const SpaceTab& old) { return old.id == tab.id; });
-            if (was == before.end() || !was->boundWindowID) {
-                continue;
-            }
-            const WindowID old = *was->boundWindowID;
+            const WindowID old = was->second;
             vornModelLog().notice("binding CLEARED space=", spaceID.string(),
                                   " app=", tab.app.bundleId, " oldWin=", old.raw,
                                   " stillAlive=", boolText(m_manager->isAlive(old)),
@@ -482,8 +520,9 @@ void SidebarModel::refresh() {
     vornModelLog().debug("refresh spaces=", m_spaces.size(), " ambient=", m_ambient.size(),
                          " pinned=", pinned, " claimed=", claimed,
                          " perm=", boolText(m_hasPermission));
-    persist();
-    noteSettled(focusGraceRunning);
+    const bool saved = persist();
+    settle(*windows, aliveOffScreen, saved && m_changes == changesBefore && !focusGraceRunning,
+           focusGraceRunning);
 }
 
 }  // namespace vorn

@@ -118,6 +118,10 @@ public:
 
     // Reads the permission and the window list, binds every space's tabs to the live windows
     // and saves when the state changed. Without a window list nothing is bound or counted.
+    // When nothing changed since a refresh that changed nothing (the same window list, focus
+    // order and tabs, no claim expired, every bound window that is not listed still alive),
+    // another pass could change nothing either and is not run: an idle refresh costs the
+    // window list, not the tabs.
     void refresh();
 
     // Makes a pinned tab of the window in the active space, unless a tab there holds it.
@@ -171,11 +175,19 @@ private:
     // another application's window. True while a window focused before it was listed is given
     // refreshes to appear.
     bool forgetGoneFocus(const std::vector<WindowInfo>& windows);
-    // After a refresh that listed the windows: whether a refresh with the same windows would
-    // change anything, and from when on.
-    void noteSettled(bool focusGraceRunning);
-    void persist();
+    // Saves the state when it differs from the last one saved; returns whether what is saved
+    // now matches the model (false when the save failed or the model is stopped).
+    bool persist();
     bool matchesSavedState() const;
+    // Whether the last refresh settled and nothing it depended on changed since.
+    bool stillSettled(const std::vector<WindowInfo>& windows);
+    // After a refresh that listed the windows: whether a tick with the same windows would
+    // change anything and from when on, and, when the refresh changed nothing and saved what
+    // it had (repeatable), what it was given, so that the same again is skipped.
+    void settle(const std::vector<WindowInfo>& windows,
+                const std::unordered_set<WindowID>& aliveOffScreen,
+                bool repeatable,
+                bool focusGraceRunning);
     // Once there is a window list: unbinds the tabs whose saved window numbers may now name
     // other windows (numbers are reused within a session).
     void verifySavedBindings();
@@ -256,6 +268,18 @@ private:
     // saved too.
     bool m_hasSaved = false;
     bool m_stopped = false;
+    // Grows with every change of an observable field.
+    std::uint64_t m_changes = 0;
+    // What the last refresh that changed nothing was given.
+    struct SettledRefresh {
+        std::uint64_t changes = 0;
+        std::vector<WindowInfo> windows;
+        // Bound windows that were not listed but alive (minimised, on another desktop).
+        std::vector<WindowID> aliveOffScreen;
+        // The earliest claim expiry of any tab.
+        std::optional<Date> nextExpiry;
+    };
+    std::optional<SettledRefresh> m_settledRefresh;
     ObservationRegistry<Field> m_observers;
 };
 

@@ -1,16 +1,11 @@
 #include "Store.h"
 
-#include <algorithm>
 #include <cstring>
-#include <ctime>
-#include <functional>
 
 #include "InstanceLock.h"
 #include "Log.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace vorn {
 namespace {
@@ -22,15 +17,19 @@ struct Candidate {
     // The bytes are the ones this store loaded as usable or wrote itself; they are not decoded
     // again, so there is no state.
     bool knownGood = false;
+    // The bytes are those of the file the last load read only in part; not decoded again either.
+    bool knownPartial = false;
 
     bool exists() const { return read.exists(); }
     bool decoded() const { return state.has_value(); }
     bool usable() const { return knownGood || (state && !state->spaces.empty()); }
+    bool fullyRead() const { return knownGood || (usable() && !report.degraded()); }
 };
 
 Candidate readCandidate(const std::filesystem::path& path,
                         const fileio::FaultInjector& fault,
-                        const std::optional<std::string>& knownGood = std::nullopt) {
+                        const std::optional<std::string>& knownGood = std::nullopt,
+                        const std::optional<std::string>& knownPartial = std::nullopt) {
     Candidate candidate;
     if (fault && fault(fileio::WriteStep::read)) {
         candidate.read.error = EACCES;
@@ -40,9 +39,13 @@ Candidate readCandidate(const std::filesystem::path& path,
     if (!candidate.read.bytes) {
         return candidate;
     }
+    // Decoding them again would only repeat what was logged then.
     if (knownGood && *knownGood == *candidate.read.bytes) {
-        // Decoding them again would only repeat what was logged then.
         candidate.knownGood = true;
+        return candidate;
+    }
+    if (knownPartial && *knownPartial == *candidate.read.bytes) {
+        candidate.knownPartial = true;
         return candidate;
     }
     candidate.state = decodeStateFile(*candidate.read.bytes, &candidate.report);
@@ -55,75 +58,14 @@ std::filesystem::path withAddedExtension(const std::filesystem::path& path, cons
     return out;
 }
 
-std::string asidePrefix(const std::filesystem::path& file) {
-    return file.filename().string() + ".corrupt-";
-}
-
-// "20250131T235959Z": sorts in time order as text.
-std::string utcStamp(Date date) {
-    const auto seconds = static_cast<std::time_t>(date.unixSeconds());
-    std::tm parts{};
-    char text[32] = "unknown-time";
-    if (::gmtime_r(&seconds, &parts) != nullptr) {
-        std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &parts);
-    }
-    return text;
-}
-
 }  // namespace
 
 JSONFileStore::JSONFileStore(std::filesystem::path fileURL, Clock clock)
     : m_url(std::move(fileURL))
-    , m_clock(std::move(clock)) {}
+    , m_aside(m_url, std::move(clock)) {}
 
 std::filesystem::path JSONFileStore::backupURL() const {
     return withAddedExtension(m_url, ".bak");
-}
-
-std::vector<std::filesystem::path> JSONFileStore::asideFiles() const {
-    const std::filesystem::path directory =
-        m_url.has_parent_path() ? m_url.parent_path() : std::filesystem::path(".");
-    const std::string prefix = asidePrefix(m_url);
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(directory.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string_view name(entry->d_name);
-            if (name.size() > prefix.size() && name.substr(0, prefix.size()) == prefix) {
-                names.emplace_back(name);
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end(), std::greater<>());
-    std::vector<std::filesystem::path> files;
-    for (const auto& name : names) {
-        files.push_back(directory / name);
-    }
-    return files;
-}
-
-std::filesystem::path JSONFileStore::newAsideURL() const {
-    const std::string base = m_url.string() + ".corrupt-" + utcStamp(m_clock());
-    std::filesystem::path candidate = base;
-    for (int n = 2; fileio::exists(candidate) && n < 1000; ++n) {
-        candidate = base + "-" + std::to_string(n);
-    }
-    return candidate;
-}
-
-void JSONFileStore::pruneAsideFiles(const std::filesystem::path& justKept) const {
-    // Newest by name, but the file just kept stays whatever the clock said when it was named.
-    std::size_t kept = 1;
-    for (const auto& file : asideFiles()) {
-        if (file == justKept) {
-            continue;
-        }
-        if (kept < keptAsideFiles) {
-            ++kept;
-        } else {
-            ::unlink(file.c_str());
-        }
-    }
 }
 
 AppState JSONFileStore::freshState() {
@@ -132,7 +74,9 @@ AppState JSONFileStore::freshState() {
 
 AppState JSONFileStore::load() {
     m_moveMainAside = false;
-    m_keepAside.reset();
+    m_partlyRead.reset();
+    m_partlyReadIsMain = false;
+    m_partlyReadKept = false;
     m_knownGood.reset();
     // A crash in the middle of a write can leave a temporary file; it never holds the only copy.
     // But another instance's write may be under way: only the lock's holder sweeps.
@@ -145,7 +89,8 @@ AppState JSONFileStore::load() {
     if (main.usable()) {
         if (main.report.degraded()) {
             // Saving the decoded state would lose what was left out: keep the original first.
-            m_keepAside = std::move(main.read.bytes);
+            m_partlyRead = std::move(main.read.bytes);
+            m_partlyReadIsMain = true;
         } else {
             m_knownGood = std::move(main.read.bytes);
         }
@@ -164,7 +109,7 @@ AppState JSONFileStore::load() {
         vornStoreLog().error("load: main unusable or degraded, rolled back to backup (spaces=",
                              backup.state->spaces.size(), ")");
         if (backup.report.degraded()) {
-            m_keepAside = std::move(backup.read.bytes);
+            m_partlyRead = std::move(backup.read.bytes);
         }
         return std::move(*backup.state);
     }
@@ -173,7 +118,7 @@ AppState JSONFileStore::load() {
     }
     if (backup.decoded()) {
         if (backup.report.degraded()) {
-            m_keepAside = std::move(backup.read.bytes);
+            m_partlyRead = std::move(backup.read.bytes);
         }
         return std::move(*backup.state);
     }
@@ -203,39 +148,39 @@ bool JSONFileStore::save(const AppState& state) {
     if (m_moveMainAside) {
         // A rename needs no permission to read the file, so even a file left unreadable by
         // another user or a FIFO can be kept.
-        const auto aside = newAsideURL();
-        const auto moved = fileio::renameWithoutReplacing(m_url, aside, m_fault);
-        if (!moved.ok && moved.code != ENOENT) {
+        const AsideFiles::Kept moved = m_aside.moveAside(m_fault);
+        if (!moved.result.ok && moved.result.code != ENOENT) {
             // Overwriting the only copy of the user's data is worse than not saving.
             m_refusing = true;
             vornStoreLog().error(
                 "save refused for this run: the unusable state file cannot be moved aside error=",
-                moved.error);
+                moved.result.error);
             return false;
         }
         m_moveMainAside = false;
-        if (moved.ok) {
-            vornStoreLog().error("save: moved the unusable state file aside path=", aside.string());
-            pruneAsideFiles(aside);
+        if (moved.result.ok) {
+            vornStoreLog().error(
+                "save: moved the unusable state file aside path=", moved.path.string(),
+                moved.modeChange ? " " + moved.modeChange->description() : std::string());
         }
     }
-    if (m_keepAside) {
-        const auto aside = newAsideURL();
-        const auto kept = fileio::writeAtomically(aside, *m_keepAside, m_fault);
-        if (!kept.ok) {
+    if (m_partlyRead && !m_partlyReadKept) {
+        const AsideFiles::Kept kept = m_aside.keepCopy(*m_partlyRead, m_fault);
+        if (!kept.result.ok) {
             // Not saved now; the next save tries again.
-            logSaveFailure(kept);
+            logSaveFailure(kept.result);
             return false;
         }
-        m_keepAside.reset();
-        vornStoreLog().error("save: kept the partly read state file path=", aside.string());
-        pruneAsideFiles(aside);
+        m_partlyReadKept = true;
+        vornStoreLog().error("save: kept the partly read state file path=", kept.path.string());
     }
 
-    const Candidate current = readCandidate(m_url, m_fault, m_knownGood);
-    // Only a good file becomes the backup, byte for byte, and only when it holds another state
-    // than the one written now: a retry of the same state must not rotate the backup again.
-    if (current.usable() && *current.read.bytes != *encoded) {
+    const Candidate current = readCandidate(m_url, m_fault, m_knownGood,
+                                            m_partlyReadIsMain ? m_partlyRead : std::nullopt);
+    // Only a file that loads fully becomes the backup, byte for byte, and only when it holds
+    // another state than the one written now: a retry of the same state must not rotate the
+    // backup again. The partly read file is kept aside; the backup keeps the last good one.
+    if (current.fullyRead() && *current.read.bytes != *encoded) {
         // A failure here is not fatal.
         (void)fileio::writeAtomically(backupURL(), *current.read.bytes, m_fault);
     }
@@ -246,6 +191,9 @@ bool JSONFileStore::save(const AppState& state) {
         return false;
     }
     m_knownGood = *encoded;
+    // The state file is this store's own now; what was read in part lives on aside.
+    m_partlyRead.reset();
+    m_partlyReadIsMain = false;
     if (!written.durable) {
         if (isNewFault(written)) {
             vornStoreLog().notice("save: written, but not yet durable: ", written.error);

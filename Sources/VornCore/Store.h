@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "AsideFiles.h"
 #include "Date.h"
 #include "FileIO.h"
 #include "Models.h"
@@ -40,19 +41,17 @@ public:
     AppState state;
 };
 
-// Keeps the state in one JSON file with a one-generation backup beside it ("<file>.bak"). A state
-// file that cannot be used as it stands is kept aside as "<file>.corrupt-<UTC time>" before the
-// first save would replace it; the five newest of those are kept.
+// Keeps the state in one JSON file with a one-generation backup beside it ("<file>.bak"), which
+// only ever receives a file that loaded fully. A state file that cannot be used as it stands is
+// kept aside (AsideFiles) before the first save would replace it.
 class JSONFileStore final : public Store {
 public:
-    static constexpr std::size_t keptAsideFiles = 5;
-
     explicit JSONFileStore(std::filesystem::path fileURL, Clock clock = systemClock());
 
     const std::filesystem::path& url() const { return m_url; }
     std::filesystem::path backupURL() const;
     // The files kept aside, newest first.
-    std::vector<std::filesystem::path> asideFiles() const;
+    std::vector<std::filesystem::path> asideFiles() const { return m_aside.list(); }
 
     // Precedence: a usable state file, a usable backup, the state file as decoded, the backup
     // as decoded, the fresh default. Changes neither file. Removes leftovers of interrupted
@@ -60,9 +59,10 @@ public:
     AppState load() override;
     // Creates the directory, keeps aside what the last load could not fully use (an unusable
     // state file by renaming it, a partly decoded one by copying its bytes), copies the previous
-    // usable file to the backup, then writes the new state. Returns false, keeping the previous
-    // file, when a step before the rename fails; true, with a warning, when only the directory
-    // sync after it failed. Refuses every save of the run when an unusable file cannot be moved.
+    // file to the backup when it loads fully (never the partly read one), then writes the new
+    // state. Returns false, keeping the previous file, when a step before the rename fails;
+    // true, with a warning, when only the directory sync after it failed. Refuses every save of
+    // the run when an unusable file cannot be moved.
     bool save(const AppState& state) override;
     // The time the state file was last written.
     std::optional<Date> savedAt() override;
@@ -74,20 +74,20 @@ public:
     static AppState freshState();
 
 private:
-    // A name for a new aside file that nothing has yet.
-    std::filesystem::path newAsideURL() const;
-    void pruneAsideFiles(const std::filesystem::path& justKept) const;
     // Whether a failure or warning of this step and error is new since the last one logged.
     bool isNewFault(const fileio::WriteResult& result);
     void logSaveFailure(const fileio::WriteResult& result);
 
     std::filesystem::path m_url;
-    Clock m_clock;
+    AsideFiles m_aside;
     fileio::FaultInjector m_fault;
     // From the last load: the state file exists but is unusable, so it is renamed aside.
     bool m_moveMainAside = false;
-    // From the last load: the bytes of the file that decoded only in part, copied aside.
-    std::optional<std::string> m_keepAside;
+    // From the last load: the bytes of the file (the state file or the backup) that decoded only
+    // in part; copied aside once, and never made the backup.
+    std::optional<std::string> m_partlyRead;
+    bool m_partlyReadIsMain = false;
+    bool m_partlyReadKept = false;
     // The state file's bytes as last loaded usable or written: usable without decoding.
     std::optional<std::string> m_knownGood;
     // The unusable state file could not be moved aside: nothing is saved in this run.

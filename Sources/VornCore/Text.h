@@ -28,6 +28,10 @@ std::string normalizedTitle(std::string_view title, std::string_view appName);
 // X11 backend reads of a live window's title.
 inline constexpr std::size_t longestKeptText = 4096;
 
+// The longest application identifier the program keeps, in bytes of UTF-8: as much as the X11
+// backend takes of one from a window.
+inline constexpr std::size_t longestKeptIdentifier = 255;
+
 // Cuts the text to at most maxBytes on a character boundary; true when something was cut.
 bool cutToLength(std::string& utf8, std::size_t maxBytes = longestKeptText);
 

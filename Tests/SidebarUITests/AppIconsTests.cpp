@@ -32,6 +32,7 @@ private Q_SLOTS:
         image(Qt::blue, m_root.filePath("blue.png"));
         image(Qt::yellow, system + "/pixmaps/vorn-test-tool_32x32.png");
         image(Qt::magenta, system + "/pixmaps/vorn-test-tool_48x48.png");
+        image(Qt::cyan, system + "/pixmaps/vorn[test_16x16.png");
         entry(system + "/applications/org.example.Editor.desktop",
               "Icon=" + m_root.filePath("red.png"));
         // The user's own entry hides the system's.
@@ -57,6 +58,9 @@ private Q_SLOTS:
         QTest::newRow("unknown") << "org.example.Missing" << QColor();
         QTest::newRow("process without identity") << "pid:42" << QColor();
         QTest::newRow("path-like class") << "../../red" << QColor();
+        // Classes are any text a client writes: never read as a pattern.
+        QTest::newRow("class with a bracket") << "vorn[test" << QColor(Qt::cyan);
+        QTest::newRow("class with a wildcard") << "vorn-test-*" << QColor();
     }
 
     void findsTheIcon() {

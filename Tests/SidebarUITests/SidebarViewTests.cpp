@@ -149,6 +149,43 @@ private Q_SLOTS:
                                    [](QWidget* a, QWidget* b) { return top(a) < top(b); }));
     }
 
+    void aSectionShowsItsFirstRowsAndCountsTheRest() {
+        test::SidebarModelHarness h;
+        const std::size_t limit = SidebarView::maxRowsPerSection;
+        std::vector<SpaceTab> tabs;
+        for (std::size_t n = 0; n < limit + 3; ++n) {
+            tabs.push_back(
+                test::makeTab("org.x", "Tab " + std::to_string(n), static_cast<std::int64_t>(n)));
+        }
+        h.storeSpaces({test::makeSpace("Many", 0, tabs)});
+        h.start();
+        SidebarView view(
+            h.model, [] {}, std::nullopt);
+        const auto pinnedRows = [&] {
+            return view.findChild<QWidget*>("vorn.section.pinned.list")
+                ->findChildren<TabRow*>(Qt::FindDirectChildrenOnly)
+                .size();
+        };
+        auto* more = view.findChild<QLabel*>("vorn.section.pinned.more");
+        QVERIFY(more != nullptr);
+        QCOMPARE(pinnedRows(), qsizetype(limit));
+        QVERIFY(!more->isHidden());
+        QCOMPARE(more->text(), QStringLiteral("3 more not shown"));
+        QVERIFY(view.findChild<TabRow*>(
+            "vorn.tab.pinned."
+            + QString::fromStdString(h.model->pinnedTabs()[limit - 1].id.string())));
+        QCOMPARE(h.logs.count("app", "sidebar: a section holds " + std::to_string(limit + 3)
+                                         + " rows, showing the first " + std::to_string(limit)),
+                 1U);
+
+        // Back within the limit: every row, no caption.
+        for (int n = 0; n < 3; ++n) {
+            h.model->remove(h.model->pinnedTabs().front());
+        }
+        QTRY_VERIFY(more->isHidden());
+        QCOMPARE(pinnedRows(), qsizetype(limit));
+    }
+
     void clickActivatesAndClaims() {
         Desktop d;
         QTest::mouseClick(d.row("vorn.tab.ambient.3"), Qt::LeftButton);

@@ -1,12 +1,18 @@
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "AsideFiles.h"
 #include "FileIO.h"
+#include "Helpers/LogHandler.h"
 #include "System/DefaultsSuite.h"
 #include "System/Paths.h"
 #include "TempDir.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorn::tally::system {
 namespace {
@@ -62,19 +68,74 @@ TEST_F(DefaultsSuiteTests, LoadsWhatAnEarlierRunSaved) {
     EXPECT_FALSE(suite->value("missing"));
 }
 
-TEST_F(DefaultsSuiteTests, UnreadableFileIsKeptAsideNotOverwritten) {
-    std::filesystem::create_directories(temp / "config");
-    vorn::test::writeText(temp / "config" / "broken.json", "{\"user\":");
+TEST_F(DefaultsSuiteTests, UnreadableFilesAreKeptAsideEachUnderANameOfItsOwn) {
+    std::vector<std::string> logged;
+    LogHandler::setStandardOutput(
+        [&](LogHandler::LogLevel, const std::string& message) { logged.push_back(message); });
+    const auto config = temp / "config";
+    std::filesystem::create_directories(config);
+    vorn::test::writeText(config / "broken.json", "{\"user\":");
+    ::chmod((config / "broken.json").c_str(), 0644);
     const auto suite = DefaultsSuite::named("broken");
     EXPECT_FALSE(suite->value("user"));
     suite->set("user", "B");
-    EXPECT_EQ(vorn::test::readText(temp / "config" / "broken.json.corrupt"), "{\"user\":");
     EXPECT_EQ(suite->string("user"), "B");
 
-    // A key twice has no one meaning: set aside like any unreadable file.
-    vorn::test::writeText(temp / "config" / "twice.json", R"({"user":"A","user":"B"})");
-    EXPECT_FALSE(DefaultsSuite::named("twice")->value("user"));
-    EXPECT_TRUE(fileio::exists(temp / "config" / "twice.json.corrupt"));
+    // A second bad file, read by a suite of the same file under another spelling of its
+    // directory, as the next run would: a key twice has no one meaning either.
+    vorn::test::writeText(config / "broken.json", R"({"user":"A","user":"B"})");
+    ::setenv("XDG_CONFIG_HOME", (config / ".").c_str(), 1);
+    EXPECT_FALSE(DefaultsSuite::named("broken")->value("user"));
+    LogHandler::setStandardOutput({});
+
+    const AsideFiles aside(config / "broken.json", systemClock());
+    const auto kept = aside.list();
+    ASSERT_EQ(kept.size(), 2u);
+    std::vector<std::string> contents;
+    for (const auto& file : kept) {
+        contents.push_back(vorn::test::readText(file));
+        struct stat info {};
+        ::stat(file.c_str(), &info);
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << file;
+    }
+    std::sort(contents.begin(), contents.end());
+    EXPECT_EQ(contents, (std::vector<std::string>{"{\"user\":", R"({"user":"A","user":"B"})"}));
+    ASSERT_EQ(logged.size(), 2u);
+    for (const auto& message : logged) {
+        EXPECT_EQ(message.rfind("Unreadable settings file moved aside path=", 0), 0u) << message;
+        EXPECT_NE(message.find("/broken.json.corrupt-"), std::string::npos) << message;
+    }
+    EXPECT_NE(logged[0].find("mode 0644 -> 0600"), std::string::npos);
+}
+
+TEST_F(DefaultsSuiteTests, AFileThatCannotBeMovedAsideIsLeftAsItIsAndTheLogSaysSo) {
+    const auto config = temp / "config";
+    std::filesystem::create_directories(config);
+    vorn::test::writeText(config / "stuck.json", "{\"user\":");
+    // A directory the suite may not write: root writes any, so the suite runs as nobody.
+    ::chmod(temp.path().c_str(), 0755);
+    ::chmod(config.c_str(), 0555);
+    const bool asRoot = ::geteuid() == 0;
+    ASSERT_TRUE(!asRoot || ::seteuid(65534) == 0);
+    std::vector<std::string> logged;
+    LogHandler::setStandardOutput(
+        [&](LogHandler::LogLevel, const std::string& message) { logged.push_back(message); });
+    const auto suite = DefaultsSuite::named("stuck");
+    suite->set("user", "B");
+    LogHandler::setStandardOutput({});
+    ASSERT_TRUE(!asRoot || ::seteuid(0) == 0);
+    ::chmod(config.c_str(), 0755);
+
+    EXPECT_EQ(suite->string("user"), "B");
+    EXPECT_EQ(vorn::test::readText(config / "stuck.json"), "{\"user\":");
+    EXPECT_TRUE(AsideFiles(config / "stuck.json", systemClock()).list().empty());
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0].rfind("Unreadable settings file could not be moved aside; it is left as "
+                              "it is and changes are not saved path="
+                                  + (config / "stuck.json").string() + " error=",
+                              0),
+              0u)
+        << logged[0];
 }
 
 TEST_F(DefaultsSuiteTests, NamesThatCannotNameAFileAreRefused) {

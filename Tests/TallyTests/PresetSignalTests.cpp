@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -233,6 +234,27 @@ TEST_F(PresetSignalTests, TheRateTableHasEveryCurrencyInOrderAndNoDollar) {
     }
     EXPECT_EQ(smallest, 0.3085);
     EXPECT_EQ(largest, 89500.0);
+}
+
+TEST_F(PresetSignalTests, OnlyTheReferenceAndPeggedRatesClaimToBeExact) {
+    // A price in a pegged currency converts as the same price in its anchor does.
+    const std::tuple<const char*, const char*, double> pegs[] = {
+        {"BAM", "EUR", 1.95583},     {"BGN", "EUR", 1.95583},   {"CVE", "EUR", 110.265},
+        {"HRK", "EUR", 7.5345},      {"KMF", "EUR", 491.96775}, {"STN", "EUR", 24.5},
+        {"XPF", "EUR", 1000 / 8.38}, {"FKP", "GBP", 1},         {"SHP", "GBP", 1},
+        {"BSD", "BMD", 1},           {"XCD", "BMD", 2.7},       {"QAR", "BMD", 3.64},
+    };
+    for (const auto& [code, anchor, parity] : pegs) {
+        EXPECT_DOUBLE_EQ(*oneUSDExchangeRate(code), *oneUSDExchangeRate(anchor) * parity) << code;
+    }
+    std::size_t given = 0;
+    std::size_t pegged = 0;
+    for (const auto& rate : currencyCodeToOneUSDExchangeRate()) {
+        given += rate.basis == RateBasis::given ? 1 : 0;
+        pegged += rate.basis == RateBasis::pegged ? 1 : 0;
+    }
+    EXPECT_EQ(given, 14u);
+    EXPECT_EQ(pegged, 26u);
 }
 
 TEST_F(PresetSignalTests, OnlyAFreeIntroductorySubscriptionStartsATrial) {

@@ -188,6 +188,10 @@ private Q_SLOTS:
     void aNewerSignedBuildIsInstalled() {
         QFETCH(bool, fromImage);
         Harness h;
+        // A redirect within the server is followed.
+        h.routes["/files/Vorn-2.0.AppImage"] = h.routes["/Vorn-2.0.AppImage"];
+        h.routes["/Vorn-2.0.AppImage"] =
+            Reply{302, "moved", {{"Location", "/files/Vorn-2.0.AppImage"}}};
         h.offer(item("50", "1.0", "old", 10, "c2ln")
                 + item("58", "2.0", "Vorn-2.0.AppImage", h.package.size(),
                        h.key.signBase64(h.package)));
@@ -274,6 +278,13 @@ private Q_SLOTS:
                                       << "org.vorn.update:1000<-xml:";
         QTest::newRow("feed missing") << "no feed"
                                       << "org.vorn.update:1002<-http:404: ";
+        // A redirect to another server stands for one from https down to http: the same rule
+        // (scheme, host and port) refuses both.
+        QTest::newRow("feed redirected to another server") << "feed moved away"
+                                                           << "org.vorn.update:1002<-transfer:2: ";
+        QTest::newRow("package redirected to another server")
+            << "package moved away"
+            << "org.vorn.update:2001<-transfer:2: ";
     }
 
     void aFailedCycleIsAbortedAndLeavesNothing() {
@@ -293,17 +304,47 @@ private Q_SLOTS:
         } else if (failure == "no feed") {
             h.routes.erase("/appcast.xml");
         }
-        h.start(h.configuration());
+        // What the other server would serve, were it asked.
+        test::LoopbackHttpServer elsewhere;
+        elsewhere.setResponder([&](const test::LoopbackHttpServer::Request& request) {
+            return request.path == "/appcast.xml" ? h.routes["/appcast.xml"]
+                                                  : h.routes["/Vorn-2.0.AppImage"];
+        });
+        if (failure == "feed moved away") {
+            h.routes["/moved.xml"] = Reply{302, {}, {{"Location", elsewhere.url("/appcast.xml")}}};
+        } else if (failure == "package moved away") {
+            h.routes["/moved.AppImage"] =
+                Reply{307, {}, {{"Location", elsewhere.url("/Vorn-2.0.AppImage")}}};
+            h.offer(item("58", "2.0", "moved.AppImage", h.package.size(), signature));
+        }
+        auto configuration = h.configuration();
+        if (failure == "feed moved away") {
+            configuration.feedURL = h.server.url("/moved.xml");
+        }
+        h.start(configuration);
         h.updater->checkForUpdates();
-        const bool downloads = failure == "signature" || failure == "short" || failure == "long";
+        const bool downloads = failure == "signature" || failure == "short" || failure == "long"
+                               || failure == "package moved away";
         if (downloads) {
             QTRY_VERIFY(shown(StandardUserDriver::offerIdentifier));
             click(StandardUserDriver::offerIdentifier, QStringLiteral("Install Update"));
         }
         QTRY_VERIFY(shown(StandardUserDriver::errorIdentifier));
         QCOMPARE(h.logs.count("updater", "update ABORTED chain=" + chain.toStdString()), 1U);
-        QCOMPARE(h.logs.count("updater", "update download FAILED build=58: "),
-                 failure == "short" || failure == "long" ? 1U : 0U);
+        if (failure.endsWith("moved away")) {
+            // The user is told why, and nothing was asked of the other server.
+            const QString told =
+                qobject_cast<QMessageBox*>(shown(StandardUserDriver::errorIdentifier))
+                    ->informativeText();
+            QVERIFY2(told.contains(QStringLiteral(": another scheme, host or port (http://"
+                                                  "127.0.0.1:%1/")
+                                       .arg(elsewhere.port())),
+                     qPrintable(told));
+            QVERIFY(elsewhere.requests().empty());
+        }
+        QCOMPARE(
+            h.logs.count("updater", "update download FAILED build=58: "),
+            failure == "short" || failure == "long" || failure == "package moved away" ? 1U : 0U);
         // Nothing stays behind, even while the user reads the alert.
         QVERIFY(isEmptyDirectory(h.dir / "tmp"));
         QVERIFY(isEmptyDirectory(h.dir / "Downloads"));

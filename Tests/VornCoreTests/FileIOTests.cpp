@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CapturingLogSink.h"
 #include "FileIO.h"
 #include "InstanceLock.h"
 #include "TempDir.h"
@@ -105,6 +106,23 @@ TEST(InstanceLockTests, OneHolderPerDirectoryAcrossProcesses) {
     const auto failed = InstanceLock::acquire(dir / "file");
     EXPECT_EQ(failed.outcome, InstanceLock::Outcome::failed);
     EXPECT_FALSE(failed.error.empty());
+}
+
+TEST(InstanceLockTests, ADataDirectoryOpenToOthersIsMadePrivateOnce) {
+    test::TempDir dir;
+    const auto data = dir / "data";
+    std::filesystem::create_directory(data);
+    ::chmod(data.c_str(), 0755);
+    test::CapturingLogSink log;
+    for (int start = 0; start < 2; ++start) {
+        (void)InstanceLock::acquire(data);
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(data.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_EQ(log.messages("store"), std::vector<std::string>{"data directory made private mode "
+                                                              "0755 -> 0700 path="
+                                                              + data.string()});
 }
 
 }  // namespace

@@ -235,5 +235,35 @@ TEST(SidebarModelStateTests, AnUnchangedTickIsPostedOnlyWhileAMissAnExpiryOrASav
     EXPECT_EQ(tick(), 0u);
 }
 
+TEST(SidebarModelStateTests, ARoutineRefreshAfterASettledOneStillSeesWhatChangedMeanwhile) {
+    SidebarModelHarness h;
+    h.wm->onScreen = {makeWindow(1, "a", "One"), makeWindow(2, "b", "Two"),
+                      makeWindow(4, "d", "Four")};
+    h.wm->aliveOffScreen = {WindowID(3)};
+    h.storeSpaces({makeSpace("S", 0, {makeTab("a", "One", 0, 1), makeTab("c", "Hidden", 1, 3)})});
+    auto& model = h.start();
+    const auto routine = [&] {
+        h.wm->emit(WindowChange::changed());
+        h.executor->drain();
+    };
+    routine();
+    routine();
+
+    // A title that changed in place, and windows listed in another order.
+    h.wm->onScreen = {makeWindow(4, "d", "Four"), makeWindow(2, "b", "Two"),
+                      makeWindow(1, "a", "One, edited")};
+    routine();
+    EXPECT_EQ(h.tabTitled("One, edited").boundWindowID, WindowID(1));
+    ASSERT_EQ(model.ambient().size(), 2u);
+    EXPECT_EQ(model.ambient().front().windowID, WindowID(4));
+    routine();
+
+    // A bound window off the screen that closes changes no listing; its tab lets go all the same.
+    h.wm->aliveOffScreen.clear();
+    routine();
+    routine();
+    EXPECT_EQ(h.tabTitled("Hidden").boundWindowID, std::nullopt);
+}
+
 }  // namespace
 }  // namespace vorn

@@ -171,6 +171,27 @@ TEST(JSONFileStoreTests, SaveNeverCopiesADamagedFileOverTheBackup) {
     }
 }
 
+TEST(JSONFileStoreTests, APartlyReadFileIsKeptAsideButNeverBecomesTheBackup) {
+    test::TempDir dir;
+    JSONFileStore store(dir / "state.json");
+    const std::string damaged =
+        R"({"spaces":[{"name":"Now","tabs":[{"app":{"bundleId":"a"}},{"lastTitle":"no app"}]}]})";
+    writeText(store.url(), damaged);
+    writeText(store.backupURL(), twoSpaces);
+    test::CapturingLogSink log;
+    EXPECT_EQ(store.load().spaces.at(0).name, "Now");
+    ASSERT_TRUE(store.save(stateNamed("first")));
+    EXPECT_EQ(readText(store.backupURL()), twoSpaces);
+    ASSERT_EQ(store.asideFiles().size(), 1U);
+    EXPECT_EQ(readText(store.asideFiles().front()), damaged);
+    // Read once, at the load: the save knows the bytes.
+    EXPECT_EQ(log.count("store", "Space decode: dropped 1 corrupt tab(s)"), 1U);
+    // A file this store wrote loads fully, and moves on into the backup as usual.
+    const std::string first = readText(store.url());
+    ASSERT_TRUE(store.save(stateNamed("second")));
+    EXPECT_EQ(readText(store.backupURL()), first);
+}
+
 TEST(JSONFileStoreTests, SaveWithoutUsableCurrentFileLeavesBackupAlone) {
     test::TempDir dir;
     JSONFileStore store(dir / "state.json");
@@ -281,13 +302,14 @@ TEST(JSONFileStoreTests, AnUnreadableStateFileIsMovedAsideByRenameBeforeTheFirst
         {"no permission to read",
          [](JSONFileStore& store) {
              writeText(store.url(), oneSpace);
+             ::chmod(store.url().c_str(), 0);
              // The state file is read first, then the backup.
              auto reads = std::make_shared<int>(0);
              store.setFaultInjector([reads](fileio::WriteStep s) {
                  return s == fileio::WriteStep::read && ++*reads == 1;
              });
          }},
-        {"a FIFO", [](JSONFileStore& store) { ASSERT_EQ(::mkfifo(store.url().c_str(), 0600), 0); }},
+        {"a FIFO", [](JSONFileStore& store) { ASSERT_EQ(::mkfifo(store.url().c_str(), 0644), 0); }},
         {"a directory",
          [](JSONFileStore& store) { std::filesystem::create_directory(store.url()); }},
     };
@@ -310,6 +332,8 @@ TEST(JSONFileStoreTests, AnUnreadableStateFileIsMovedAsideByRenameBeforeTheFirst
         struct stat kept {};
         ASSERT_EQ(::lstat(aside.front().c_str(), &kept), 0);
         EXPECT_EQ(kept.st_ino, before.st_ino);
+        // Private to the user whatever mode it had, and readable by the user for recovery.
+        EXPECT_EQ(kept.st_mode & 07777, S_ISDIR(kept.st_mode) ? 0700U : 0600U);
         EXPECT_EQ(readText(store.backupURL()), twoSpaces);
         EXPECT_EQ(store.load().spaces.at(0).name, "new");
     }
@@ -446,12 +470,13 @@ TEST(JSONFileStoreTests, OneBadOrOverlongTextCostsACharacterOrTheTailNotTheFile)
         "{\"app\":{\"bundleId\":\"b\"},\"lastTitle\":\"lone \\ud83d surrogate\"},"
         "{\"app\":{\"bundleId\":\"c\"},\"lastTitle\":\"pair \\ud83d\\ude00 kept\"},"
         "{\"app\":{\"bundleId\":\"d\"},\"lastTitle\":\"é"
-            + huge + "\",\"docPath\":\"/" + huge + "\"}]}]}");
+            + huge + "\",\"docPath\":\"/" + huge + "\"},"
+            "{\"app\":{\"bundleId\":\"" + huge + "\"}}]}],\"sessionToken\":\"" + huge + "\"}");
     test::CapturingLogSink log;
     const AppState state = store.load();
     ASSERT_EQ(state.spaces.size(), 1U);
     const auto& tabs = state.spaces[0].tabs;
-    ASSERT_EQ(tabs.size(), 4U);
+    ASSERT_EQ(tabs.size(), 5U);
     EXPECT_EQ(tabs[0].lastTitle, "bad \xEF\xBF\xBD\xEF\xBF\xBD byte");
     EXPECT_EQ(tabs[0].app.name, "\xEF\xBF\xBD");
     EXPECT_EQ(tabs[1].lastTitle, "lone \xEF\xBF\xBD surrogate");
@@ -461,7 +486,17 @@ TEST(JSONFileStoreTests, OneBadOrOverlongTextCostsACharacterOrTheTailNotTheFile)
               "é"
               "x");
     EXPECT_EQ(tabs[3].docPath->size(), text::longestKeptText);
-    EXPECT_EQ(log.count("store", "AppState decode: cut 2 text(s) longer than 4096 bytes"), 1U);
+    // An identifier no longer than any window's, so it still matches one.
+    EXPECT_EQ(tabs[4].app.bundleId, std::string(text::longestKeptIdentifier, 'x'));
+    EXPECT_EQ(state.sessionToken->size(), text::longestKeptText);
+    EXPECT_EQ(log.count("store",
+                        "AppState decode: cut 4 text(s) to the longest kept (4096 bytes, "
+                        "identifiers 255)"),
+              1U);
+    // Cut is partly read: the original is kept aside once, and the cut state saved.
+    ASSERT_TRUE(store.save(state));
+    ASSERT_EQ(store.asideFiles().size(), 1U);
+    EXPECT_LT(readText(store.url()).size(), 64U * 1024);
     EXPECT_EQ(log.count("store", "AppState decode: invalid UTF-8 or lone surrogates"), 1U);
 
     // Cut on a character boundary: a two-byte letter across the limit goes whole.

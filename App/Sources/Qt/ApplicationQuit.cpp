@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include "QuitSignals.h"
+
 namespace vorn::app {
 namespace {
 
@@ -11,6 +13,7 @@ bool requested = false;
 
 void quitApplication() {
     requested = true;
+    QuitSignals::quitStarted();
     QCoreApplication::exit(0);
 }
 

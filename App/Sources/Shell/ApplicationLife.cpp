@@ -1,5 +1,7 @@
 #include "ApplicationLife.h"
 
+#include <chrono>
+
 #include <QGuiApplication>
 #include <QSocketNotifier>
 
@@ -11,6 +13,12 @@
 #include "QuitSignals.h"
 
 namespace vorn::app {
+namespace {
+
+// How long a quit may take before the process ends without the rest of it.
+constexpr std::chrono::milliseconds quitLimit{500};
+
+}  // namespace
 
 void connectApplicationLife(QGuiApplication& application) {
     ModalAlert::setAroundModalRun(&CrashReporter::pauseAppHangTracking,
@@ -31,6 +39,9 @@ void connectApplicationLife(QGuiApplication& application) {
                          }
                      });
     const auto quitPipe = QuitSignals::install();
+    // A main thread deep in a long task (a state file of 200,000 tabs) must not keep a quit
+    // waiting: the session manager sends SIGKILL soon after SIGTERM.
+    QuitSignals::endWithin(quitLimit);
     if (!quitPipe) {
         vornAppLog().error("quit signals not handled: no pipe");
         return;

@@ -4,12 +4,14 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLocale>
 #include <QPointer>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "AccessibleActions.h"
 #include "AmbientDivider.h"
+#include "Log.h"
 #include "PermissionBanner.h"
 #include "SidebarStyle.h"
 #include "SpaceBar.h"
@@ -32,6 +34,12 @@ QWidget* makeList(const QString& name, const QString& identifier, QWidget* paren
     // Empty, it would add its spacing to the section's.
     list->hide();
     return list;
+}
+
+QLabel* makeLeftOutCaption(const QString& identifier, QWidget* parent) {
+    QLabel* caption = style::makeCaption(QString(), identifier, parent);
+    caption->hide();
+    return caption;
 }
 
 }  // namespace
@@ -97,6 +105,7 @@ void SidebarView::buildLayout() {
                                       QStringLiteral("vorn.pinned.empty"), content);
     m_pinnedList =
         makeList(QStringLiteral("Pinned"), QStringLiteral("vorn.section.pinned.list"), content);
+    m_pinnedMore = makeLeftOutCaption(QStringLiteral("vorn.section.pinned.more"), content);
     m_sectionLine = new style::Hairline(5, content);
     m_recentLabel = style::makeCaption(QStringLiteral("Recent"),
                                        QStringLiteral("vorn.section.recent"), content);
@@ -104,14 +113,16 @@ void SidebarView::buildLayout() {
                                       QStringLiteral("vorn.recent.empty"), content);
     m_recentList =
         makeList(QStringLiteral("Recent"), QStringLiteral("vorn.section.recent.list"), content);
+    m_recentMore = makeLeftOutCaption(QStringLiteral("vorn.section.recent.more"), content);
     m_divider = new AmbientDivider(content);
     m_divider->setToggleAction(
         [this] { perform([](SidebarModel& model) { model.toggleAmbientCollapsed(); }); });
     m_ambientList = makeList(QStringLiteral("Other Windows"),
                              QStringLiteral("vorn.section.ambient.list"), content);
+    m_ambientMore = makeLeftOutCaption(QStringLiteral("vorn.section.ambient.more"), content);
     for (QWidget* widget : std::initializer_list<QWidget*>{
-             m_pinnedLabel, m_pinnedHint, m_pinnedList, m_sectionLine, m_recentLabel, m_recentHint,
-             m_recentList, m_divider, m_ambientList}) {
+             m_pinnedLabel, m_pinnedHint, m_pinnedList, m_pinnedMore, m_sectionLine, m_recentLabel,
+             m_recentHint, m_recentList, m_recentMore, m_divider, m_ambientList, m_ambientMore}) {
         sections->addWidget(widget);
     }
     sections->addStretch(1);
@@ -174,16 +185,22 @@ void SidebarView::rebuild() {
         m_tabRows.emplace(tab.id, row);
         section.push_back(row);
     };
+    // Each section takes rows up to its limit; what it leaves out is only counted.
+    const auto placeTabs = [&](const std::vector<SpaceTab>& tabs, std::vector<TabRow*>& section) {
+        std::size_t next = 0;
+        for (; next < tabs.size() && section.size() < maxRowsPerSection; ++next) {
+            placeTab(tabs[next], section);
+        }
+        return tabs.size() - next;
+    };
     std::vector<TabRow*> pinnedRows;
-    for (const SpaceTab& tab : pinned) {
-        placeTab(tab, pinnedRows);
-    }
+    const std::size_t pinnedLeftOut = placeTabs(pinned, pinnedRows);
     std::vector<TabRow*> recentRows;
-    for (const SpaceTab& tab : claimed) {
-        placeTab(tab, recentRows);
-    }
+    const std::size_t recentLeftOut = placeTabs(claimed, recentRows);
     std::vector<TabRow*> ambientRows;
-    for (const WindowInfo& window : shown) {
+    std::size_t nextWindow = 0;
+    for (; nextWindow < shown.size() && ambientRows.size() < maxRowsPerSection; ++nextWindow) {
+        const WindowInfo& window = shown[nextWindow];
         if (m_ambientRows.contains(window.windowID)) {
             continue;
         }
@@ -192,6 +209,9 @@ void SidebarView::rebuild() {
         m_ambientRows.emplace(window.windowID, row);
         ambientRows.push_back(row);
     }
+    showLeftOut(*m_pinnedMore, pinnedLeftOut, pinned.size());
+    showLeftOut(*m_recentMore, recentLeftOut, claimed.size());
+    showLeftOut(*m_ambientMore, shown.size() - nextWindow, shown.size());
 
     for (const auto& [id, row] : oldTabs) {
         retire(row);
@@ -213,10 +233,13 @@ void SidebarView::rebuild() {
 
 void SidebarView::arrangeSection(QWidget& list, const std::vector<TabRow*>& rows) {
     auto* layout = static_cast<QVBoxLayout*>(list.layout());
-    // Moves only what is out of place, so that rows that stay are not touched.
-    bool moved = false;
+    // Moves only what is out of place, so that rows that stay are not touched. A section may
+    // hold any number of rows: a row in its place costs one look, never a search.
     for (int index = 0; index < static_cast<int>(rows.size()); ++index) {
         TabRow* row = rows[static_cast<std::size_t>(index)];
+        if (const QLayoutItem* item = layout->itemAt(index); item && item->widget() == row) {
+            continue;
+        }
         if (row->parentWidget() != &list) {
             // New, or from another section (a Recent tab just pinned): the same row moves.
             // Taking it out of its old list hides it, and a hidden focus widget passes the focus
@@ -228,28 +251,44 @@ void SidebarView::arrangeSection(QWidget& list, const std::vector<TabRow*>& rows
             row->setParent(&list);
             layout->insertWidget(index, row);
             row->show();
-            moved = true;
             continue;
         }
-        // Most rows stay where they were: looked for only when not found in place.
-        if (QLayoutItem* item = layout->itemAt(index); item != nullptr && item->widget() == row) {
-            continue;
-        }
-        const int at = layout->indexOf(row);
-        if (at >= 0) {
+        if (const int at = layout->indexOf(row); at >= 0) {
             layout->removeWidget(row);
         }
         layout->insertWidget(index, row);
-        moved = true;
     }
-    if (moved) {
-        // Assistive tools read the children in the order they were added, not the layout's:
-        // raising each in turn puts them in the order shown.
-        for (TabRow* row : rows) {
-            row->raise();
+    // Assistive tools read the children in the order they were added, not the layout's: from
+    // the first row out of that order on, raising each in turn puts them in the order shown.
+    // Rows added at the end are already in order.
+    std::size_t next = 0;
+    for (QObject* child : list.children()) {
+        auto* row = qobject_cast<TabRow*>(child);
+        if (row == nullptr || row->isHidden()) {
+            continue;
         }
+        if (next == rows.size() || rows[next] != row) {
+            break;
+        }
+        ++next;
+    }
+    for (std::size_t index = next; index < rows.size(); ++index) {
+        rows[index]->raise();
     }
     list.setVisible(!rows.empty());
+}
+
+void SidebarView::showLeftOut(QLabel& more, std::size_t leftOut, std::size_t total) {
+    if (leftOut == 0) {
+        more.hide();
+        return;
+    }
+    if (more.isHidden()) {
+        vornAppLog().notice("sidebar: a section holds ", total, " rows, showing the first ",
+                            total - leftOut, " section=", more.objectName().toStdString());
+    }
+    more.setText(QStringLiteral("%1 more not shown").arg(QLocale().toString(qulonglong{leftOut})));
+    more.show();
 }
 
 void SidebarView::retire(TabRow* row) {

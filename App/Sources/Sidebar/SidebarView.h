@@ -50,6 +50,11 @@ class SidebarView final : public QWidget {
     Q_OBJECT
 
 public:
+    // A section shows at most this many rows, the first in its order, and says how many more it
+    // holds: widgets for hundreds of thousands of tabs would take minutes to build and hold a
+    // gigabyte.
+    static constexpr std::size_t maxRowsPerSection = 2000;
+
     // `requestKeyFocus` makes the panel the key window before a field of the view takes typing;
     // `windowIcons` reads the icons of windows whose application the icon theme has none for.
     SidebarView(std::shared_ptr<SidebarModel> model,
@@ -100,6 +105,8 @@ private:
     void rebuild();
     // Puts the rows into the section's list in this order, the list's children as well.
     void arrangeSection(QWidget& list, const std::vector<TabRow*>& rows);
+    // Shows how many rows of the section are left out; logs when the section starts to overflow.
+    static void showLeftOut(QLabel& more, std::size_t leftOut, std::size_t total);
     void retire(TabRow* row);
     // The controls and rows the keyboard visits, in screen order.
     std::vector<QWidget*> focusStops() const;
@@ -153,12 +160,15 @@ private:
     QLabel* m_pinnedLabel = nullptr;
     QLabel* m_pinnedHint = nullptr;
     QWidget* m_pinnedList = nullptr;
+    QLabel* m_pinnedMore = nullptr;
     QWidget* m_sectionLine = nullptr;
     QLabel* m_recentLabel = nullptr;
     QLabel* m_recentHint = nullptr;
     QWidget* m_recentList = nullptr;
+    QLabel* m_recentMore = nullptr;
     AmbientDivider* m_divider = nullptr;
     QWidget* m_ambientList = nullptr;
+    QLabel* m_ambientMore = nullptr;
     // Every row, in screen order.
     std::vector<TabRow*> m_rows;
 

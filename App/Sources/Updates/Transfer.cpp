@@ -9,8 +9,10 @@
 #include <curl/curl.h>
 
 #include "System/CurlSetup.h"
+#include "System/HttpSession.h"
 
 #include <pthread.h>
+#include <unistd.h>
 
 namespace vorn::updates {
 namespace {
@@ -45,9 +47,13 @@ struct Transfer::State {
     TransferResult result;
     bool tooLong = false;
     bool writeFailed = false;
+    std::string redirectRefused;
     std::chrono::steady_clock::time_point lastProgress;
 
     void run(const std::shared_ptr<State>& self);
+    // Empties what was received so far, for the answer of the next address; false when the file
+    // cannot be emptied.
+    bool restart();
     void post(std::function<void()> task, const std::shared_ptr<State>& self) {
         main->post([self, task = std::move(task)] {
             if (self->delivering) {
@@ -86,6 +92,18 @@ int progress(void* context, curl_off_t total, curl_off_t now, curl_off_t, curl_o
 
 }  // namespace
 
+bool Transfer::State::restart() {
+    result.body.clear();
+    result.received = 0;
+    if (out != nullptr
+        && (std::fflush(out) != 0 || ::ftruncate(::fileno(out), 0) != 0
+            || std::fseek(out, 0, SEEK_SET) != 0)) {
+        writeFailed = true;
+        return false;
+    }
+    return true;
+}
+
 void Transfer::State::run(const std::shared_ptr<State>& self) {
     if (request.file) {
         out = std::fopen(request.file->c_str(), "wbe");
@@ -103,25 +121,45 @@ void Transfer::State::run(const std::shared_ptr<State>& self) {
     long status = 0;
     // An option refused leaves the transfer unchecked: it fails rather than runs without it.
     if (easy != nullptr && tally::system::applyCommonOptions(easy)) {
-        curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
+        // Redirects are followed here, each checked first: a feed or a package must not come
+        // over plain http, nor from another server, because its address said https.
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collect);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
         curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progress);
         curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
-        code = curl_easy_perform(easy);
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        std::string url = request.url;
+        for (long followed = 0;; ++followed) {
+            curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+            code = curl_easy_perform(easy);
+            curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+            char* location = nullptr;
+            curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
+            if (code != CURLE_OK || status < 300 || status > 399 || location == nullptr) {
+                break;
+            }
+            if (const auto refusal = tally::system::sameOriginRedirectRefusal(request.url, location,
+                                                                              status, followed)) {
+                redirectRefused = *refusal + " (" + location + ")";
+                break;
+            }
+            url = location;
+            // What the redirect's answer carried is not the feed or the package.
+            if (!restart()) {
+                break;
+            }
+        }
     }
     curl_easy_cleanup(easy);
     if (out != nullptr && std::fclose(out) != 0 && code == CURLE_OK) {
         writeFailed = true;
     }
     out = nullptr;
-    if (tooLong) {
+    if (!redirectRefused.empty()) {
+        result.error = UpdateError{"transfer", 2, redirectRefused, nullptr};
+    } else if (tooLong) {
         result.error = UpdateError{
             "transfer", 1,
             "the answer is longer than " + std::to_string(request.maximumBytes) + " bytes",

@@ -27,8 +27,10 @@ struct TransferResult {
     std::uint64_t received = 0;
 };
 
-// One GET through libcurl on a thread of its own: http and https only, redirects followed,
-// certificates verified, given up after 60 seconds without progress. Progress and the result
+// One GET through libcurl on a thread of its own: http and https only, redirects followed only
+// within the address's scheme, host and port (the analytics client's rule; any other ends the
+// transfer with an error that names it), certificates verified, given up after 60 seconds
+// without progress. Progress and the result
 // arrive on the main thread through the executor. Destroying the transfer cancels it, waits
 // for its thread, and drops whatever has not been delivered yet.
 class Transfer {

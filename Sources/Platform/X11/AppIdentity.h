@@ -6,6 +6,7 @@
 
 #include "ClientList.h"
 #include "DesktopEntries.h"
+#include "Text.h"
 
 namespace vorn::platform::x11 {
 
@@ -20,8 +21,8 @@ struct AppIdentity {
 };
 
 // Identifiers and names taken from a window are cut to this many bytes (on a character
-// boundary).
-inline constexpr std::size_t maxIdentifierBytes = 255;
+// boundary), as the state file's identifiers are.
+inline constexpr std::size_t maxIdentifierBytes = text::longestKeptIdentifier;
 
 // The entry named by _GTK_APPLICATION_ID, else by _KDE_NET_WM_DESKTOP_FILE, else the one that
 // matches WM_CLASS; the class alone without any.

@@ -8,6 +8,7 @@
 #include "Log.h"
 
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,12 +16,16 @@ extern char** environ;
 
 namespace vorn::platform::x11 {
 
-Launcher::Launcher(std::string display)
-    : m_display(std::move(display)) {}
+Launcher::Launcher(RunLoop& runLoop, std::string display)
+    : m_runLoop(runLoop)
+    , m_display(std::move(display)) {}
 
 Launcher::~Launcher() {
     // Children still running are left to run; init adopts them when this process ends.
     reap();
+    for (Child& child : m_children) {
+        forget(child);
+    }
 }
 
 std::optional<pid_t> Launcher::spawn(const std::vector<std::string>& argv,
@@ -77,17 +82,48 @@ std::optional<pid_t> Launcher::spawn(const std::vector<std::string>& argv,
                            " error=", std::strerror(error));
         return std::nullopt;
     }
-    m_children.push_back(pid);
+    // Through syscall(): this C library's header declares pidfd_open() without C linkage.
+    Child child{pid, static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)), std::nullopt};
+    if (child.descriptor >= 0) {
+        child.watch = m_runLoop.watchReadable(child.descriptor, [this, pid] {
+            const auto found = std::find_if(m_children.begin(), m_children.end(),
+                                            [pid](const Child& c) { return c.pid == pid; });
+            if (found != m_children.end() && collect(*found)) {
+                forget(*found);
+                m_children.erase(found);
+            }
+        });
+    }
+    m_children.push_back(child);
     vornWMLog().info("x11: launched program=", argv.front(), " pid=", pid);
     return pid;
 }
 
+bool Launcher::collect(Child& child) {
+    int status = 0;
+    const pid_t result = ::waitpid(child.pid, &status, WNOHANG);
+    // Gone, or somebody else collected it already.
+    return result == child.pid || (result < 0 && errno == ECHILD);
+}
+
+void Launcher::forget(Child& child) {
+    if (child.watch) {
+        m_runLoop.unwatch(*child.watch);
+        child.watch.reset();
+    }
+    if (child.descriptor >= 0) {
+        ::close(child.descriptor);
+        child.descriptor = -1;
+    }
+}
+
 void Launcher::reap() {
-    std::erase_if(m_children, [](pid_t child) {
-        int status = 0;
-        const pid_t result = ::waitpid(child, &status, WNOHANG);
-        // Gone, or somebody else collected it already.
-        return result == child || (result < 0 && errno == ECHILD);
+    std::erase_if(m_children, [this](Child& child) {
+        if (!collect(child)) {
+            return false;
+        }
+        forget(child);
+        return true;
     });
 }
 

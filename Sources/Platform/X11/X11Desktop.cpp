@@ -18,7 +18,7 @@ X11Desktop::X11Desktop(RunLoop& runLoop, const X11Options& options)
                        ? nullptr
                        : std::make_unique<DesktopEntryIndex>(options.applicationDirs))
     , m_entries(m_ownEntries ? *m_ownEntries : sharedDesktopEntries())
-    , m_launcher(m_connection ? m_connection->displayName() : options.display)
+    , m_launcher(runLoop, m_connection ? m_connection->displayName() : options.display)
     , m_logind(options.logindBusAddress.empty() && options.logindSessionPath.empty()
                    ? std::make_unique<LogindSession>()
                    : std::make_unique<LogindSession>(options.logindBusAddress,

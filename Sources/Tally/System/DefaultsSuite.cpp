@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "AsideFiles.h"
 #include "FileIO.h"
 #include "Helpers/LogHandler.h"
 #include "System/Paths.h"
@@ -68,26 +69,38 @@ void DefaultsSuite::loadLocked() {
     if (!m_file) {
         return;
     }
-    const auto text = fileio::readFile(*m_file);
-    if (!text) {
+    const auto read = fileio::readRegularFile(*m_file);
+    if (!read.exists()) {
         return;
     }
-    auto parsed = decode(*text);
-    if (parsed) {
-        m_values = std::move(*parsed);
-        return;
+    if (read.bytes) {
+        if (auto parsed = decode(*read.bytes)) {
+            m_values = std::move(*parsed);
+            return;
+        }
     }
     // Kept aside rather than overwritten by the next change, so that its values can be
-    // recovered by hand.
-    const auto aside = std::filesystem::path(m_file->string() + ".corrupt");
-    std::error_code ignored;
-    std::filesystem::rename(*m_file, aside, ignored);
-    reportError("Unreadable settings file moved aside path=" + aside.string());
+    // recovered by hand; the state file's rule, so that one bad file never replaces another.
+    const AsideFiles::Kept kept = AsideFiles(*m_file, systemClock()).moveAside();
+    if (kept.result.ok) {
+        reportError("Unreadable settings file moved aside path=" + kept.path.string()
+                    + (kept.modeChange ? " " + kept.modeChange->description() : ""));
+        return;
+    }
+    // Replacing it would lose it: changes stay in memory for this run.
+    m_keepsFile = true;
+    reportError(
+        "Unreadable settings file could not be moved aside; it is left as it is and "
+        "changes are not saved path="
+        + m_file->string() + " error=" + kept.result.error);
 }
 
 void DefaultsSuite::saveLocked() {
     if (!m_file) {
         reportError("No settings directory; change kept in memory suite=" + m_name);
+        return;
+    }
+    if (m_keepsFile) {
         return;
     }
     const auto text = json::writePretty(m_values);

@@ -15,7 +15,9 @@ namespace vorn::tally::system {
 
 // A named settings store: one shared in-memory copy per name, kept in
 // "<config directory>/<name>.json". Every change rewrites the file atomically; reads never
-// touch the disk after the first use. Safe to use from any thread.
+// touch the disk after the first use. A file that cannot be read or decoded is moved aside
+// (AsideFiles) on first use; when even that fails, it is left alone and changes stay in memory.
+// Safe to use from any thread.
 class DefaultsSuite {
 public:
     // The shared store of the suite; no value for a name that cannot name a file.
@@ -47,6 +49,8 @@ private:
     const std::optional<std::filesystem::path> m_file;
     mutable std::mutex m_mutex;
     json::Value m_values = json::Value::object();
+    // The file could not be read and not be moved aside: it is never written over.
+    bool m_keepsFile = false;
 };
 
 }  // namespace vorn::tally::system

@@ -250,15 +250,13 @@ struct CurlHttpSession::Worker {
             || transfer.request.redirects == RedirectPolicy::answer) {
             return {};
         }
-        const std::string prefix = "Redirect refused (status " + std::to_string(status) + "): ";
         if (transfer.request.redirects == RedirectPolicy::none) {
-            return {std::nullopt, prefix + "this request follows none"};
+            return {std::nullopt, "Redirect refused (status " + std::to_string(status)
+                                      + "): this request follows none"};
         }
-        if (!isSameOrigin(transfer.origin, location)) {
-            return {std::nullopt, prefix + "another scheme, host or port"};
-        }
-        if (transfer.redirects >= CurlHttpSession::maximumRedirects) {
-            return {std::nullopt, prefix + "too many redirects"};
+        if (auto refusal =
+                sameOriginRedirectRefusal(transfer.origin, location, status, transfer.redirects)) {
+            return {std::nullopt, std::move(*refusal)};
         }
         return {std::string(location), {}};
     }
@@ -417,6 +415,20 @@ bool isSameOrigin(const std::string& from, const std::string& to) {
     const auto a = originOf(from);
     const auto b = originOf(to);
     return a && b && *a == *b;
+}
+
+std::optional<std::string> sameOriginRedirectRefusal(const std::string& origin,
+                                                     const std::string& location,
+                                                     long status,
+                                                     long followed) {
+    const std::string prefix = "Redirect refused (status " + std::to_string(status) + "): ";
+    if (!isSameOrigin(origin, location)) {
+        return prefix + "another scheme, host or port";
+    }
+    if (followed >= CurlHttpSession::maximumRedirects) {
+        return prefix + "too many redirects";
+    }
+    return std::nullopt;
 }
 
 std::optional<double> retryAfterSeconds(const HttpResponse& response, Date now) {

@@ -91,6 +91,14 @@ bool isValidURL(const std::string& text);
 // as the scheme's default).
 bool isSameOrigin(const std::string& from, const std::string& to);
 
+// Why a redirect (an answer of that status) of a request to `origin`, after `followed` earlier
+// redirects, may not be followed to `location`: it leaves the origin, which also refuses every
+// step from https down to http, or it is one too many. None when it may be followed.
+std::optional<std::string> sameOriginRedirectRefusal(const std::string& origin,
+                                                     const std::string& location,
+                                                     long status,
+                                                     long followed);
+
 // The wait a "Retry-After" field asks for, in seconds from now: a number of seconds, or an HTTP
 // date. None when the field is missing or unreadable; a date in the past gives 0.
 std::optional<double> retryAfterSeconds(const HttpResponse& response, Date now);
