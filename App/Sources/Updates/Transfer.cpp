@@ -8,7 +8,7 @@
 
 #include <curl/curl.h>
 
-#include "System/CurlSetup.h"
+#include "CurlSetup.h"
 
 #include <pthread.h>
 
@@ -102,7 +102,7 @@ void Transfer::State::run(const std::shared_ptr<State>& self) {
     CURLcode code = CURLE_FAILED_INIT;
     long status = 0;
     // An option refused leaves the transfer unchecked: it fails rather than runs without it.
-    if (easy != nullptr && tally::system::applyCommonOptions(easy)) {
+    if (easy != nullptr && host::applyCommonOptions(easy)) {
         curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
@@ -168,7 +168,7 @@ std::unique_ptr<Transfer> Transfer::start(TransferRequest request,
                                           MainExecutor& main,
                                           Progress onProgress,
                                           Completion onDone) {
-    tally::system::initialiseCurl();
+    host::initialiseCurl();
     auto state = std::make_shared<State>();
     state->request = std::move(request);
     state->main = &main;
