@@ -17,9 +17,12 @@ struct SinkSlot {
     std::string subsystem = "org.vorn.Vorn";
 };
 
+// Never destroyed, nor the loggers below: threads still running while the process exits (the
+// analytics client's timer and network threads among them) may log after static objects are
+// gone.
 SinkSlot& slot() {
-    static SinkSlot s;
-    return s;
+    static auto* s = new SinkSlot;
+    return *s;
 }
 
 std::atomic<int> minimumLevel{static_cast<int>(LogLevel::debug)};
@@ -92,10 +95,10 @@ void Logger::emit(LogLevel level, const std::string& message) const {
     currentLogSink()->write(level, m_category, message);
 }
 
-#define VORN_DEFINE_LOGGER(function, name) \
-    const Logger& function() {             \
-        static const Logger logger(name);  \
-        return logger;                     \
+#define VORN_DEFINE_LOGGER(function, name)            \
+    const Logger& function() {                        \
+        static const auto* logger = new Logger(name); \
+        return *logger;                               \
     }
 
 VORN_DEFINE_LOGGER(vornAppLog, "app")

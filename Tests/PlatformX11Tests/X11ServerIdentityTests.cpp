@@ -259,7 +259,8 @@ TEST(ServerIdentityTest, AWindowNumberHandedToALaterClientIsNotTakenForTheSavedW
     EXPECT_TRUE(std::any_of(ambient.begin(), ambient.end(), [&](const WindowInfo& window) {
         return window.windowID == WindowID(reused) && window.title == "Stranger";
     }));
-    for (const SpaceTab& tab : JSONFileStore(data / "state.json").load().spaces.front().tabs) {
+    const AppState stored = JSONFileStore(data / "state.json").load();
+    for (const SpaceTab& tab : stored.spaces.front().tabs) {
         EXPECT_NE(tab.lastTitle, "Stranger");
         EXPECT_NE(tab.boundWindowID, WindowID(reused));
     }

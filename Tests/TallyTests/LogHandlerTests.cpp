@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CapturingLogHandler.h"
+#include "CapturingLogSink.h"
 #include "Helpers/LogHandler.h"
 
 namespace vorn::tally {
@@ -46,6 +47,30 @@ TEST(LogHandlerTests, StandardOutputFormWritesOneLinePerMessage) {
     handler.log(Level::info, "saved");
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "[Tally: ERROR] disk full\n[Tally: INFO] saved\n");
+}
+
+TEST(LogHandlerTests, TheStandardHandlerWritesThroughTheProgramsLog) {
+    vorn::test::CapturingLogSink log;
+    const LogHandler handler = LogHandler::standard(Level::debug);
+    handler.log(Level::debug, "cache loaded");
+    handler.log(Level::info, "signal sent");
+    handler.log(Level::error, "disk full");
+    // The program's minimum level holds for the client's lines too.
+    vorn::setMinimumLogLevel(vorn::LogLevel::notice);
+    handler.log(Level::info, "dropped by the program");
+    handler.log(Level::error, "still written");
+    vorn::setMinimumLogLevel(vorn::LogLevel::debug);
+
+    const auto lines = log.lines();
+    ASSERT_EQ(lines.size(), 4U);
+    const vorn::LogLevel levels[] = {vorn::LogLevel::debug, vorn::LogLevel::info,
+                                     vorn::LogLevel::error, vorn::LogLevel::error};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].level, levels[i]) << lines[i].message;
+        EXPECT_EQ(lines[i].category, "tally");
+    }
+    EXPECT_EQ(log.messages("tally"), (std::vector<std::string>{"cache loaded", "signal sent",
+                                                               "disk full", "still written"}));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -69,6 +70,36 @@ TEST(SharedSlotTests, AReplacedObjectIsReleasedOutsideTheLock) {
     seenWhileDestroyed.reset();
     slot.set(make(5)());
     EXPECT_EQ(slot.get(make(6))->number, 5);
+}
+
+TEST(SharedSlotTests, AFactoryRunsWithTheSlotFree) {
+    SharedSlot<Thing> slot;
+    std::promise<void> entered;
+    std::promise<void> proceed;
+    std::thread maker([&] {
+        slot.get([&] {
+            entered.set_value();
+            proceed.get_future().wait();
+            return std::make_shared<Thing>();
+        });
+    });
+    entered.get_future().wait();
+
+    // While one user makes the object, others read and replace without waiting for it; the
+    // object a writer put there meanwhile wins over the one being made.
+    EXPECT_EQ(slot.current(), nullptr);
+    auto installed = std::make_shared<Thing>();
+    installed->number = 7;
+    slot.set(installed);
+    proceed.set_value();
+    maker.join();
+    EXPECT_EQ(slot.get([] { return std::make_shared<Thing>(); }), installed);
+
+    // Every owner's process-wide slot is its own, and the same one on every call.
+    struct OtherOwner;
+    EXPECT_EQ(&processSlot<Thing>(), &processSlot<Thing>());
+    SharedSlot<Thing>& ownSlot = processSlot<Thing, OtherOwner>();
+    EXPECT_NE(&processSlot<Thing>(), &ownSlot);
 }
 
 }  // namespace

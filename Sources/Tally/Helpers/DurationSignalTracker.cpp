@@ -11,10 +11,8 @@
 namespace vorn::tally {
 namespace {
 
-// Never destroyed: any thread may still stop a measurement while the process exits.
 system::SharedSlot<DurationSignalTracker>& slot() {
-    static auto* s = new system::SharedSlot<DurationSignalTracker>;
-    return *s;
+    return system::processSlot<DurationSignalTracker>();
 }
 
 }  // namespace

@@ -1,11 +1,8 @@
 #include "Helpers/LogHandler.h"
 
 #include <cstdio>
-#include <memory>
-#include <mutex>
 
-#include <syslog.h>
-#include <systemd/sd-journal.h>
+#include "System/SharedSlot.h"
 
 namespace vorn::tally {
 namespace {
@@ -20,56 +17,42 @@ void printLine(LogLevel level, const std::string& message) {
     std::fflush(stdout);
 }
 
-int journalPriority(LogLevel level) {
-    switch (level) {
-        case LogLevel::debug:
-            return LOG_DEBUG;
-        case LogLevel::info:
-            return LOG_INFO;
-        case LogLevel::error:
-            return LOG_ERR;
-    }
-    return LOG_INFO;
+// Never destroyed, like the slots: the client's threads may log while the process exits.
+const Logger& tallyLog() {
+    static const auto* logger = new Logger("tally");
+    return *logger;
 }
 
-void writeToJournal(LogLevel level, const std::string& message) {
-    const int result =
-        sd_journal_send("MESSAGE=%s", message.c_str(), "PRIORITY=%i", journalPriority(level),
-                        "TALLY_SUBSYSTEM=Tally", "TALLY_CATEGORY=LogHandler", nullptr);
-    if (result < 0) {
-        printLine(level, message);
-    }
-}
+struct StandardOutput;
 
-struct StandardOutput {
-    std::mutex mutex;
-    std::shared_ptr<const LogHandler::Handler> output;
-};
-
-StandardOutput& standardOutput() {
-    static StandardOutput slot;
-    return slot;
+system::SharedSlot<const LogHandler::Handler>& standardOutput() {
+    return system::processSlot<const LogHandler::Handler, StandardOutput>();
 }
 
 void writeToStandardOutput(LogLevel level, const std::string& message) {
-    std::shared_ptr<const LogHandler::Handler> output;
-    {
-        std::lock_guard lock(standardOutput().mutex);
-        output = standardOutput().output;
-    }
-    if (output) {
+    if (const auto output = standardOutput().current()) {
         (*output)(level, message);
     } else {
-        writeToJournal(level, message);
+        tallyLog().log(programLogLevel(level), message);
     }
 }
 
 }  // namespace
 
 void LogHandler::setStandardOutput(Handler output) {
-    auto replacement = output ? std::make_shared<const Handler>(std::move(output)) : nullptr;
-    std::lock_guard lock(standardOutput().mutex);
-    standardOutput().output = std::move(replacement);
+    standardOutput().set(system::sharedFunction(std::move(output)));
+}
+
+vorn::LogLevel programLogLevel(LogLevel level) {
+    switch (level) {
+        case LogLevel::debug:
+            return vorn::LogLevel::debug;
+        case LogLevel::info:
+            return vorn::LogLevel::info;
+        case LogLevel::error:
+            return vorn::LogLevel::error;
+    }
+    return vorn::LogLevel::notice;
 }
 
 std::optional<LogLevel> LogHandler::levelFromRaw(int raw) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "Log.h"
+
 namespace vorn::tally {
 
 // The analytics client's logging hook: a minimum level and a function that receives every
@@ -27,12 +29,13 @@ struct LogHandler {
     // "DEBUG", "INFO" or "ERROR".
     static std::string_view description(LogLevel level);
 
-    // The default handler: the program's output set with setStandardOutput(), else the systemd
-    // journal (subsystem "Tally", category "LogHandler"), or standard output where the journal
-    // does not take the message.
+    // The default handler: the program's output set with setStandardOutput(), else the
+    // program's log (Log.h) under the category "tally", which writes to wherever the program
+    // sends its own lines and obeys its minimum level.
     static LogHandler standard(LogLevel level);
     // Where every standard handler writes from now on, including those made before; an empty
-    // function restores the journal. For a program that has a log of its own.
+    // function restores the program's log under "tally". For a program that files the client's
+    // lines under a category of its own.
     static void setStandardOutput(Handler output);
 
     // Hands the message on when its level is at or above logLevel.
@@ -41,6 +44,9 @@ struct LogHandler {
     LogLevel logLevel;
     Handler handler;
 };
+
+// The program's log level for a client level.
+vorn::LogLevel programLogLevel(LogHandler::LogLevel level);
 
 namespace detail {
 // The standard-output form alone: one line "[Tally: LEVEL] message".

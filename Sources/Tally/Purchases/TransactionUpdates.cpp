@@ -30,8 +30,7 @@ public:
 };
 
 system::SharedSlot<TransactionUpdates>& slot() {
-    static auto* s = new system::SharedSlot<TransactionUpdates>;
-    return *s;
+    return system::processSlot<TransactionUpdates>();
 }
 
 }  // namespace

@@ -9,8 +9,7 @@ namespace vorn::tally {
 namespace {
 
 system::SharedSlot<TrialConversionTracker>& slot() {
-    static auto* s = new system::SharedSlot<TrialConversionTracker>;
-    return *s;
+    return system::processSlot<TrialConversionTracker>();
 }
 
 }  // namespace

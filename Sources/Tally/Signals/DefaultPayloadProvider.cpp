@@ -1,36 +1,24 @@
 #include "Signals/DefaultPayloadProvider.h"
 
-#include <mutex>
-
 #include "Signals/DefaultSignalPayload.h"
+#include "System/SharedSlot.h"
 
 namespace vorn::tally {
 namespace {
 
-struct Slot {
-    std::mutex mutex;
-    DefaultPayloadProvider provider;
-};
-
-Slot& slot() {
-    static auto* s = new Slot;
-    return *s;
-}
+struct InstalledProvider;
 
 }  // namespace
 
 Parameters defaultSignalPayload() {
-    DefaultPayloadProvider provider;
-    {
-        std::lock_guard lock(slot().mutex);
-        provider = slot().provider;
-    }
-    return provider ? provider() : DefaultSignalPayload::parameters();
+    const auto provider =
+        system::processSlot<const DefaultPayloadProvider, InstalledProvider>().current();
+    return provider ? (*provider)() : DefaultSignalPayload::parameters();
 }
 
 void setDefaultPayloadProvider(DefaultPayloadProvider provider) {
-    std::lock_guard lock(slot().mutex);
-    slot().provider = std::move(provider);
+    system::processSlot<const DefaultPayloadProvider, InstalledProvider>().set(
+        system::sharedFunction(std::move(provider)));
 }
 
 }  // namespace vorn::tally

@@ -1,41 +1,38 @@
 #include "Signals/HostInformation.h"
 
-#include <mutex>
+#include "System/SharedSlot.h"
 
 namespace vorn::tally {
 namespace {
 
-struct Slot {
-    std::mutex mutex;
-    ApplicationInfo application;
-    HostTraits traits;
-};
+// What the slot holds, or T's default when nothing was handed over yet.
+template <typename T>
+T heldOrDefault() {
+    const auto held = system::processSlot<const T>().current();
+    return held ? *held : T{};
+}
 
-Slot& slot() {
-    static auto* s = new Slot;
-    return *s;
+template <typename T>
+void hold(T value) {
+    system::processSlot<const T>().set(std::make_shared<const T>(std::move(value)));
 }
 
 }  // namespace
 
 ApplicationInfo applicationInfo() {
-    std::lock_guard lock(slot().mutex);
-    return slot().application;
+    return heldOrDefault<ApplicationInfo>();
 }
 
 void setApplicationInfo(ApplicationInfo info) {
-    std::lock_guard lock(slot().mutex);
-    slot().application = std::move(info);
+    hold(std::move(info));
 }
 
 HostTraits hostTraits() {
-    std::lock_guard lock(slot().mutex);
-    return slot().traits;
+    return heldOrDefault<HostTraits>();
 }
 
 void setHostTraits(HostTraits traits) {
-    std::lock_guard lock(slot().mutex);
-    slot().traits = std::move(traits);
+    hold(std::move(traits));
 }
 
 }  // namespace vorn::tally

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+#include "System/SharedSlot.h"
+
 namespace vorn::tally::system {
 namespace {
 
@@ -96,33 +98,21 @@ private:
     std::thread m_thread;
 };
 
-struct Slot {
-    std::mutex mutex;
-    std::shared_ptr<SystemTimeSource> system = std::make_shared<SystemTimeSource>();
-    std::shared_ptr<TimeSource> installed;
-};
-
-// Never destroyed: worker threads may still ask for the time while the process exits.
-Slot& slot() {
-    static Slot* s = new Slot;
-    return *s;
+std::shared_ptr<SystemTimeSource> systemSource() {
+    return processSlot<SystemTimeSource>().get([] { return std::make_shared<SystemTimeSource>(); });
 }
 
 }  // namespace
 
 std::shared_ptr<TimeSource> timeSource() {
-    auto& s = slot();
-    std::lock_guard lock(s.mutex);
-    if (s.installed) {
-        return s.installed;
+    if (auto installed = processSlot<TimeSource>().current()) {
+        return installed;
     }
-    return s.system;
+    return systemSource();
 }
 
 void setTimeSource(std::shared_ptr<TimeSource> source) {
-    auto& s = slot();
-    std::lock_guard lock(s.mutex);
-    s.installed = std::move(source);
+    processSlot<TimeSource>().set(std::move(source));
 }
 
 Date now() {
@@ -130,13 +120,7 @@ Date now() {
 }
 
 void stopSystemTimers() {
-    std::shared_ptr<SystemTimeSource> system;
-    {
-        auto& s = slot();
-        std::lock_guard lock(s.mutex);
-        system = s.system;
-    }
-    system->stop();
+    systemSource()->stop();
 }
 
 }  // namespace vorn::tally::system

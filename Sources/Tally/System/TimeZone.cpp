@@ -2,20 +2,14 @@
 
 #include <cmath>
 #include <ctime>
-#include <mutex>
+
+#include "System/SharedSlot.h"
 
 namespace vorn::tally::system {
 namespace {
 
-struct Slot {
-    std::mutex mutex;
-    std::function<int(Date)> offset;
-};
-
-Slot& slot() {
-    static auto* s = new Slot;
-    return *s;
-}
+using Offset = std::function<int(Date)>;
+struct OffsetOverride;
 
 // Offsets beyond a day are not real time zones; such an answer is taken as UTC.
 constexpr long longestOffset = 86400;
@@ -39,17 +33,12 @@ int systemOffset(Date at) {
 }  // namespace
 
 int utcOffsetSeconds(Date at) {
-    std::function<int(Date)> offset;
-    {
-        std::lock_guard lock(slot().mutex);
-        offset = slot().offset;
-    }
-    return offset ? offset(at) : systemOffset(at);
+    const auto offset = processSlot<const Offset, OffsetOverride>().current();
+    return offset ? (*offset)(at) : systemOffset(at);
 }
 
-void setUtcOffsetOverride(std::function<int(Date)> offset) {
-    std::lock_guard lock(slot().mutex);
-    slot().offset = std::move(offset);
+void setUtcOffsetOverride(Offset offset) {
+    processSlot<const Offset, OffsetOverride>().set(sharedFunction(std::move(offset)));
 }
 
 }  // namespace vorn::tally::system
