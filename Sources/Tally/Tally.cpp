@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "Crypto.h"
 #include "Helpers/ClientDomain.h"
 #include "Helpers/CryptoHashing.h"
-#include "System/Crypto.h"
 #include "System/Dispatch.h"
 #include "System/TimeSource.h"
 #include "TallyManager.h"
@@ -129,7 +129,7 @@ void Tally::updateDefaultUserID(std::optional<std::string> user) {
 }
 
 void Tally::generateNewSession() {
-    TallyManager::shared()->configuration()->setSessionID(system::randomUuid());
+    TallyManager::shared()->configuration()->setSessionID(host::randomUuid());
 }
 
 std::shared_ptr<system::DefaultsSuite> Tally::customDefaults() {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "Crypto.h"
 #include "PirateMetrics/SessionStatistics.h"
-#include "System/Crypto.h"
 #include "Tally.h"
 
 namespace vorn::tally {
@@ -20,8 +20,8 @@ TallyConfiguration::TallyConfiguration(std::string appID,
     , m_apiNamespace(std::move(apiNamespace))
     , m_salt(salt ? std::move(*salt) : std::string()) {
     // Set directly, not through setSessionID: the first identifier starts no session.
-    m_fields.sessionID = system::randomUuid();
-    m_fields.urlSession = system::HttpSession::shared();
+    m_fields.sessionID = host::randomUuid();
+    m_fields.urlSession = host::HttpSession::shared();
 }
 
 std::optional<std::string> TallyConfiguration::defaultUser() const {
@@ -84,12 +84,12 @@ void TallyConfiguration::setSessionID(Uuid sessionID) {
     }
 }
 
-std::shared_ptr<system::HttpSession> TallyConfiguration::urlSession() const {
+std::shared_ptr<host::HttpSession> TallyConfiguration::urlSession() const {
     return read(&Fields::urlSession);
 }
 
-void TallyConfiguration::setUrlSession(std::shared_ptr<system::HttpSession> session) {
-    write(&Fields::urlSession, session ? std::move(session) : system::HttpSession::shared());
+void TallyConfiguration::setUrlSession(std::shared_ptr<host::HttpSession> session) {
+    write(&Fields::urlSession, session ? std::move(session) : host::HttpSession::shared());
 }
 
 long long TallyConfiguration::cacheLimit() const {

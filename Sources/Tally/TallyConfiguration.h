@@ -10,8 +10,8 @@
 
 #include "Helpers/LogHandler.h"
 #include "Helpers/Parameters.h"
+#include "HttpSession.h"
 #include "Signals/SignalEnricher.h"
-#include "System/HttpSession.h"
 #include "Uuid.h"
 
 // The service's default base address. The default never resolves, so that a build that names
@@ -74,9 +74,9 @@ public:
     void setSessionID(Uuid sessionID);
 
     // Where batches are uploaded; the process's shared session unless replaced.
-    std::shared_ptr<system::HttpSession> urlSession() const;
+    std::shared_ptr<host::HttpSession> urlSession() const;
     // Null restores the shared session.
-    void setUrlSession(std::shared_ptr<system::HttpSession> session);
+    void setUrlSession(std::shared_ptr<host::HttpSession> session);
 
     long long cacheLimit() const;
     // A negative limit is taken as zero.
@@ -129,7 +129,7 @@ private:
         DefaultParameters defaultParameters = [] { return Parameters{}; };
         bool sendNewSessionBeganSignal = true;
         Uuid sessionID;
-        std::shared_ptr<system::HttpSession> urlSession;
+        std::shared_ptr<host::HttpSession> urlSession;
         long long cacheLimit = defaultCacheLimit;
         double transmitInterval = defaultTransmitInterval;
         double maxBackoffInterval = defaultMaxBackoffInterval;

@@ -58,7 +58,7 @@ private:
     std::unique_ptr<FeedbackController> controllerFor(const std::string& endpoint, Record& record) {
         return std::make_unique<FeedbackController>(
             endpoint, [&record] { record.events.push_back("onSent"); },
-            std::make_shared<tally::system::CurlHttpSession>(), m_loop);
+            std::make_shared<host::CurlHttpSession>(), m_loop);
     }
 
 private Q_SLOTS:

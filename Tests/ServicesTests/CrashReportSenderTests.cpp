@@ -36,7 +36,7 @@ protected:
         return sendAndList(dsnText, session);
     }
     std::vector<std::string> sendAndList(const std::string& dsnText,
-                                         std::shared_ptr<tally::system::HttpSession> through) {
+                                         std::shared_ptr<host::HttpSession> through) {
         auto sender = std::make_shared<CrashReportSender>(directory.path(), *Dsn::parse(dsnText),
                                                           std::move(through), [] { return now; });
         sender->sendPending();
@@ -53,8 +53,7 @@ protected:
     }
 
     test::TempDir directory;
-    std::shared_ptr<tally::system::CurlHttpSession> session =
-        std::make_shared<tally::system::CurlHttpSession>();
+    std::shared_ptr<host::CurlHttpSession> session = std::make_shared<host::CurlHttpSession>();
     test::CapturingLogSink log;
 };
 
@@ -102,16 +101,15 @@ TEST_F(CrashReportSenderTests, OldAndUnreadableRecordsAreDeletedUnsent) {
 }
 
 // Counts the requests under way at once.
-class CountingSession final : public tally::system::HttpSession {
+class CountingSession final : public host::HttpSession {
 public:
-    explicit CountingSession(std::shared_ptr<tally::system::HttpSession> inner)
+    explicit CountingSession(std::shared_ptr<host::HttpSession> inner)
         : m_inner(std::move(inner)) {}
 
-    void post(tally::system::HttpRequest request,
-              tally::system::HttpCompletion completion) override {
+    void post(host::HttpRequest request, host::HttpCompletion completion) override {
         m_mostAtOnce = std::max(m_mostAtOnce.load(), ++m_underWay);
         m_inner->post(std::move(request), [this, completion = std::move(completion)](
-                                              std::optional<tally::system::HttpResponse> response,
+                                              std::optional<host::HttpResponse> response,
                                               std::optional<std::string> error) {
             --m_underWay;
             completion(std::move(response), std::move(error));
@@ -121,7 +119,7 @@ public:
     int mostAtOnce() const { return m_mostAtOnce.load(); }
 
 private:
-    std::shared_ptr<tally::system::HttpSession> m_inner;
+    std::shared_ptr<host::HttpSession> m_inner;
     std::atomic<int> m_underWay{0};
     std::atomic<int> m_mostAtOnce{0};
 };

@@ -277,8 +277,8 @@ TEST_F(ObservabilityTests, WithdrawnConsentStopsBothServicesAndDeletesWhatTheyKe
                         R"({"kind":"signal","type":"SIGSEGV","signal":11,"timestamp":)"
                             + std::to_string(now - i) + "}");
     }
-    auto reporter = std::make_shared<CrashReporter>(
-        configured.dataDirectory, std::make_shared<tally::system::CurlHttpSession>());
+    auto reporter = std::make_shared<CrashReporter>(configured.dataDirectory,
+                                                    std::make_shared<host::CurlHttpSession>());
     configured.crashBackend = reporter;
 
     Observability observability(true, configured);

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "LocaleInfo.h"
 #include "PirateMetrics/SessionManager.h"
 #include "Signals/DefaultSignalPayload.h"
 #include "System/CivilTime.h"
-#include "System/LocaleInfo.h"
 #include "System/SystemInfo.h"
 #include "Tally.h"
 #include "TallyTestEnvironment.h"
@@ -28,7 +28,7 @@ PayloadInputs fixedInputs() {
     inputs.kernelRelease = "6.1.0-18-amd64";
     inputs.modelName = "ThinkPad X1";
     inputs.architecture = "x86_64";
-    inputs.locale = system::localeInfo({std::nullopt, std::nullopt, "de_AT.UTF-8", "fr_CA:en"});
+    inputs.locale = host::localeInfo({std::nullopt, std::nullopt, "de_AT.UTF-8", "fr_CA:en"});
     inputs.application = {"1.4.2", "57"};
     inputs.retention.firstSessionDate = "2026-04-01";
     inputs.retention.averageSessionSeconds = 15;
@@ -306,7 +306,7 @@ TEST(DefaultSignalPayloadTests, WhatTheApplicationTellsAndWhatItLeavesOut) {
 
 TEST(DefaultSignalPayloadTests, LocaleFromTheEnvironment) {
     struct Case {
-        system::LocaleEnvironment environment;
+        host::LocaleEnvironment environment;
         std::string locale;
         std::string region;
         std::string language;
@@ -329,7 +329,7 @@ TEST(DefaultSignalPayloadTests, LocaleFromTheEnvironment) {
     };
     for (const auto& c : cases) {
         PayloadInputs inputs = fixedInputs();
-        inputs.locale = system::localeInfo(c.environment);
+        inputs.locale = host::localeInfo(c.environment);
         const Parameters payload = DefaultSignalPayload::parameters(inputs);
         const std::string label = c.environment.lang.value_or("-");
         EXPECT_EQ(payload.at("locale"), c.locale) << label;

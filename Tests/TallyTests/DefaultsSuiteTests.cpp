@@ -8,7 +8,6 @@
 #include "FileIO.h"
 #include "Helpers/LogHandler.h"
 #include "System/DefaultsSuite.h"
-#include "System/Paths.h"
 #include "TempDir.h"
 
 #include <sys/stat.h>
@@ -161,17 +160,6 @@ TEST_F(DefaultsSuiteTests, ConcurrentWritersAllLand) {
     const auto saved = json::parse(vorn::test::readText(temp / "config" / "concurrent.json"));
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->size(), 40u);
-}
-
-TEST(PathsTests, XdgDirectoriesFollowTheirRules) {
-    EXPECT_EQ(xdgDirectory("/x/cache", "/home/u", ".cache"), std::filesystem::path("/x/cache"));
-    EXPECT_EQ(xdgDirectory(nullptr, "/home/u", ".cache"), std::filesystem::path("/home/u/.cache"));
-    EXPECT_EQ(xdgDirectory("", "/home/u", ".config"), std::filesystem::path("/home/u/.config"));
-    // Relative values are invalid and ignored.
-    EXPECT_EQ(xdgDirectory("rel", "/home/u", ".cache"), std::filesystem::path("/home/u/.cache"));
-    EXPECT_FALSE(xdgDirectory(nullptr, nullptr, ".cache"));
-    EXPECT_FALSE(xdgDirectory(nullptr, "", ".cache"));
-    EXPECT_EQ(applicationFolderName(), "TallyTests");
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ protected:
     void SetUp() override {
         TallyTest::SetUp();
         TallyManager::setSignalManagerFactory(nullptr);
-        session = std::make_shared<system::CurlHttpSession>();
+        session = std::make_shared<host::CurlHttpSession>();
     }
 
     void TearDown() override {
@@ -88,7 +88,7 @@ protected:
         return out;
     }
 
-    std::shared_ptr<system::CurlHttpSession> session;
+    std::shared_ptr<host::CurlHttpSession> session;
 };
 
 TEST_F(SignalDeliveryTests, SignalsArriveInBatchesOfAHundred) {

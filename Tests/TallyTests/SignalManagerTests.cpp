@@ -158,9 +158,9 @@ TEST(SignalManagerAddressTests, Dispositions) {
         {std::nullopt, Kind::retry, ""},
     };
     for (const auto& c : cases) {
-        std::optional<system::HttpResponse> response;
+        std::optional<host::HttpResponse> response;
         if (c.status) {
-            response = system::HttpResponse{*c.status, {}, {}};
+            response = host::HttpResponse{*c.status, {}, {}};
         }
         const auto disposition = ResponseDisposition::of(response);
         EXPECT_EQ(disposition.kind, c.kind) << c.status.value_or(-1);
@@ -248,9 +248,9 @@ TEST_F(SignalManagerTests, AnswersThatKeepTheBatch) {
         std::string message;
     };
     const Case cases[] = {
-        {{system::HttpResponse{500, {}, {}}, std::nullopt},
+        {{host::HttpResponse{500, {}, {}}, std::nullopt},
          "Failed to send events (status 500), will try again later"},
-        {{system::HttpResponse{429, {}, {}}, std::nullopt},
+        {{host::HttpResponse{429, {}, {}}, std::nullopt},
          "Failed to send events (status 429), will try again later"},
         {{std::nullopt, std::nullopt}, "Failed to send events (status 0), will try again later"},
         {{std::nullopt, std::string("Couldn't connect to server")}, "Couldn't connect to server"},
@@ -258,7 +258,7 @@ TEST_F(SignalManagerTests, AnswersThatKeepTheBatch) {
     create();
     for (const auto& c : cases) {
         addRecords(2);
-        session->setScript([answer = c.answer](const system::HttpRequest&) { return answer; });
+        session->setScript([answer = c.answer](const host::HttpRequest&) { return answer; });
         log.clear();
         runAttempt();
         EXPECT_EQ(manager->cachedSignalCount(), 2u) << c.message;

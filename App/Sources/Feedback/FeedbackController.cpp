@@ -9,11 +9,11 @@
 
 #include "BundleInfo.h"
 #include "FeedbackRequest.h"
+#include "LocaleInfo.h"
 #include "Log.h"
 #include "ModalAlert.h"
 #include "OsRelease.h"
 #include "ReleaseInfo.h"
-#include "System/LocaleInfo.h"
 #include "Text.h"
 
 namespace vorn::app {
@@ -59,17 +59,16 @@ std::unique_ptr<FeedbackController> FeedbackController::fromBundle(
     std::function<void()> onSent, std::shared_ptr<MainExecutor> main) {
     std::optional<std::string> endpoint;
     const std::string configured = bundle::feedbackURL;
-    if (!configured.empty() && tally::system::isValidURL(configured)) {
+    if (!configured.empty() && host::isValidURL(configured)) {
         endpoint = configured;
     }
     return std::make_unique<FeedbackController>(std::move(endpoint), std::move(onSent),
-                                                tally::system::HttpSession::shared(),
-                                                std::move(main));
+                                                host::HttpSession::shared(), std::move(main));
 }
 
 FeedbackController::FeedbackController(std::optional<std::string> endpoint,
                                        std::function<void()> onSent,
-                                       std::shared_ptr<tally::system::HttpSession> session,
+                                       std::shared_ptr<host::HttpSession> session,
                                        std::shared_ptr<MainExecutor> main)
     : m_endpoint(std::move(endpoint))
     , m_onSent(std::move(onSent))
@@ -116,8 +115,7 @@ void FeedbackController::show() {
 }
 
 void FeedbackController::submit(const std::string& message, const std::string& endpoint) {
-    const auto locale =
-        tally::system::localeInfo(tally::system::LocaleEnvironment::current()).identifier;
+    const auto locale = host::localeInfo(host::LocaleEnvironment::current()).identifier;
     const FeedbackBody body =
         FeedbackRequest::makeBody(message, appVersionString(), osPrettyName(), locale);
     if (!body.bytes) {
@@ -126,27 +124,27 @@ void FeedbackController::submit(const std::string& message, const std::string& e
         m_isPresenting = false;
         return;
     }
-    tally::system::HttpRequest request;
+    host::HttpRequest request;
     request.url = endpoint;
     request.headers = {{"Content-Type", "application/json"}};
     request.body = *body.bytes;
     // A redirect is not followed: its status is the server's answer.
-    request.redirects = tally::system::RedirectPolicy::answer;
+    request.redirects = host::RedirectPolicy::answer;
     vornFeedbackLog().notice("submitting feedback (",
                              characterCount(QString::fromStdString(message)), " chars)");
     std::weak_ptr<int> alive = m_lifetime;
-    m_session->post(std::move(request), [this, alive, main = m_main](
-                                            std::optional<tally::system::HttpResponse> response,
-                                            std::optional<std::string> error) {
-        main->post([this, alive, response = std::move(response), error = std::move(error)] {
-            if (!alive.expired()) {
-                handleResult(response, error);
-            }
+    m_session->post(
+        std::move(request), [this, alive, main = m_main](std::optional<host::HttpResponse> response,
+                                                         std::optional<std::string> error) {
+            main->post([this, alive, response = std::move(response), error = std::move(error)] {
+                if (!alive.expired()) {
+                    handleResult(response, error);
+                }
+            });
         });
-    });
 }
 
-void FeedbackController::handleResult(const std::optional<tally::system::HttpResponse>& response,
+void FeedbackController::handleResult(const std::optional<host::HttpResponse>& response,
                                       const std::optional<std::string>& error) {
     if (error) {
         vornFeedbackLog().error("feedback failed: ", *error);

@@ -9,7 +9,7 @@
 
 #include "Executor.h"
 #include "FeedbackService.h"
-#include "System/HttpSession.h"
+#include "HttpSession.h"
 
 namespace vorn::app {
 
@@ -30,7 +30,7 @@ public:
 
     FeedbackController(std::optional<std::string> endpoint,
                        std::function<void()> onSent,
-                       std::shared_ptr<tally::system::HttpSession> session,
+                       std::shared_ptr<host::HttpSession> session,
                        std::shared_ptr<MainExecutor> main);
     ~FeedbackController() override;
 
@@ -42,13 +42,13 @@ public:
 
 private:
     void submit(const std::string& message, const std::string& endpoint);
-    void handleResult(const std::optional<tally::system::HttpResponse>& response,
+    void handleResult(const std::optional<host::HttpResponse>& response,
                       const std::optional<std::string>& error);
     static void presentAlert(const QString& title, const QString& text, bool warning);
 
     const std::optional<std::string> m_endpoint;
     const std::function<void()> m_onSent;
-    const std::shared_ptr<tally::system::HttpSession> m_session;
+    const std::shared_ptr<host::HttpSession> m_session;
     const std::shared_ptr<MainExecutor> m_main;
     bool m_isPresenting = false;
     std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "HttpSession.h"
 #include "JSON.h"
-#include "System/HttpSession.h"
 
 namespace vorn {
 namespace {
@@ -149,7 +149,7 @@ std::optional<Dsn> Dsn::parse(std::string_view text) {
     dsn.publicKey = std::string(publicKey);
     dsn.envelopeURL = std::string(scheme) + "://" + std::string(host) + "/" + std::string(prefix)
                       + "api/" + std::string(project) + "/envelope/";
-    if (!tally::system::isValidURL(dsn.envelopeURL)) {
+    if (!host::isValidURL(dsn.envelopeURL)) {
         return std::nullopt;
     }
     return dsn;

@@ -22,7 +22,7 @@ std::optional<CrashRecord> readRecord(const std::filesystem::path& file) {
 
 CrashReportSender::CrashReportSender(std::filesystem::path directory,
                                      Dsn dsn,
-                                     std::shared_ptr<tally::system::HttpSession> session,
+                                     std::shared_ptr<host::HttpSession> session,
                                      Clock clock)
     : m_directory(std::move(directory))
     , m_dsn(std::move(dsn))
@@ -85,29 +85,28 @@ void CrashReportSender::sendNext() {
             deleteRecord(file);
             continue;
         }
-        tally::system::HttpRequest request;
+        host::HttpRequest request;
         request.url = m_dsn.envelopeURL;
         request.headers = {{"Content-Type", "application/x-sentry-envelope"},
                            {std::string(Dsn::authHeaderName), m_dsn.authHeaderValue()}};
         request.body = crashEnvelope(*record, m_dsn, Uuid::random(), m_clock());
         // The envelope carries the key: it goes to the DSN's address or nowhere.
-        request.redirects = tally::system::RedirectPolicy::none;
+        request.redirects = host::RedirectPolicy::none;
         auto self = shared_from_this();
-        m_session->post(std::move(request),
-                        [self, file](std::optional<tally::system::HttpResponse> response,
-                                     std::optional<std::string> error) {
-                            if (self->finished(file, response, error)) {
-                                self->sendNext();
-                            } else {
-                                self->endRound();
-                            }
-                        });
+        m_session->post(std::move(request), [self, file](std::optional<host::HttpResponse> response,
+                                                         std::optional<std::string> error) {
+            if (self->finished(file, response, error)) {
+                self->sendNext();
+            } else {
+                self->endRound();
+            }
+        });
         return;
     }
 }
 
 bool CrashReportSender::finished(const std::filesystem::path& file,
-                                 const std::optional<tally::system::HttpResponse>& response,
+                                 const std::optional<host::HttpResponse>& response,
                                  const std::optional<std::string>& error) {
     const std::string name = file.filename().string();
     if (!response) {

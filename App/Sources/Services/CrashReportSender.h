@@ -10,7 +10,7 @@
 
 #include "CrashEnvelope.h"
 #include "Date.h"
-#include "System/HttpSession.h"
+#include "HttpSession.h"
 
 namespace vorn {
 
@@ -26,7 +26,7 @@ public:
 
     CrashReportSender(std::filesystem::path directory,
                       Dsn dsn,
-                      std::shared_ptr<tally::system::HttpSession> session,
+                      std::shared_ptr<host::HttpSession> session,
                       Clock clock = systemClock());
 
     // Starts sending the waiting records and returns at once.
@@ -40,13 +40,13 @@ private:
     void sendNext();
     // Whether the round goes on with the next record.
     bool finished(const std::filesystem::path& file,
-                  const std::optional<tally::system::HttpResponse>& response,
+                  const std::optional<host::HttpResponse>& response,
                   const std::optional<std::string>& error);
     void endRound();
 
     const std::filesystem::path m_directory;
     const Dsn m_dsn;
-    const std::shared_ptr<tally::system::HttpSession> m_session;
+    const std::shared_ptr<host::HttpSession> m_session;
     const Clock m_clock;
     std::mutex m_mutex;
     std::condition_variable m_done;

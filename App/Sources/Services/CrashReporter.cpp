@@ -15,10 +15,10 @@ std::atomic<int>& hangTrackingPauses() {
 }  // namespace
 
 CrashReporter::CrashReporter(std::filesystem::path dataDirectory,
-                             std::shared_ptr<tally::system::HttpSession> session,
+                             std::shared_ptr<host::HttpSession> session,
                              Clock clock)
     : m_directory(reportsDirectory(dataDirectory))
-    , m_session(session ? std::move(session) : tally::system::HttpSession::shared())
+    , m_session(session ? std::move(session) : host::HttpSession::shared())
     , m_clock(std::move(clock)) {}
 
 std::filesystem::path CrashReporter::reportsDirectory(const std::filesystem::path& dataDirectory) {

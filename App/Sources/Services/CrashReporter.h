@@ -9,7 +9,7 @@
 #include "CrashBackend.h"
 #include "CrashReportSender.h"
 #include "Date.h"
-#include "System/HttpSession.h"
+#include "HttpSession.h"
 
 namespace vorn {
 
@@ -20,7 +20,7 @@ class CrashReporter final : public CrashBackend {
 public:
     // Null session: the process's shared one.
     explicit CrashReporter(std::filesystem::path dataDirectory,
-                           std::shared_ptr<tally::system::HttpSession> session = nullptr,
+                           std::shared_ptr<host::HttpSession> session = nullptr,
                            Clock clock = systemClock());
 
     // Installs the handlers and starts sending waiting records. An unreadable DSN leaves
@@ -43,7 +43,7 @@ public:
 
 private:
     const std::filesystem::path m_directory;
-    const std::shared_ptr<tally::system::HttpSession> m_session;
+    const std::shared_ptr<host::HttpSession> m_session;
     const Clock m_clock;
     std::mutex m_mutex;
     bool m_started = false;

@@ -11,11 +11,6 @@ class QWidget;
 
 namespace vorn::app {
 
-// Asks the window manager to leave the window out of taskbars and pagers. Call it on the hidden
-// window before every show: the window manager drops the state of a withdrawn window. Does
-// nothing off X11.
-void markSkipTaskbarAndPager(QWidget& window);
-
 // The window the window manager reports as active (_NET_ACTIVE_WINDOW); 0 for none, and off X11.
 unsigned long activeWindowId();
 

@@ -7,6 +7,7 @@
 #include "PanelWindowHints.h"
 #include "SidebarPanel.h"
 #include "SidebarView.h"
+#include "WindowHints.h"
 
 namespace vorn::app {
 

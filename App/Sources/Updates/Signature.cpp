@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "System/Crypto.h"
+#include "Crypto.h"
 
 #include <fcntl.h>
 #include <openssl/evp.h>
@@ -68,7 +68,7 @@ PublicKey loadPublicKey(std::string_view base64) {
     if (!raw || raw->size() != publicKeyBytes) {
         return {nullptr, &EVP_PKEY_free};
     }
-    tally::system::initialiseOpenSSL();
+    host::initialiseOpenSSL();
     return {EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr,
                                         reinterpret_cast<const unsigned char*>(raw->data()),
                                         raw->size()),

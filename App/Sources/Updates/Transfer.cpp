@@ -8,8 +8,8 @@
 
 #include <curl/curl.h>
 
-#include "System/CurlSetup.h"
-#include "System/HttpSession.h"
+#include "CurlSetup.h"
+#include "HttpSession.h"
 
 #include <pthread.h>
 #include <unistd.h>
@@ -120,7 +120,7 @@ void Transfer::State::run(const std::shared_ptr<State>& self) {
     CURLcode code = CURLE_FAILED_INIT;
     long status = 0;
     // An option refused leaves the transfer unchecked: it fails rather than runs without it.
-    if (easy != nullptr && tally::system::applyCommonOptions(easy)) {
+    if (easy != nullptr && host::applyCommonOptions(easy)) {
         // Redirects are followed here, each checked first: a feed or a package must not come
         // over plain http, nor from another server, because its address said https.
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
@@ -140,8 +140,8 @@ void Transfer::State::run(const std::shared_ptr<State>& self) {
             if (code != CURLE_OK || status < 300 || status > 399 || location == nullptr) {
                 break;
             }
-            if (const auto refusal = tally::system::sameOriginRedirectRefusal(request.url, location,
-                                                                              status, followed)) {
+            if (const auto refusal =
+                    host::sameOriginRedirectRefusal(request.url, location, status, followed)) {
                 redirectRefused = *refusal + " (" + location + ")";
                 break;
             }
@@ -206,7 +206,7 @@ std::unique_ptr<Transfer> Transfer::start(TransferRequest request,
                                           MainExecutor& main,
                                           Progress onProgress,
                                           Completion onDone) {
-    tally::system::initialiseCurl();
+    host::initialiseCurl();
     auto state = std::make_shared<State>();
     state->request = std::move(request);
     state->main = &main;

@@ -3,7 +3,7 @@
 #include "FileIO.h"
 #include "JSON.h"
 #include "Log.h"
-#include "System/Paths.h"
+#include "Paths.h"
 
 namespace vorn::updates {
 namespace {
@@ -58,7 +58,7 @@ void UpdateSettingsFile::save(const UpdateSettings& settings) const {
 }
 
 std::filesystem::path UpdateSettingsFile::standardPath() {
-    const auto config = tally::system::configDirectory();
+    const auto config = host::configDirectory();
     if (!config) {
         return {};
     }

@@ -3,10 +3,10 @@
 #include <cstdlib>
 
 #include "BundleInfo.h"
+#include "HttpSession.h"
 #include "Log.h"
 #include "ReleaseInfo.h"
 #include "Signature.h"
-#include "System/HttpSession.h"
 #include "Version.h"
 
 #include <fcntl.h>
@@ -55,7 +55,7 @@ bool usable(const UpdaterConfiguration& configuration) {
     if (configuration.feedURL.empty() && configuration.publicKey.empty()) {
         return false;
     }
-    if (!tally::system::isValidURL(configuration.feedURL)) {
+    if (!host::isValidURL(configuration.feedURL)) {
         vornUpdaterLog().error("update feed address unusable; updates are off");
         return false;
     }

@@ -1,6 +1,6 @@
 #include "Helpers/CryptoHashing.h"
 
-#include "System/Crypto.h"
+#include "Crypto.h"
 
 namespace vorn::tally {
 
@@ -11,7 +11,7 @@ std::string CryptoHashing::sha256(std::string_view text, std::string_view salt) 
     static constexpr char digits[] = "0123456789abcdef";
     std::string hex;
     hex.reserve(64);
-    for (const std::uint8_t byte : system::sha256Digest(salted)) {
+    for (const std::uint8_t byte : host::sha256Digest(salted)) {
         hex += digits[byte >> 4];
         hex += digits[byte & 0x0F];
     }

@@ -121,7 +121,7 @@ PayloadInputs DefaultSignalPayload::currentInputs() {
     inputs.kernelRelease = kernel.release;
     inputs.modelName = system::firmwareModelName().value_or(kernel.machine);
     inputs.architecture = std::string(system::buildArchitecture());
-    inputs.locale = system::localeInfo(system::LocaleEnvironment::current());
+    inputs.locale = host::localeInfo(host::LocaleEnvironment::current());
     inputs.application = applicationInfo();
     const HostTraits traits = hostTraits();
     inputs.screen = traits.mainScreen;

@@ -6,9 +6,9 @@
 
 #include "Date.h"
 #include "Helpers/Parameters.h"
+#include "LocaleInfo.h"
 #include "PirateMetrics/SessionStatistics.h"
 #include "Signals/HostInformation.h"
-#include "System/LocaleInfo.h"
 
 namespace vorn::tally {
 
@@ -19,7 +19,7 @@ struct PayloadInputs {
     std::string kernelRelease;
     std::string modelName;
     std::string architecture;
-    system::LocaleInfo locale;
+    host::LocaleInfo locale;
     ApplicationInfo application;
     std::optional<ScreenMetrics> screen;
     std::optional<ColorScheme> colorScheme;

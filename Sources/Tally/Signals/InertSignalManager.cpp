@@ -1,6 +1,6 @@
 #include "Signals/InertSignalManager.h"
 
-#include "System/Crypto.h"
+#include "Crypto.h"
 #include "TallyConfiguration.h"
 
 namespace vorn::tally {
@@ -15,7 +15,7 @@ void InertSignalManager::processSignal(const std::string& signalName,
 }
 
 std::string InertSignalManager::defaultUserIdentifier() {
-    return system::randomUuid().string();
+    return host::randomUuid().string();
 }
 
 }  // namespace vorn::tally

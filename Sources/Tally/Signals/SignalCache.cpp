@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FileIO.h"
-#include "System/Paths.h"
+#include "Paths.h"
 
 #include <pthread.h>
 
@@ -68,11 +68,11 @@ SignalCache::~SignalCache() {
 }
 
 std::optional<std::filesystem::path> SignalCache::defaultFileURL() {
-    const auto caches = system::cachesDirectory();
+    const auto caches = host::cachesDirectory();
     if (!caches) {
         return std::nullopt;
     }
-    return *caches / system::applicationFolderName() / cacheFileName;
+    return *caches / host::applicationFolderName() / cacheFileName;
 }
 
 void SignalCache::push(SignalPostBody signal) {

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Crypto.h"
 #include "Helpers/ClientDomain.h"
 #include "Helpers/CryptoHashing.h"
 #include "JSON.h"
 #include "Signals/DefaultPayloadProvider.h"
-#include "System/Crypto.h"
 #include "System/Dispatch.h"
 #include "System/TimeSource.h"
 #include "Tally.h"
@@ -56,7 +56,7 @@ std::optional<std::string> dropReason(long status) {
 
 }  // namespace
 
-ResponseDisposition ResponseDisposition::of(const std::optional<system::HttpResponse>& response) {
+ResponseDisposition ResponseDisposition::of(const std::optional<host::HttpResponse>& response) {
     if (!response) {
         return {Kind::retry, {}};
     }
@@ -191,45 +191,45 @@ void SignalManager::send(std::string body,
                          std::uint64_t ticket,
                          std::vector<SignalPostBody> batch) {
     auto self = shared_from_this();
-    system::globalUtilityQueue()->async([self, body = std::move(body), ticket,
-                                         batch = std::move(batch)]() mutable {
-        const auto& configuration = *self->m_configuration;
-        const auto address =
-            getServiceUrl(configuration.apiBaseURL(), configuration.apiNamespace());
-        if (!address) {
-            self->log(LogLevel::error, "Unable to construct signal API URL for namespace "
-                                           + configuration.apiNamespace().value_or("nil"));
+    system::globalUtilityQueue()->async(
+        [self, body = std::move(body), ticket, batch = std::move(batch)]() mutable {
+            const auto& configuration = *self->m_configuration;
+            const auto address =
+                getServiceUrl(configuration.apiBaseURL(), configuration.apiNamespace());
+            if (!address) {
+                self->log(LogLevel::error, "Unable to construct signal API URL for namespace "
+                                               + configuration.apiNamespace().value_or("nil"));
+                std::weak_ptr<SignalManager> weak = self;
+                system::mainQueue()->async([weak, ticket, batch = std::move(batch)]() mutable {
+                    if (const auto held = weak.lock()) {
+                        held->handleAnswer(ticket, std::move(batch), std::nullopt,
+                                           std::string("Invalid endpoint URL"));
+                    }
+                });
+                return;
+            }
+            host::HttpRequest request;
+            request.url = *address;
+            request.headers = {{"Content-Type", "application/json"}};
+            if (isValidUTF8(body)) {
+                self->log(LogLevel::debug, body);
+            }
+            request.body = std::move(body);
             std::weak_ptr<SignalManager> weak = self;
-            system::mainQueue()->async([weak, ticket, batch = std::move(batch)]() mutable {
-                if (const auto held = weak.lock()) {
-                    held->handleAnswer(ticket, std::move(batch), std::nullopt,
-                                       std::string("Invalid endpoint URL"));
-                }
-            });
-            return;
-        }
-        system::HttpRequest request;
-        request.url = *address;
-        request.headers = {{"Content-Type", "application/json"}};
-        if (isValidUTF8(body)) {
-            self->log(LogLevel::debug, body);
-        }
-        request.body = std::move(body);
-        std::weak_ptr<SignalManager> weak = self;
-        configuration.urlSession()->post(
-            std::move(request),
-            [weak, ticket, batch = std::move(batch)](std::optional<system::HttpResponse> response,
-                                                     std::optional<std::string> error) mutable {
-                if (const auto held = weak.lock()) {
-                    held->handleAnswer(ticket, std::move(batch), response, error);
-                }
-            });
-    });
+            configuration.urlSession()->post(
+                std::move(request),
+                [weak, ticket, batch = std::move(batch)](std::optional<host::HttpResponse> response,
+                                                         std::optional<std::string> error) mutable {
+                    if (const auto held = weak.lock()) {
+                        held->handleAnswer(ticket, std::move(batch), response, error);
+                    }
+                });
+        });
 }
 
 void SignalManager::handleAnswer(std::uint64_t ticket,
                                  std::vector<SignalPostBody> batch,
-                                 const std::optional<system::HttpResponse>& response,
+                                 const std::optional<host::HttpResponse>& response,
                                  const std::optional<std::string>& error) {
     if (error) {
         log(LogLevel::error, *error);
@@ -254,7 +254,7 @@ void SignalManager::handleAnswer(std::uint64_t ticket,
                                      + std::to_string(response ? response->status : 0)
                                      + "), will try again later");
             if (response && (response->status == 429 || response->status == 503)) {
-                if (const auto wait = system::retryAfterSeconds(*response, system::now())) {
+                if (const auto wait = host::retryAfterSeconds(*response, system::now())) {
                     holdOffFor(*wait);
                 }
             }
@@ -386,7 +386,7 @@ std::string SignalManager::defaultUserIdentifier() {
             return *stored;
         }
     }
-    std::string fresh = system::randomUuid().string();
+    std::string fresh = host::randomUuid().string();
     if (suite) {
         suite->set(defaultUserIdentifierKey, fresh);
     }
@@ -480,7 +480,7 @@ std::optional<std::string> SignalManager::getServiceUrl(
     } else {
         address += "v2/";
     }
-    if (!system::isValidURL(address)) {
+    if (!host::isValidURL(address)) {
         return std::nullopt;
     }
     return address;

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "HttpSession.h"
 #include "Signals/SignalCache.h"
 #include "Signals/SignalManageable.h"
-#include "System/HttpSession.h"
 #include "System/NotificationCenter.h"
 #include "System/OneShotTimer.h"
 #include "System/SerialQueue.h"
@@ -35,7 +35,7 @@ struct ResponseDisposition {
 
     // 2xx succeeds; the statuses that can never succeed drop; everything else, and no answer
     // at all, retries.
-    static ResponseDisposition of(const std::optional<system::HttpResponse>& response);
+    static ResponseDisposition of(const std::optional<host::HttpResponse>& response);
 };
 
 // Turns signals into records, keeps them in the signal cache and delivers the cache to the
@@ -100,7 +100,7 @@ private:
     void send(std::string body, std::uint64_t ticket, std::vector<SignalPostBody> batch);
     void handleAnswer(std::uint64_t ticket,
                       std::vector<SignalPostBody> batch,
-                      const std::optional<system::HttpResponse>& response,
+                      const std::optional<host::HttpResponse>& response,
                       const std::optional<std::string>& error);
     // A 429 or 503 asked for a pause: no attempt before it has passed.
     void holdOffFor(double seconds);

@@ -5,7 +5,7 @@
 #include "AsideFiles.h"
 #include "FileIO.h"
 #include "Helpers/LogHandler.h"
-#include "System/Paths.h"
+#include "Paths.h"
 
 namespace vorn::tally::system {
 namespace {
@@ -30,7 +30,7 @@ std::shared_ptr<DefaultsSuite> DefaultsSuite::named(const std::string& name) {
         return nullptr;
     }
     std::optional<std::filesystem::path> file;
-    if (auto directory = configDirectory()) {
+    if (auto directory = host::configDirectory()) {
         file = *directory / (name + ".json");
     }
     // Keyed by the file, so that a changed configuration directory (as between tests) never

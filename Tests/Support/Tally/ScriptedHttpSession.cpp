@@ -7,7 +7,7 @@ ScriptedHttpSession::ScriptedHttpSession()
     answerWith(200);
 }
 
-void ScriptedHttpSession::post(system::HttpRequest request, system::HttpCompletion completion) {
+void ScriptedHttpSession::post(host::HttpRequest request, host::HttpCompletion completion) {
     Script script;
     {
         std::lock_guard lock(m_mutex);
@@ -27,12 +27,12 @@ void ScriptedHttpSession::setScript(Script script) {
 }
 
 void ScriptedHttpSession::answerWith(long status) {
-    setScript([status](const system::HttpRequest&) {
-        return Answer{system::HttpResponse{status, {}, {}}, std::nullopt};
+    setScript([status](const host::HttpRequest&) {
+        return Answer{host::HttpResponse{status, {}, {}}, std::nullopt};
     });
 }
 
-std::vector<system::HttpRequest> ScriptedHttpSession::requests() const {
+std::vector<host::HttpRequest> ScriptedHttpSession::requests() const {
     std::lock_guard lock(m_mutex);
     return m_requests;
 }

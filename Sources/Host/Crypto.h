@@ -6,7 +6,7 @@
 
 #include "Uuid.h"
 
-namespace vorn::tally::system {
+namespace vorn::host {
 
 // Initialises OpenSSL, once, without its cleanup at exit: a transfer still running on the HTTP
 // thread while the process exits would otherwise use freed state and crash. Everything here
@@ -19,4 +19,4 @@ std::array<std::uint8_t, 32> sha256Digest(std::string_view bytes);
 // A random (version 4) identifier from the system's cryptographic generator.
 Uuid randomUuid();
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-namespace vorn::tally::system {
+namespace vorn::host {
 
 // The environment variables that name the user's language and region.
 struct LocaleEnvironment {
@@ -33,4 +33,4 @@ struct LocaleInfo {
 // the C locale.
 LocaleInfo localeInfo(const LocaleEnvironment& environment);
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

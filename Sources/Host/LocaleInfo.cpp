@@ -1,10 +1,10 @@
-#include "System/LocaleInfo.h"
+#include "LocaleInfo.h"
 
 #include <cstdlib>
 #include <string_view>
 #include <vector>
 
-namespace vorn::tally::system {
+namespace vorn::host {
 namespace {
 
 constexpr std::string_view posixIdentifier = "en_US_POSIX";
@@ -116,4 +116,4 @@ LocaleInfo localeInfo(const LocaleEnvironment& environment) {
     return info;
 }
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

@@ -2,7 +2,7 @@
 // only the analytics client (with the user's consent) and the check of a downloaded update need
 // it, so a program that does neither never loads it.
 
-#include "System/OnDemandLibrary.h"
+#include "OnDemandLibrary.h"
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -12,7 +12,7 @@ namespace {
 
 template <typename Function>
 Function* crypto(const char* name) {
-    static vorn::tally::system::OnDemandLibrary library("libcrypto.so.3");
+    static vorn::host::OnDemandLibrary library("libcrypto.so.3");
     return library.function<Function>(name);
 }
 

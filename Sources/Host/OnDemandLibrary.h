@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-namespace vorn::tally::system {
+namespace vorn::host {
 
 // A shared library opened at its first use instead of at the program's start: its pages, its
 // relocations and the libraries it needs in turn cost nothing until a feature calls into it.
@@ -30,4 +30,4 @@ private:
     void* m_handle = nullptr;
 };
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

@@ -1,4 +1,4 @@
-#include "System/Crypto.h"
+#include "Crypto.h"
 
 #include <climits>
 #include <mutex>
@@ -7,7 +7,7 @@
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
-namespace vorn::tally::system {
+namespace vorn::host {
 
 void initialiseOpenSSL() {
     static std::once_flag once;
@@ -38,4 +38,4 @@ Uuid randomUuid() {
     return Uuid(bytes);
 }
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace vorn::tally::system {
+namespace vorn::host {
 
 // An XDG base directory: the variable's value when it is an absolute path, else the fallback
 // below the home directory; no value without either.
@@ -20,4 +20,4 @@ std::optional<std::filesystem::path> configDirectory();
 // The running program's short name, for folders of its own ("app" when it has none).
 std::string applicationFolderName();
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

@@ -10,13 +10,13 @@
 
 #include <curl/curl.h>
 
-#include "System/OnDemandLibrary.h"
+#include "OnDemandLibrary.h"
 
 namespace {
 
 template <typename Function>
 Function* curl(const char* name) {
-    static vorn::tally::system::OnDemandLibrary library("libcurl.so.4");
+    static vorn::host::OnDemandLibrary library("libcurl.so.4");
     return library.function<Function>(name);
 }
 

@@ -1,10 +1,10 @@
-#include "System/OnDemandLibrary.h"
+#include "OnDemandLibrary.h"
 
 #include "Log.h"
 
 #include <dlfcn.h>
 
-namespace vorn::tally::system {
+namespace vorn::host {
 
 void* OnDemandLibrary::symbol(const char* name) {
     std::call_once(m_opened, [this] {
@@ -21,4 +21,4 @@ void* OnDemandLibrary::symbol(const char* name) {
     return ::dlsym(m_handle, name);
 }
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

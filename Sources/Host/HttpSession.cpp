@@ -1,4 +1,4 @@
-#include "System/HttpSession.h"
+#include "HttpSession.h"
 
 #include <algorithm>
 #include <array>
@@ -11,13 +11,13 @@
 
 #include <curl/curl.h>
 
-#include "System/Crypto.h"
-#include "System/CurlSetup.h"
+#include "Crypto.h"
+#include "CurlSetup.h"
 #include "Text.h"
 
 #include <pthread.h>
 
-namespace vorn::tally::system {
+namespace vorn::host {
 namespace {
 
 // A proxy in the environment still applies to every other host.
@@ -457,4 +457,4 @@ bool isValidURL(const std::string& text) {
     return valid;
 }
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

@@ -11,7 +11,7 @@
 #include "ActivationPolicy.h"
 #include "ApplicationQuit.h"
 #include "Log.h"
-#include "PanelWindowHints.h"
+#include "WindowHints.h"
 
 namespace vorn::updates {
 namespace {

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "HttpSession.h"
 #include "LoopbackHttpServer.h"
-#include "System/HttpSession.h"
 
-namespace vorn::tally::system {
+namespace vorn::host {
 namespace {
 
 using test::LoopbackHttpServer;
@@ -206,4 +206,4 @@ TEST(HttpSessionTests, AddressesThatParse) {
 }
 
 }  // namespace
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

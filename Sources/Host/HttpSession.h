@@ -10,7 +10,7 @@
 
 #include "Date.h"
 
-namespace vorn::tally::system {
+namespace vorn::host {
 
 // Which redirects a request follows. Data must never reach a host it was not addressed to, nor
 // leave an encrypted connection; a redirect that is not followed fails the request.
@@ -103,4 +103,4 @@ std::optional<std::string> sameOriginRedirectRefusal(const std::string& origin,
 // date. None when the field is missing or unreadable; a date in the past gives 0.
 std::optional<double> retryAfterSeconds(const HttpResponse& response, Date now);
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

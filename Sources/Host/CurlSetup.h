@@ -2,7 +2,7 @@
 
 #include <curl/curl.h>
 
-namespace vorn::tally::system {
+namespace vorn::host {
 
 // Readies libcurl and the TLS library under it, once per process. Any thread; call before the
 // first handle is made.
@@ -14,4 +14,4 @@ void initialiseCurl();
 // libcurl refuses one of them.
 [[nodiscard]] bool applyCommonOptions(CURL* easy);
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host

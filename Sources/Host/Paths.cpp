@@ -1,9 +1,9 @@
-#include "System/Paths.h"
+#include "Paths.h"
 
 #include <cerrno>
 #include <cstdlib>
 
-namespace vorn::tally::system {
+namespace vorn::host {
 
 std::optional<std::filesystem::path> xdgDirectory(const char* variableValue,
                                                   const char* home,
@@ -34,4 +34,4 @@ std::string applicationFolderName() {
     return name;
 }
 
-}  // namespace vorn::tally::system
+}  // namespace vorn::host
