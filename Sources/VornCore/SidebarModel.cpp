@@ -163,7 +163,14 @@ Subscription SidebarModel::observe(std::function<void(Field)> observer) {
 void SidebarModel::edited(Field which) {
     // Any change makes the next tick refresh, which then tells whether anything is due.
     m_settled->nothingDue.store(false);
+    wantTicks();
     m_observers.notify(which);
+}
+
+void SidebarModel::wantTicks() {
+    if (std::exchange(m_ticksQuiet, false)) {
+        m_manager->setQuietTicks(std::nullopt);
+    }
 }
 
 void SidebarModel::noteSettled(bool focusGraceRunning) {
@@ -181,6 +188,12 @@ void SidebarModel::noteSettled(bool focusGraceRunning) {
     }
     m_settled->until.store(until);
     m_settled->nothingDue.store(!due);
+    if (due) {
+        wantTicks();
+        return;
+    }
+    m_ticksQuiet = true;
+    m_manager->setQuietTicks(until - m_clock().secondsSinceReference());
 }
 
 void SidebarModel::markFocused(WindowID id) {
@@ -397,6 +410,7 @@ void SidebarModel::refresh() {
     if (!windows) {
         vornModelLog().debug(
             "refresh skipped: window enumeration unavailable (locked / no session)");
+        wantTicks();
         // A locked screen is no miss, so bindings stay as they are; but an edit made meanwhile
         // must not be lost. A model that has never saved writes nothing before it has seen the
         // windows.

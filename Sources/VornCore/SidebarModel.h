@@ -174,6 +174,8 @@ private:
     // After a refresh that listed the windows: whether a refresh with the same windows would
     // change anything, and from when on.
     void noteSettled(bool focusGraceRunning);
+    // Tells the window manager that its ticks are wanted again, when it was told they were not.
+    void wantTicks();
     void persist();
     bool matchesSavedState() const;
     // Once there is a window list: unbinds the tabs whose saved window numbers may now name
@@ -249,6 +251,8 @@ private:
         std::atomic<double> until{std::numeric_limits<double>::infinity()};
     };
     std::shared_ptr<Settled> m_settled = std::make_shared<Settled>();
+    // The window manager was told that ticks bring nothing for now. Main thread.
+    bool m_ticksQuiet = false;
     // A state whose encoding is m_lastSavedData, compared first: when nothing changed, the
     // comparison costs no encoding.
     std::optional<AppState> m_savedState;
