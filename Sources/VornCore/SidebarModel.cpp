@@ -164,7 +164,21 @@ void SidebarModel::edited(Field which) {
     // Any change makes the next tick refresh, which then tells whether anything is due.
     ++m_changes;
     m_settled->nothingDue.store(false);
+    wantTicks();
     m_observers.notify(which);
+}
+
+void SidebarModel::wantTicks() {
+    if (std::exchange(m_ticksQuiet, false)) {
+        m_manager->setQuietTicks(std::nullopt);
+    }
+}
+
+void SidebarModel::restTicks(const std::optional<Date>& until) {
+    m_ticksQuiet = true;
+    m_manager->setQuietTicks(until ? until->secondsSinceReference()
+                                         - m_clock().secondsSinceReference()
+                                   : std::numeric_limits<double>::infinity());
 }
 
 void SidebarModel::markFocused(WindowID id) {
@@ -407,6 +421,11 @@ void SidebarModel::settle(const std::vector<WindowInfo>& windows,
     m_settled->until.store(nextExpiry ? nextExpiry->secondsSinceReference()
                                       : std::numeric_limits<double>::infinity());
     m_settled->nothingDue.store(!due);
+    if (due) {
+        wantTicks();
+    } else {
+        restTicks(nextExpiry);
+    }
     if (repeatable) {
         m_settledRefresh = SettledRefresh{
             m_changes, windows, {aliveOffScreen.begin(), aliveOffScreen.end()}, nextExpiry};
@@ -424,6 +443,7 @@ void SidebarModel::refresh() {
         m_settled->nothingDue.store(false);
         vornModelLog().debug(
             "refresh skipped: window enumeration unavailable (locked / no session)");
+        wantTicks();
         // A locked screen is no miss, so bindings stay as they are; but an edit made meanwhile
         // must not be lost. A model that has never saved writes nothing before it has seen the
         // windows.
@@ -432,9 +452,12 @@ void SidebarModel::refresh() {
         }
         return;
     }
-    // The same windows as a refresh that changed nothing, and no edit since: the ticks are as
-    // quiet as that refresh left them.
+    // The same windows as a refresh that changed nothing, and no edit since: nothing to do, and
+    // the poll may rest again as that refresh let it (a notification woke it to get here).
     if (stillSettled(*windows)) {
+        if (m_settled->nothingDue.load()) {
+            restTicks(m_settledRefresh->nextExpiry);
+        }
         return;
     }
     m_settledRefresh.reset();

@@ -178,6 +178,10 @@ private:
     // Saves the state when it differs from the last one saved; returns whether what is saved
     // now matches the model (false when the save failed or the model is stopped).
     bool persist();
+    // Tells the window manager that its ticks are wanted again, when it was told they were not.
+    void wantTicks();
+    // Tells the window manager that ticks with no news change nothing until the time, if any.
+    void restTicks(const std::optional<Date>& until);
     bool matchesSavedState() const;
     // Whether the last refresh settled and nothing it depended on changed since.
     bool stillSettled(const std::vector<WindowInfo>& windows);
@@ -261,6 +265,8 @@ private:
         std::atomic<double> until{std::numeric_limits<double>::infinity()};
     };
     std::shared_ptr<Settled> m_settled = std::make_shared<Settled>();
+    // The window manager was told that ticks bring nothing for now. Main thread.
+    bool m_ticksQuiet = false;
     // A state whose encoding is m_lastSavedData, compared first: when nothing changed, the
     // comparison costs no encoding.
     std::optional<AppState> m_savedState;

@@ -106,6 +106,11 @@ public:
     virtual void observe(WindowChangeHandler handler) = 0;
     // Stops watching for good: the handler is not called after this returns.
     virtual void stopObserving() = 0;
+    // After a refresh that left nothing due: a poll tick that finds no window changed would
+    // change nothing for the caller for that many seconds (infinity: until told otherwise). No
+    // value: such ticks are wanted again. A layer told of every window change may leave its poll
+    // asleep meanwhile, as long as any notification wakes it. By default ignored.
+    virtual void setQuietTicks(std::optional<double> seconds);
 };
 
 inline std::vector<WindowInfo> WindowManager::windows(const AppRef& /*ofApp*/) {
@@ -121,5 +126,7 @@ inline bool WindowManager::mayBeSavedWindow(WindowID /*window*/,
 inline std::optional<WindowID> WindowManager::focusedWindow() {
     return std::nullopt;
 }
+
+inline void WindowManager::setQuietTicks(std::optional<double> /*seconds*/) {}
 
 }  // namespace vorn

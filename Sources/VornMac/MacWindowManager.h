@@ -85,6 +85,9 @@ public:
     // Starts the observer with the handler; meant to be called once.
     void observe(WindowChangeHandler handler) override;
     void stopObserving() override;
+    // Rests the observer's poll only while its ticks would pass as unchanged: the last listing is
+    // current and every change is notified.
+    void setQuietTicks(std::optional<double> seconds) override;
 
 private:
     struct WindowOwner {

@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
 #include "ActivationPlan.h"
 #include "Log.h"
 #include "MacWindowManager.h"
@@ -199,6 +203,22 @@ void MacWindowManager::observe(WindowChangeHandler handler) {
 
 void MacWindowManager::stopObserving() {
     m_observer.stop();
+}
+
+void MacWindowManager::setQuietTicks(std::optional<double> seconds) {
+    if (!seconds || !listingIsCurrent()) {
+        m_observer.wake();
+        return;
+    }
+    std::optional<platform::Duration> wakeAfter;
+    if (std::isfinite(*seconds)) {
+        // Bounded so that an absurd expiry still fits the clock's ticks: a year is as good as
+        // never for a poll that any notification wakes.
+        constexpr double longest = 365.0 * 86400.0;
+        wakeAfter = std::chrono::duration_cast<platform::Duration>(
+            std::chrono::duration<double>(std::clamp(*seconds, 0.0, longest)));
+    }
+    m_observer.rest(wakeAfter);
 }
 
 }  // namespace vorn

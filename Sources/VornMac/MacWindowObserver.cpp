@@ -1,6 +1,8 @@
 #include "MacWindowObserver.h"
 
+#include <algorithm>
 #include <array>
+#include <utility>
 
 #include "Log.h"
 
@@ -20,12 +22,69 @@ constexpr std::array<platform::WorkspaceNotification, 5> observedNotifications =
 struct MacWindowObserver::State {
     FocusResolver resolveFocused;
     WindowChangeHandler handler;
+    platform::RunLoop& runLoop;
+    std::weak_ptr<State> self{};
+    // Ticks fall on origin + n * pollInterval; the last one fell on lastBeat.
+    platform::MonotonicTime origin;
+    platform::MonotonicTime lastBeat;
+    std::optional<platform::TimerID> timer{};
+    bool resting = false;
     std::uint64_t notifications = 0;
 
     void report(WindowChange change) const {
         // Copied: the handler may release the observer, and with it this state's owner.
         if (auto deliver = handler) {
             deliver(change);
+        }
+    }
+
+    void cancelTimer() {
+        if (timer) {
+            runLoop.cancelTimer(*timer);
+            timer.reset();
+        }
+    }
+
+    // The first beat at or after the moment and after the last tick: a beat that has ticked
+    // never ticks twice.
+    platform::MonotonicTime beatFrom(platform::MonotonicTime moment) const {
+        const platform::Duration interval = pollInterval;
+        const platform::Duration since = std::max(moment, lastBeat + interval) - origin;
+        return origin + ((since + interval - platform::Duration(1)) / interval) * interval;
+    }
+
+    void tick() {
+        const platform::Duration interval = pollInterval;
+        lastBeat = origin + ((runLoop.now() - origin) / interval) * interval;
+        report(WindowChange::changed());
+    }
+
+    void repeat() {
+        cancelTimer();
+        timer = runLoop.addTimer(pollInterval, true, [weak = self] {
+            if (auto state = weak.lock()) {
+                state->tick();
+            }
+        });
+    }
+
+    // One tick at the beat, and from there every interval, unless a rest comes first.
+    void resumeAt(platform::MonotonicTime beat) {
+        cancelTimer();
+        const platform::Duration delay = std::max(beat - runLoop.now(), platform::Duration(0));
+        timer = runLoop.addTimer(delay, false, [weak = self] {
+            if (auto state = weak.lock()) {
+                state->timer.reset();
+                state->resting = false;
+                state->repeat();
+                state->tick();
+            }
+        });
+    }
+
+    void wake() {
+        if (std::exchange(resting, false)) {
+            resumeAt(beatFrom(runLoop.now()));
         }
     }
 };
@@ -43,7 +102,13 @@ MacWindowObserver::~MacWindowObserver() {
 void MacWindowObserver::start(FocusResolver resolveFocused, WindowChangeHandler handler) {
     stop();
     // A fresh state, so that a callback of the first start still on its way finds nothing.
-    m_state = std::make_shared<State>(State{std::move(resolveFocused), std::move(handler)});
+    const platform::MonotonicTime now = m_runLoop.now();
+    m_state = std::make_shared<State>(State{.resolveFocused = std::move(resolveFocused),
+                                            .handler = std::move(handler),
+                                            .runLoop = m_runLoop,
+                                            .origin = now,
+                                            .lastBeat = now});
+    m_state->self = m_state;
     const std::weak_ptr<State> weak = m_state;
     for (platform::WorkspaceNotification name : observedNotifications) {
         m_tokens.push_back(
@@ -53,20 +118,32 @@ void MacWindowObserver::start(FocusResolver resolveFocused, WindowChangeHandler 
                 }
             }));
     }
-    m_timer = m_runLoop.addTimer(pollInterval, true, [weak] {
-        if (auto state = weak.lock()) {
-            state->report(WindowChange::changed());
-        }
-    });
+    m_state->repeat();
 }
 
 void MacWindowObserver::stop() {
     m_tokens.clear();
-    if (m_timer) {
-        m_runLoop.cancelTimer(*m_timer);
-        m_timer.reset();
+    if (m_state) {
+        m_state->cancelTimer();
     }
     m_state.reset();
+}
+
+void MacWindowObserver::rest(std::optional<platform::Duration> wakeAfter) {
+    if (!m_state) {
+        return;
+    }
+    m_state->cancelTimer();
+    m_state->resting = true;
+    if (wakeAfter) {
+        m_state->resumeAt(m_state->beatFrom(m_runLoop.now() + *wakeAfter));
+    }
+}
+
+void MacWindowObserver::wake() {
+    if (m_state) {
+        m_state->wake();
+    }
 }
 
 std::uint64_t MacWindowObserver::notificationsSeen() const {
@@ -77,6 +154,7 @@ void MacWindowObserver::onWorkspace(const std::shared_ptr<State>& state,
                                     const platform::WorkspaceEvent& event) {
     // Counted before the handler runs: a listing it makes already knows of this change.
     ++state->notifications;
+    state->wake();
     const bool activation = event.name == platform::WorkspaceNotification::didActivateApplication;
     // A platform that names the new active window saves asking the application for it.
     if (activation && event.window) {
