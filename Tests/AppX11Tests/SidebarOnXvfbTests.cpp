@@ -55,6 +55,12 @@ void recordConsent(const test::TempDir& dir) {
                     R"({"disclosureShownVersion":"test","telemetryEnabled":false})");
 }
 
+// Starts the program on the data directory, its standard error written to the log file.
+std::optional<pid_t> startVorn(const test::TempDir& data, const std::string& log) {
+    return theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
+                             {{"VORN_DATA_DIR", data.path().string()}});
+}
+
 QWidget* findWidget(const QString& name) {
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (top->objectName() == name) {
@@ -472,9 +478,7 @@ private Q_SLOTS:
         test::TempDir data;
         recordConsent(data);
         const std::string log = (data / "vorn.log").string();
-        const auto pid =
-            theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
-                              {{"VORN_DATA_DIR", data.path().string()}});
+        const auto pid = startVorn(data, log);
         QVERIFY(pid.has_value());
         // The tray icon is its smallest window; the menu opens as one more.
         const bool iconShown = theSession->waitFor(
@@ -500,9 +504,7 @@ private Q_SLOTS:
     void aQuitSignalDuringTheFirstRunQuestionEndsTheProgramUnanswered() {
         test::TempDir data;
         const std::string log = (data / "vorn.log").string();
-        const auto pid =
-            theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
-                              {{"VORN_DATA_DIR", data.path().string()}});
+        const auto pid = startVorn(data, log);
         QVERIFY(pid.has_value());
         QVERIFY2(theSession->waitFor([&] { return !shownWindows(*pid).empty(); },
                                      std::chrono::seconds(20)),
@@ -517,10 +519,7 @@ private Q_SLOTS:
     void aSecondStartShowsTheFirstsSidebarAndTouchesNoFile() {
         test::TempDir data;
         recordConsent(data);
-        const auto start = [&](const std::string& log) {
-            return theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
-                                     {{"VORN_DATA_DIR", data.path().string()}});
-        };
+        const auto start = [&](const std::string& log) { return startVorn(data, log); };
         const std::string firstLog = (data / "first.log").string();
         const auto first = start(firstLog);
         QVERIFY(first.has_value());
@@ -572,9 +571,7 @@ private Q_SLOTS:
         test::TempDir data;
         recordConsent(data);
         const std::string log = (data / "vorn.log").string();
-        const auto pid =
-            theSession->spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", VORN_PROGRAM, log},
-                              {{"VORN_DATA_DIR", data.path().string()}});
+        const auto pid = startVorn(data, log);
         QVERIFY(pid.has_value());
         QVERIFY2(theSession->waitFor([&] { return shownPanel(*pid).has_value(); },
                                      std::chrono::seconds(20)),
