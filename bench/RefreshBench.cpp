@@ -159,18 +159,6 @@ void BM_IdleRefresh(benchmark::State& state) {
     state.counters["saves"] = desktop.store->saves - desktop.savesBefore;
 }
 
-// What persist() spends on its comparison encoding, alone.
-void BM_ComparisonEncoding(benchmark::State& state) {
-    Desktop desktop(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    AppState saved;
-    saved.spaces = desktop.model->spaces();
-    saved.activeSpaceId = desktop.model->activeSpaceId();
-    saved.sessionToken = "asid:1";
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(encodeStateCompact(saved));
-    }
-}
-
 void shapes(benchmark::internal::Benchmark* b) {
     for (const int windows : {50, 200, 1000}) {
         for (const int tabs : {20, 100, 500}) {
@@ -187,7 +175,6 @@ void manyTabs(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_Refresh)->Apply(shapes)->Apply(manyTabs);
 BENCHMARK(BM_IdleRefresh)->Apply(shapes)->Apply(manyTabs);
-BENCHMARK(BM_ComparisonEncoding)->Apply(shapes);
 
 }  // namespace
 }  // namespace vorn

@@ -73,6 +73,8 @@ ReadResult readRegularFile(const std::filesystem::path& path) {
         return result;
     }
     std::string bytes;
+    // Read at once into its final size; a file that grows meanwhile still reads whole.
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);

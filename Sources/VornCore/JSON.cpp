@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "Text.h"
@@ -167,8 +168,9 @@ bool appendDouble(std::string& out, double value) {
 
 class Writer {
 public:
-    explicit Writer(bool pretty)
-        : m_pretty(pretty) {}
+    Writer(std::string& out, bool pretty)
+        : m_out(out)
+        , m_pretty(pretty) {}
 
     bool write(const Value& value, int depth) {
         switch (value.type()) {
@@ -200,9 +202,6 @@ public:
         return false;
     }
 
-    std::string take() { return std::move(m_out); }
-
-private:
     void newline(int depth) {
         if (m_pretty) {
             m_out += '\n';
@@ -210,14 +209,25 @@ private:
         }
     }
 
+    // The end of a container that holds nothing.
+    void closeEmpty(int depth, char close) {
+        if (m_pretty) {
+            m_out += '\n';
+            newline(depth);
+        }
+        m_out += close;
+    }
+
+    void writeKey(std::string_view key) {
+        appendString(m_out, key);
+        m_out += m_pretty ? " : " : ":";
+    }
+
+private:
     bool writeContainer(const Value& value, int depth, char open, char close) {
         m_out += open;
         if (value.empty()) {
-            if (m_pretty) {
-                m_out += '\n';
-                newline(depth);
-            }
-            m_out += close;
+            closeEmpty(depth, close);
             return true;
         }
         bool first = true;
@@ -229,8 +239,7 @@ private:
             first = false;
             newline(depth + 1);
             if (value.is_object()) {
-                appendString(m_out, it.key());
-                m_out += m_pretty ? " : " : ":";
+                writeKey(it.key());
             }
             if (!write(*it, depth + 1)) {
                 return false;
@@ -241,8 +250,8 @@ private:
         return true;
     }
 
+    std::string& m_out;
     bool m_pretty;
-    std::string m_out;
 };
 
 // The UTF-16 unit of four hexadecimal digits at text[at], if they are there.
@@ -436,19 +445,84 @@ std::optional<Value> parse(std::string_view text,
 }
 
 std::optional<std::string> writePretty(const Value& value) {
-    Writer writer(true);
-    if (!writer.write(value, 0)) {
+    std::string out;
+    if (!Writer(out, true).write(value, 0)) {
         return std::nullopt;
     }
-    return writer.take();
+    return out;
 }
 
 std::optional<std::string> writeCompact(const Value& value) {
-    Writer writer(false);
-    if (!writer.write(value, 0)) {
+    std::string out;
+    if (!Writer(out, false).write(value, 0)) {
         return std::nullopt;
     }
-    return writer.take();
+    return out;
+}
+
+void Emitter::beginObject() {
+    begin('{');
+}
+
+void Emitter::beginArray() {
+    begin('[');
+}
+
+void Emitter::endObject() {
+    end('}');
+}
+
+void Emitter::endArray() {
+    end(']');
+}
+
+void Emitter::key(std::string_view key) {
+    separate();
+    Writer(m_out, true).writeKey(key);
+    m_afterKey = true;
+}
+
+bool Emitter::value(const Value& value) {
+    separate();
+    return Writer(m_out, true).write(value, depth());
+}
+
+std::string Emitter::take() {
+    return std::move(m_out);
+}
+
+int Emitter::depth() const {
+    return static_cast<int>(m_empty.size());
+}
+
+void Emitter::separate() {
+    if (std::exchange(m_afterKey, false) || m_empty.empty()) {
+        return;
+    }
+    if (m_empty.back()) {
+        m_empty.back() = false;
+    } else {
+        m_out += ',';
+    }
+    Writer(m_out, true).newline(depth());
+}
+
+void Emitter::begin(char open) {
+    separate();
+    m_out += open;
+    m_empty.push_back(true);
+}
+
+void Emitter::end(char close) {
+    const bool empty = m_empty.back();
+    m_empty.pop_back();
+    Writer writer(m_out, true);
+    if (empty) {
+        writer.closeEmpty(depth(), close);
+        return;
+    }
+    writer.newline(depth());
+    m_out += close;
 }
 
 std::string sanitizeUTF8(std::string_view text) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -44,8 +45,36 @@ std::optional<std::string> repairedJSONText(std::string_view text);
 // as U+FFFD. No value when the tree holds a non-finite number, which JSON cannot express.
 std::optional<std::string> writePretty(const Value& value);
 
-// The same text without any white space, for comparing encodings.
+// The same text without any white space.
 std::optional<std::string> writeCompact(const Value& value);
+
+// Writes a text in the form of writePretty piece by piece, so that a large document need not
+// be built as one tree first. Members of an object must be given in byte order of their keys,
+// as a tree holds them; every begin needs its end before take().
+class Emitter {
+public:
+    void beginObject();
+    void beginArray();
+    void endObject();
+    void endArray();
+    // The key of the object member whose value comes next.
+    void key(std::string_view key);
+    // A whole value. False for a non-finite number, which JSON cannot express: the text is of
+    // no use then.
+    bool value(const Value& value);
+    std::string take();
+
+private:
+    int depth() const;
+    void separate();
+    void begin(char open);
+    void end(char close);
+
+    std::string m_out;
+    // For each open container, whether it holds nothing yet.
+    std::vector<bool> m_empty;
+    bool m_afterKey = false;
+};
 
 // Replaces every invalid UTF-8 sequence with U+FFFD.
 std::string sanitizeUTF8(std::string_view text);

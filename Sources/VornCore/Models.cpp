@@ -291,6 +291,12 @@ json::Value encodeTab(const SpaceTab& tab) {
     return out;
 }
 
+json::Value encodeSettings(const Settings& settings) {
+    return json::Value{{"placement", rawValue(settings.placement)},
+                       {"side", rawValue(settings.side)},
+                       {"sidebarWidth", settings.sidebarWidth}};
+}
+
 json::Value encodeSpace(const Space& space) {
     json::Value tabs = json::Value::array();
     for (const auto& tab : space.tabs) {
@@ -317,20 +323,52 @@ json::Value encodeAppState(const AppState& state) {
     if (state.sessionToken) {
         out["sessionToken"] = *state.sessionToken;
     }
-    out["settings"] = json::Value{{"placement", rawValue(state.settings.placement)},
-                                  {"side", rawValue(state.settings.side)},
-                                  {"sidebarWidth", state.settings.sidebarWidth}};
+    out["settings"] = encodeSettings(state.settings);
     out["spaces"] = std::move(spaces);
     out["version"] = state.version;
     return out;
 }
 
 std::optional<std::string> encodeStateFile(const AppState& state) {
-    return json::writePretty(encodeAppState(state));
-}
-
-std::optional<std::string> encodeStateCompact(const AppState& state) {
-    return json::writeCompact(encodeAppState(state));
+    // The text of encodeAppState, written tab by tab: a state of many tabs is never held as one
+    // tree besides its text. Keys come in the tree's (byte) order.
+    json::Emitter out;
+    bool expressible = true;
+    const auto member = [&](std::string_view key, const json::Value& value) {
+        out.key(key);
+        expressible = out.value(value) && expressible;
+    };
+    out.beginObject();
+    if (state.activeSpaceId) {
+        member("activeSpaceId", state.activeSpaceId->string());
+    }
+    if (state.sessionToken) {
+        member("sessionToken", *state.sessionToken);
+    }
+    member("settings", encodeSettings(state.settings));
+    out.key("spaces");
+    out.beginArray();
+    for (const auto& space : state.spaces) {
+        out.beginObject();
+        member("ambientCollapsed", space.ambientCollapsed);
+        member("id", space.id.string());
+        member("name", space.name);
+        member("order", space.order);
+        out.key("tabs");
+        out.beginArray();
+        for (const auto& tab : space.tabs) {
+            expressible = out.value(encodeTab(tab)) && expressible;
+        }
+        out.endArray();
+        out.endObject();
+    }
+    out.endArray();
+    member("version", state.version);
+    out.endObject();
+    if (!expressible) {
+        return std::nullopt;
+    }
+    return out.take();
 }
 
 namespace {

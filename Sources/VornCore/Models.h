@@ -174,10 +174,9 @@ std::optional<AppState> decodeStateFile(std::string_view bytes, DecodeReport* re
 
 json::Value encodeAppState(const AppState& state);
 
-// The file form, pretty-printed with sorted keys. No value only for a non-finite number.
+// The file form: encodeAppState pretty-printed with sorted keys. No value only for a non-finite
+// number.
 std::optional<std::string> encodeStateFile(const AppState& state);
-// The same encoding without white space, compared to detect changes; never written.
-std::optional<std::string> encodeStateCompact(const AppState& state);
 
 // Whether the two are the same to the last byte and bit (texts byte for byte, numbers bit for
 // bit), and therefore encode the same; found without encoding them. Canonically equivalent

@@ -369,20 +369,16 @@ bool SidebarModel::persist() {
     state.activeSpaceId = m_activeSpaceId;
     state.settings = m_settings;
     state.sessionToken = m_sessionToken;
-    // Compared only; the store writes its own form.
-    std::optional<std::string> encoded = encodeStateCompact(state);
-    if (encoded == m_lastSavedData) {
-        m_savedState = std::move(state);
-        return true;
-    }
-    // A failed save is not remembered, so the next refresh offers the state again. The store
-    // logs its own failures.
+    // Two states that are not identical never encode alike, so the comparison above is the whole
+    // test: an encoding made only to compare would cost as much as the save itself. A failed
+    // save is not remembered, so the next refresh offers the state again. The store logs its own
+    // failures.
     if (!m_store->save(state)) {
         return false;
     }
     m_hasSaved = true;
     m_savedState = std::move(state);
-    assign(m_lastSavedData, std::move(encoded), Field::lastSavedData);
+    edited(Field::lastSavedData);
     return true;
 }
 

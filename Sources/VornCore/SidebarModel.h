@@ -58,7 +58,7 @@ public:
         rebindPickerOpen,
         settings,
         focusOrder,
-        lastSavedData,
+        lastSavedData,  // a new state was saved
         absenceCountsBySpace,
     };
 
@@ -247,7 +247,6 @@ private:
         int unlisted = 0;      // refreshes since it was focused that did not list it
     };
     std::unordered_map<WindowID, FocusSighting> m_focusSightings;
-    std::optional<std::string> m_lastSavedData;  // compact encoding of the last stored state
     std::unordered_map<Uuid, AbsenceCounts> m_absenceCountsBySpace;
     std::string m_sessionToken;
     // Bindings loaded with a matching token wait to be checked; when the state was saved.
@@ -267,8 +266,8 @@ private:
     std::shared_ptr<Settled> m_settled = std::make_shared<Settled>();
     // The window manager was told that ticks bring nothing for now. Main thread.
     bool m_ticksQuiet = false;
-    // A state whose encoding is m_lastSavedData, compared first: when nothing changed, the
-    // comparison costs no encoding.
+    // The state last handed to the store and saved; a refresh that changed nothing compares
+    // equal to it.
     std::optional<AppState> m_savedState;
     // A save has succeeded; from then on edits made while no window list is available are
     // saved too.

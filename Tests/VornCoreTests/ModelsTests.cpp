@@ -1,6 +1,7 @@
 #include <functional>
 #include <limits>
 #include <unordered_set>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,23 @@ TEST(StateFileTests, GoldenFileRoundTripsByteForByte) {
     ASSERT_TRUE(encoded);
     EXPECT_EQ(*encoded, golden);
     EXPECT_EQ(encodeStateFile(*decodeStateFile(*encoded)), encoded);
+}
+
+// The file is written piece by piece; it must be the tree's text to the byte, whatever is
+// present or absent.
+TEST(StateFileTests, WrittenFileIsTheStateTreePrettyPrinted) {
+    const std::string golden =
+        test::readText(std::filesystem::path(VORN_FIXTURES) / "golden-state.json");
+    AppState full = *decodeStateFile(golden);
+    full.spaces.push_back(full.spaces[0]);
+    full.spaces.back().name = "\"\\/\x01\xC3\xA9";
+    full.spaces.back().tabs[0].claimExpiresAt = Date(-0.5);
+    AppState bare;
+    bare.spaces.emplace_back();
+    const AppState empty;
+    for (const AppState* state : {&std::as_const(full), &std::as_const(bare), &empty}) {
+        EXPECT_EQ(encodeStateFile(*state), json::writePretty(encodeAppState(*state)));
+    }
 }
 
 TEST(StateFileTests, MinimalTabWritesFourKeysAndEmptyStateIsDefaulted) {
@@ -212,7 +230,7 @@ TEST(StateFileTests, WritingNeverFailsOnBadTextButRefusesNonFiniteNumbers) {
     EXPECT_FALSE(encodeStateFile(state));
     state.settings.sidebarWidth = 160;
     state.spaces[0].tabs[0].claimExpiresAt = Date(std::numeric_limits<double>::infinity());
-    EXPECT_FALSE(encodeStateCompact(state));
+    EXPECT_FALSE(encodeStateFile(state));
 }
 
 TEST(StateFileTests, IdenticalMeansTheSameBytesAndBits) {
@@ -234,7 +252,7 @@ TEST(StateFileTests, IdenticalMeansTheSameBytesAndBits) {
     const auto encode = [](const Space& space) {
         AppState state;
         state.spaces = {space};
-        return encodeStateCompact(state);
+        return encodeStateFile(state);
     };
     EXPECT_TRUE(identical(base, Space(base)));
     for (const auto& [name, edit] : edits) {
