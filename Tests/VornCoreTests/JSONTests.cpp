@@ -1,3 +1,5 @@
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "JSON.h"
@@ -27,6 +29,49 @@ TEST(JSONWriterTests, PrettyFormMatchesTheFileConvention) {
               "  ]\n"
               "}");
     EXPECT_EQ(*json::writeCompact(v), R"({"a":{"path":"\/x\/y","z":1},"b":[],"c":[{},2.5]})");
+}
+
+// The same value, once given piece by piece and once as a tree, is the same text: nesting,
+// separators, empty containers at every depth, and whole subtrees given as one value.
+TEST(JSONWriterTests, EmitterWritesWhatTheTreeWould) {
+    json::Emitter out;
+    out.beginObject();
+    out.key("a");
+    out.beginArray();
+    out.beginObject();
+    out.endObject();
+    out.beginArray();
+    out.endArray();
+    EXPECT_TRUE(out.value(json::Value{{"k", "/v"}, {"n", 2.5}}));
+    out.beginArray();
+    EXPECT_TRUE(out.value(1));
+    EXPECT_TRUE(out.value(json::Value::array()));
+    out.endArray();
+    out.endArray();
+    out.key("b");
+    EXPECT_TRUE(out.value(json::Value::object()));
+    out.key("c");
+    out.beginObject();
+    out.key("d");
+    EXPECT_TRUE(out.value(nullptr));
+    out.endObject();
+    out.endObject();
+    const json::Value tree = {
+        {"a", json::Value::array({json::Value::object(), json::Value::array(),
+                                  json::Value{{"k", "/v"}, {"n", 2.5}},
+                                  json::Value::array({1, json::Value::array()})})},
+        {"b", json::Value::object()},
+        {"c", json::Value{{"d", nullptr}}}};
+    EXPECT_EQ(out.take(), json::writePretty(tree));
+
+    json::Emitter empty;
+    empty.beginArray();
+    empty.endArray();
+    EXPECT_EQ(empty.take(), json::writePretty(json::Value::array()));
+
+    json::Emitter unwritable;
+    unwritable.beginArray();
+    EXPECT_FALSE(unwritable.value(std::numeric_limits<double>::infinity()));
 }
 
 TEST(JSONWriterTests, NumbersAndStrings) {
