@@ -353,6 +353,7 @@ private Q_SLOTS:
     }
 
     void clickingAnotherWindowKeepsTheNameAndThatWindow() {
+        auto* panel = findWidget(QStringLiteral("vorn.sidebar.window"));
         auto* header = findWidget(QStringLiteral("vorn.header.title"));
         auto* button = findWidget(QStringLiteral("vorn.space.header.menu"));
         const QPoint over = header->mapToGlobal(header->rect().center());
@@ -363,6 +364,9 @@ private Q_SLOTS:
         QVERIFY(chooseFromPopup(QStringLiteral("vorn.space.header.menu.rename")));
         auto* field = findWidget(QStringLiteral("vorn.space.header.nameField"));
         QTRY_VERIFY(field->isVisible() && field->hasFocus());
+        // Typed before the window manager gives the panel the keyboard, the name would go to
+        // the window that still has it.
+        QTRY_COMPARE(theSession->activeWindow(), static_cast<xcb_window_t>(panel->winId()));
         QVERIFY(theSession->run({"xdotool", "type", "--delay", "5", "Elsewhere"}));
 
         // Another window is chosen (the filled xterm covers the others, so not by a click).
@@ -381,6 +385,9 @@ private Q_SLOTS:
         auto* field = findWidget(QStringLiteral("vorn.space.header.nameField"));
         QTRY_VERIFY(field->isVisible() && field->hasFocus());
         QCOMPARE(static_cast<QLineEdit*>(field)->text(), QStringLiteral("New Space"));
+        QTRY_COMPARE(
+            theSession->activeWindow(),
+            static_cast<xcb_window_t>(findWidget(QStringLiteral("vorn.sidebar.window"))->winId()));
         QVERIFY(theSession->run({"xdotool", "type", "--delay", "5", "Reading"}));
         QVERIFY(theSession->run({"xdotool", "key", "Return"}));
         QTRY_COMPARE(theSession->activeWindow(), active);
