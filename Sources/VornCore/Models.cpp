@@ -297,25 +297,16 @@ json::Value encodeSettings(const Settings& settings) {
                        {"sidebarWidth", settings.sidebarWidth}};
 }
 
-json::Value encodeSpace(const Space& space) {
-    json::Value tabs = json::Value::array();
-    for (const auto& tab : space.tabs) {
-        tabs.push_back(encodeTab(tab));
-    }
+// A space's members but its tabs.
+json::Value encodeSpaceFields(const Space& space) {
     return json::Value{{"ambientCollapsed", space.ambientCollapsed},
                        {"id", space.id.string()},
                        {"name", space.name},
-                       {"order", space.order},
-                       {"tabs", std::move(tabs)}};
+                       {"order", space.order}};
 }
 
-}  // namespace
-
-json::Value encodeAppState(const AppState& state) {
-    json::Value spaces = json::Value::array();
-    for (const auto& space : state.spaces) {
-        spaces.push_back(encodeSpace(space));
-    }
+// The state's members but its spaces.
+json::Value encodeStateFields(const AppState& state) {
     json::Value out = json::Value::object();
     if (state.activeSpaceId) {
         out["activeSpaceId"] = state.activeSpaceId->string();
@@ -324,47 +315,80 @@ json::Value encodeAppState(const AppState& state) {
         out["sessionToken"] = *state.sessionToken;
     }
     out["settings"] = encodeSettings(state.settings);
-    out["spaces"] = std::move(spaces);
     out["version"] = state.version;
+    return out;
+}
+
+// Writes an object of the members of `fields` and, in its place in key order, the member `key`
+// whose value `writeValue` writes. False when a value cannot be expressed.
+template <typename WriteValue>
+bool emitObject(json::Emitter& out,
+                const json::Value& fields,
+                const std::string& key,
+                WriteValue writeValue) {
+    bool expressible = true;
+    bool written = false;
+    const auto writeKeyed = [&] {
+        out.key(key);
+        expressible = writeValue() && expressible;
+        written = true;
+    };
+    out.beginObject();
+    for (const auto& [name, value] : fields.items()) {
+        if (!written && key < name) {
+            writeKeyed();
+        }
+        out.key(name);
+        expressible = out.value(value) && expressible;
+    }
+    if (!written) {
+        writeKeyed();
+    }
+    out.endObject();
+    return expressible;
+}
+
+}  // namespace
+
+json::Value encodeAppState(const AppState& state) {
+    json::Value spaces = json::Value::array();
+    for (const auto& space : state.spaces) {
+        json::Value tabs = json::Value::array();
+        for (const auto& tab : space.tabs) {
+            tabs.push_back(encodeTab(tab));
+        }
+        spaces.push_back(encodeSpaceFields(space));
+        spaces.back()["tabs"] = std::move(tabs);
+    }
+    json::Value out = encodeStateFields(state);
+    out["spaces"] = std::move(spaces);
     return out;
 }
 
 std::optional<std::string> encodeStateFile(const AppState& state) {
     // The text of encodeAppState, written tab by tab: a state of many tabs is never held as one
-    // tree besides its text. Keys come in the tree's (byte) order.
+    // tree besides its text.
     json::Emitter out;
-    bool expressible = true;
-    const auto member = [&](std::string_view key, const json::Value& value) {
-        out.key(key);
-        expressible = out.value(value) && expressible;
-    };
-    out.beginObject();
-    if (state.activeSpaceId) {
-        member("activeSpaceId", state.activeSpaceId->string());
-    }
-    if (state.sessionToken) {
-        member("sessionToken", *state.sessionToken);
-    }
-    member("settings", encodeSettings(state.settings));
-    out.key("spaces");
-    out.beginArray();
-    for (const auto& space : state.spaces) {
-        out.beginObject();
-        member("ambientCollapsed", space.ambientCollapsed);
-        member("id", space.id.string());
-        member("name", space.name);
-        member("order", space.order);
-        out.key("tabs");
+    const bool expressible = emitObject(out, encodeStateFields(state), "spaces", [&] {
+        bool spacesExpressible = true;
         out.beginArray();
-        for (const auto& tab : space.tabs) {
-            expressible = out.value(encodeTab(tab)) && expressible;
+        for (const auto& space : state.spaces) {
+            spacesExpressible = emitObject(out, encodeSpaceFields(space), "tabs",
+                                           [&] {
+                                               bool tabsExpressible = true;
+                                               out.beginArray();
+                                               for (const auto& tab : space.tabs) {
+                                                   tabsExpressible =
+                                                       out.value(encodeTab(tab)) && tabsExpressible;
+                                               }
+                                               out.endArray();
+                                               return tabsExpressible;
+                                           })
+                                && spacesExpressible;
         }
         out.endArray();
-        out.endObject();
-    }
-    out.endArray();
-    member("version", state.version);
-    out.endObject();
+        return spacesExpressible;
+    });
     if (!expressible) {
         return std::nullopt;
     }
