@@ -332,7 +332,8 @@ class Vorn:
                 return
             count = len(self.events.of("focus:"))
             self.desktop.key(key)
-            wait_for(lambda: len(self.events.of("focus:")) > count, "the focus to move")
+            wait_for(lambda: len(self.events.of("focus:")) > count,
+                     "the focus to move on %s toward %s %r" % (key, role, name))
         raise Failure("%s never reached %s %r" % (key, role, name))
 
     def active_row(self):
@@ -348,6 +349,9 @@ class Vorn:
         # A bound, not a wait: a start under the sanitizers on a busy machine is slow.
         self.desktop.run([self.program], timeout=3 * LIMIT, VORN_DATA_DIR=self.data)
         self.await_focus("list item", row)
+        # The row may be told focused before the window manager has given the panel the
+        # keyboard; a key pressed meanwhile would go to the window that still has it.
+        wait_for(lambda: self.desktop.active_window_name() == "Vorn", "the panel active")
         return row
 
     def log(self):
@@ -573,7 +577,8 @@ def answer_the_picker(vorn, desktop, shells, pinned):
     for _ in buttons:
         count = len(vorn.events.of("focus:"))
         desktop.key("Tab")
-        wait_for(lambda: len(vorn.events.of("focus:")) > count, "the focus to move")
+        wait_for(lambda: len(vorn.events.of("focus:")) > count,
+                 "the focus to move on Tab in the picker")
         stops.append(vorn.events.focus())
     check(stops == [("push button", name) for name in buttons[1:] + buttons[:1]],
           "Tab stops %r" % stops)
