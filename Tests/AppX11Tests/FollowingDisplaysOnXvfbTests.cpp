@@ -138,7 +138,8 @@ private Q_SLOTS:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(theSession->run({"xrandr", "--delmonitor", "L"}));
-        QTRY_COMPARE_WITH_TIMEOUT(panelFrame(), QRect(960, 0, 160, 1080), 3000);
+        // It moves once the displays have been quiet for a while; a loaded machine takes longer.
+        QTRY_COMPARE_WITH_TIMEOUT(panelFrame(), QRect(960, 0, 160, 1080), 10000);
         qInfo("panel moved after %lld ms", static_cast<long long>(clock.elapsed()));
         QCOMPARE(m_app->hostDisplayID(), std::optional<std::uint32_t>(theSession->atom("R")));
         QCOMPARE(savedTabs(m_data), m_tabs);

@@ -468,6 +468,27 @@ private Q_SLOTS:
         QTRY_COMPARE(theSession->activeWindow(), m_xterms[2]);
     }
 
+    void aPanelStartedAlongTheEdgeMovesTheSidebarBesideItWithoutABand() {
+        // The move is the sidebar's own, so it needs no band to get there; were one taken, it
+        // would narrow the window manager's work area, which must not push the sidebar further.
+        const auto panel =
+            static_cast<xcb_window_t>(findWidget(QStringLiteral("vorn.sidebar.window"))->winId());
+        const auto band = [&] {
+            return !theSession->cardinalProperty(panel, "_NET_WM_STRUT_PARTIAL").empty();
+        };
+        QTRY_COMPARE(clientFrame(panel).left(), 0);
+        QTRY_VERIFY(!band());
+        const auto dock = theSession->openTestWindow(
+            {"--type", "dock", "--geometry", "60x1080+0+0", "--strut", "60,0,0,0"});
+        QVERIFY(dock);
+        bool banded = false;
+        QTRY_VERIFY((banded = banded || band(), clientFrame(panel).left() == 60));
+        QVERIFY(!banded);
+        theSession->stop(dock->pid);
+        QTRY_VERIFY((banded = banded || band(), clientFrame(panel).left() == 0));
+        QVERIFY(!banded);
+    }
+
     void withoutATrayTheHeaderMenuHoldsTheStatusItems() {
         auto* button = findWidget(QStringLiteral("vorn.space.header.menu"));
         QVERIFY(m_app->menuBar()->isTrayAvailable());

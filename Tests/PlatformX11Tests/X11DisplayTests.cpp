@@ -134,6 +134,17 @@ TEST_F(X11DisplayTest, OneMonitorTakesTheWorkAreaAndStrutsIntoAccount) {
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->frame, Rect(0, 0, 1920, 1080));
     EXPECT_EQ(shown->visibleFrame, Rect(0, 0, 1920, 1055));
+
+    // A band of the program's own narrows the window manager's work area, never the display's.
+    const xcb_window_t own = openOwnWindow();
+    session.setCardinals(own, "_NET_WM_STRUT_PARTIAL", XCB_ATOM_CARDINAL,
+                         {160, 0, 0, 0, 0, 1079, 0, 0, 0, 0, 0, 0});
+    ASSERT_TRUE(session.waitFor([&] {
+        const auto area = session.cardinalProperty(session.root(), "_NET_WORKAREA");
+        return area.size() >= 4 && area[0] == 160;
+    }));
+    syncBackend();
+    EXPECT_EQ(screen(displays[0])->visibleFrame, Rect(0, 0, 1920, 1055));
 }
 
 }  // namespace

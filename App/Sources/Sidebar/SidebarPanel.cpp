@@ -65,7 +65,11 @@ void SidebarPanel::standAt(const QRect& frame, SidebarSide side) {
     m_frame = frame;
     m_side = side;
     if (geometry() != frame) {
+        // The toolkit reports the move at once, before the window manager has even seen the
+        // request: only its answer, a move of its own, can be a refusal.
+        m_placing = true;
         setGeometry(frame);
+        m_placing = false;
     }
 }
 
@@ -83,7 +87,7 @@ void SidebarPanel::showEvent(QShowEvent* event) {
 
 void SidebarPanel::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    if (m_exposed) {
+    if (m_exposed && !m_placing) {
         keepPlace();
     }
 }

@@ -64,6 +64,8 @@ private:
     // Set while the panel reserves its band to be let back onto the edge.
     bool m_bandReserved = false;
     int m_refusals = 0;
+    // Set while the panel moves itself to its frame.
+    bool m_placing = false;
     // The native window, watched for its exposure and its focus events; and whether it was
     // exposed since it was shown.
     QPointer<QWindow> m_window;

@@ -39,10 +39,13 @@ std::vector<Screen> X11Screens::screens() {
     // Struts and the work area count only while a window manager runs.
     std::vector<Strut> struts;
     std::vector<xcb_window_t> declaredBy;
+    bool ownBand = false;
     if (snapshot != nullptr) {
         for (const ClientWindow& window : snapshot->windows) {
             // The program's own panels never narrow the area it places windows in.
-            if (window.strut && window.pid != m_desktop.ownPID()) {
+            if (window.strut && window.pid == m_desktop.ownPID()) {
+                ownBand = true;
+            } else if (window.strut) {
                 struts.push_back(*window.strut);
                 declaredBy.push_back(window.id);
             }
@@ -52,10 +55,11 @@ std::vector<Screen> X11Screens::screens() {
     for (std::size_t i = 0; i < monitors->list.size(); ++i) {
         const Monitor& monitor = monitors->list[i];
         // With one monitor the window manager's work area is exact, and also covers panels of
-        // its own that have no strut.
+        // its own that have no strut. It also leaves out a band of the program's own, which the
+        // area must not: a panel placed inside it would move off its band, and the band with it.
         std::optional<Rect> workarea;
         const std::size_t desktop = snapshot != nullptr ? snapshot->currentDesktop.value_or(0) : 0;
-        if (snapshot != nullptr && monitors->list.size() == 1
+        if (snapshot != nullptr && !ownBand && monitors->list.size() == 1
             && areas.size() >= 4 * (desktop + 1)) {
             workarea = Rect(areas[4 * desktop], areas[4 * desktop + 1], areas[4 * desktop + 2],
                             areas[4 * desktop + 3]);
