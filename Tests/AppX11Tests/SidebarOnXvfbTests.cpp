@@ -469,23 +469,25 @@ private Q_SLOTS:
     }
 
     void aPanelStartedAlongTheEdgeMovesTheSidebarBesideItWithoutABand() {
-        // The move is the sidebar's own, so it needs no band to get there; were one taken, it
-        // would narrow the window manager's work area, which must not push the sidebar further.
+        // The move is the sidebar's own: a band taken for it would narrow the work area and push
+        // the sidebar on.
         const auto panel =
             static_cast<xcb_window_t>(findWidget(QStringLiteral("vorn.sidebar.window"))->winId());
         const auto band = [&] {
             return !theSession->cardinalProperty(panel, "_NET_WM_STRUT_PARTIAL").empty();
         };
-        QTRY_COMPARE(clientFrame(panel).left(), 0);
-        QTRY_VERIFY(!band());
+        QTRY_VERIFY(clientFrame(panel).left() == 0 && !band());
+        bool banded = false;
+        const auto standsAt = [&](int left) {
+            banded = banded || band();
+            return clientFrame(panel).left() == left;
+        };
         const auto dock = theSession->openTestWindow(
             {"--type", "dock", "--geometry", "60x1080+0+0", "--strut", "60,0,0,0"});
         QVERIFY(dock);
-        bool banded = false;
-        QTRY_VERIFY((banded = banded || band(), clientFrame(panel).left() == 60));
-        QVERIFY(!banded);
+        QTRY_VERIFY(standsAt(60));
         theSession->stop(dock->pid);
-        QTRY_VERIFY((banded = banded || band(), clientFrame(panel).left() == 0));
+        QTRY_VERIFY(standsAt(0));
         QVERIFY(!banded);
     }
 
